@@ -1,0 +1,36 @@
+#pragma once
+
+// The two telegram queues shared by the receiver thread (producer) and the
+// main thread (consumer), and the contracts between the two threads.
+
+#include "VeskDefines.h"
+
+#include <QEvent>
+#include <QMutex>
+
+#include <deque>
+
+// Posted (no payload) to the owner object after a record has been appended and
+// the lock released. The handler drains the whole queue, so one event may find
+// several records or none.
+constexpr QEvent::Type WM_EQ01_QUEUED = QEvent::Type(0x8001);
+constexpr QEvent::Type WM_EQ10_QUEUED = QEvent::Type(0x8002);
+
+// Both queues and the one lock that guards them. The receiver thread holds
+// Lock for a single append; the main thread holds it for a whole drain.
+struct TEqTelegramQueues
+{
+    QMutex Lock;
+    std::deque<TEqTelegram01> Eq01;
+    std::deque<TEqTelegram10> Eq10;
+};
+
+// Receives the link status from the receiver thread. Both calls run on the
+// main thread, one after the other, while the receiver thread waits.
+class TEqCommStatusSink
+{
+public:
+    virtual ~TEqCommStatusSink() = default;
+    virtual void SetServerCommStatus(TServerCommStatus ANewStatus) = 0;
+    virtual void PutServerCommStatus() = 0;
+};
