@@ -1,0 +1,39 @@
+# Warnings as errors for every target of the project.
+function(ulx_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wno-error=deprecated-declarations)
+endfunction()
+
+# Adds every sub-folder that has a CMakeLists.txt, in the given order.
+function(ulx_add_subdirectories)
+    foreach(dir IN LISTS ARGN)
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+            add_subdirectory(${dir})
+        endif()
+    endforeach()
+endfunction()
+
+set(ULX_REFERENCE_DIR "${PROJECT_SOURCE_DIR}/../shared/reference" CACHE PATH "Reference data read by tests")
+
+# ulx_add_test(NAME name SOURCES ... LIBS ... [ENV VAR=VALUE ...])
+# One GoogleTest program, registered with CTest, run offscreen with UTF-8 and a
+# private APPDATA folder so that no test touches the user's real data folder.
+function(ulx_add_test)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    ulx_warnings(${T_NAME})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    target_compile_definitions(${T_NAME} PRIVATE
+        ULX_REFERENCE_DIR="${ULX_REFERENCE_DIR}"
+        ULX_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
+        ULX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set(appdata ${PROJECT_BINARY_DIR}/test-appdata/${T_NAME})
+    gtest_discover_tests(${T_NAME}
+        DISCOVERY_MODE PRE_TEST
+        PROPERTIES
+            TIMEOUT ${T_TIMEOUT}
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;APPDATA=${appdata};${T_ENV}")
+endfunction()

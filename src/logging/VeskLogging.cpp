@@ -1,0 +1,173 @@
+#include "VeskLogging.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QObject>
+
+#include <spdlog/sinks/rotating_file_sink.h>
+#include <spdlog/spdlog.h>
+
+namespace {
+std::atomic<TVeskLogger*> GVeskLogger{nullptr};
+std::atomic<int> GLoggerSerial{0};
+} // namespace
+
+TVeskLogger* VeskLogger()
+{
+    return GVeskLogger.load(std::memory_order_acquire);
+}
+
+void SetVeskLogger(TVeskLogger* Logger)
+{
+    GVeskLogger.store(Logger, std::memory_order_release);
+}
+
+TVeskLogger::TVeskLogger(const QString& LogFilePath, const QString& LogFileName, TVeskLogMemo* ALogMemo)
+    : FLogType(ALogMemo ? vltVclMemo : vltCodeSite), FLogMemo(ALogMemo), FLogFilePath(LogFilePath),
+      FLogFileName(LogFileName)
+{
+    if (FLogType != vltCodeSite) {
+        return;
+    }
+    // A logger that cannot open its file still works for its callers: lines are dropped.
+    try {
+        QDir().mkpath(LogFilePath);
+        const QString file = QDir(LogFilePath).filePath(LogFileName);
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
+            file.toStdString(), static_cast<std::size_t>(LogFileSizeLimit), LogFileCount);
+        FLogCSDest =
+            std::make_shared<spdlog::logger>("UlmaroX." + std::to_string(GLoggerSerial.fetch_add(1)), std::move(sink));
+        FLogCSDest->set_pattern("%v");
+        FLogCSDest->set_level(spdlog::level::trace);
+        // Every line reaches the disk at once: the log must explain an alert even after a crash.
+        FLogCSDest->flush_on(spdlog::level::trace);
+    } catch (const std::exception&) {
+        FLogCSDest.reset();
+    }
+}
+
+TVeskLogger::~TVeskLogger()
+{
+    if (FLogCSDest) {
+        try {
+            FLogCSDest->flush();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void TVeskLogger::SetLogMemo(TVeskLogMemo* ALogMemo)
+{
+    FLogMemo = ALogMemo;
+}
+
+QString TVeskLogger::TimeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QStringLiteral(" | ");
+}
+
+QString TVeskLogger::ObjectText(const QObject* Obj)
+{
+    if (!Obj) {
+        return QStringLiteral("nil");
+    }
+    // A class may give its own text form through the dynamic property "logText".
+    const QVariant text = Obj->property("logText");
+    if (text.isValid()) {
+        return text.toString();
+    }
+    return QString::fromLatin1(Obj->metaObject()->className());
+}
+
+void TVeskLogger::Write(const QString& Line)
+{
+    if (FLogType == vltVclMemo) {
+        if (FLogMemo) {
+            FLogMemo->AppendLine(Line);
+        }
+        return;
+    }
+    if (FLogCSDest) {
+        try {
+            const QByteArray utf8 = Line.toUtf8();
+            FLogCSDest->info(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        } catch (const std::exception&) {
+            // The logger never fails its caller.
+        }
+    }
+}
+
+void TVeskLogger::StartLogging()
+{
+    Write(SeparatorLine());
+    Write(TimeStamp() + QStringLiteral("Start Logging."));
+}
+
+void TVeskLogger::AddSeparator()
+{
+    Write(SeparatorLine());
+}
+
+void TVeskLogger::Send(const QString& AMsg)
+{
+    Write(TimeStamp() + AMsg);
+}
+
+void TVeskLogger::Send(const QString& AMsg, const QString& Value)
+{
+    Write(TimeStamp() + AMsg + QStringLiteral("(Value=") + Value + QLatin1Char(')'));
+}
+
+void TVeskLogger::Send(const QString& AMsg, bool Expression)
+{
+    Write(TimeStamp() + AMsg + QStringLiteral("(Expression=") +
+          (Expression ? QStringLiteral("-1") : QStringLiteral("0")) + QLatin1Char(')'));
+}
+
+void TVeskLogger::Send(const QString& AMsg, const QObject* Obj)
+{
+    Write(TimeStamp() + AMsg + QStringLiteral("(Object=") + ObjectText(Obj) + QStringLiteral(")."));
+}
+
+void TVeskLogger::Send(int AMsgType, const QString& AMsg)
+{
+    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg);
+}
+
+void TVeskLogger::Send(int AMsgType, const QString& AMsg, const QString& Value)
+{
+    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg + QStringLiteral("(Value=") + Value + QLatin1Char(')'));
+}
+
+void TVeskLogger::Send(int AMsgType, const QString& AMsg, bool Expression)
+{
+    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg + QStringLiteral("(Expression=") +
+          (Expression ? QStringLiteral("-1") : QStringLiteral("0")) + QLatin1Char(')'));
+}
+
+void TVeskLogger::Send(int AMsgType, const QString& AMsg, const QObject* Obj)
+{
+    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg + QStringLiteral("(Object=") + ObjectText(Obj) +
+          QStringLiteral(")."));
+}
+
+void TVeskLogger::EnterMethod(const QString& AMsg)
+{
+    Write(QStringLiteral("==> ") + AMsg);
+}
+
+void TVeskLogger::ExitMethod(const QString& AMsg)
+{
+    Write(QStringLiteral("<== ") + AMsg);
+}
+
+void TVeskLogger::EndLogging()
+{
+    Write(TimeStamp() + QStringLiteral("End logging."));
+    if (FLogCSDest) {
+        try {
+            FLogCSDest->flush();
+        } catch (const std::exception&) {
+        }
+    }
+}
