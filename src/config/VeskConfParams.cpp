@@ -1,0 +1,280 @@
+#include "VeskConfParams.h"
+
+#include "VeskProfileFile.h"
+
+#include <limits>
+
+namespace {
+
+TVeskParamItem MakeItem(const char* ASection, const char* AName, TVeskParamType AType, qint32 AInt = 0,
+                        const QString& AStr = QString(), bool ABool = false)
+{
+    TVeskParamItem item;
+    item.SectionName = QString::fromLatin1(ASection);
+    item.ItemName = QString::fromLatin1(AName);
+    item.ItemType = AType;
+    item.ValueInt = AInt;
+    item.ValueStr = AStr;
+    item.ValueBool = ABool;
+    return item;
+}
+
+} // namespace
+
+std::optional<qint32> VeskParseInteger(const QString& AText)
+{
+    if (AText.size() > 2 && AText.at(0) == QLatin1Char('0') &&
+        (AText.at(1) == QLatin1Char('x') || AText.at(1) == QLatin1Char('X'))) {
+        qint64 value = 0;
+        for (qsizetype i = 2; i < AText.size(); ++i) {
+            const char16_t c = AText.at(i).unicode();
+            const int digit = (c >= u'0' && c <= u'9')   ? c - u'0'
+                              : (c >= u'a' && c <= u'f') ? c - u'a' + 10
+                              : (c >= u'A' && c <= u'F') ? c - u'A' + 10
+                                                         : -1;
+            if (digit < 0) {
+                return std::nullopt;
+            }
+            value = value * 16 + digit;
+            if (value > std::numeric_limits<qint32>::max()) {
+                return std::nullopt;
+            }
+        }
+        return qint32(value);
+    }
+    qsizetype pos = 0;
+    bool negative = false;
+    if (pos < AText.size() && (AText.at(pos) == QLatin1Char('+') || AText.at(pos) == QLatin1Char('-'))) {
+        negative = AText.at(pos) == QLatin1Char('-');
+        ++pos;
+    }
+    if (pos >= AText.size()) {
+        return std::nullopt;
+    }
+    qint64 value = 0;
+    for (; pos < AText.size(); ++pos) {
+        const char16_t c = AText.at(pos).unicode();
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - u'0');
+        if (value > qint64(std::numeric_limits<qint32>::max()) + 1) {
+            return std::nullopt;
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
+        return std::nullopt;
+    }
+    return qint32(value);
+}
+
+int TVeskParamItem::AsInteger() const
+{
+    switch (ItemType) {
+    case vptInt:
+        return ValueInt;
+    case vptStr:
+        return VeskParseInteger(ValueStr).value_or(0);
+    case vptBool:
+        return ValueBool ? 1 : 0;
+    }
+    return 0;
+}
+
+QString TVeskParamItem::AsString() const
+{
+    switch (ItemType) {
+    case vptInt:
+        return QString::number(ValueInt);
+    case vptStr:
+        return ValueStr;
+    case vptBool:
+        return ValueBool ? QStringLiteral("True") : QStringLiteral("False");
+    }
+    return QString();
+}
+
+bool TVeskParamItem::AsBoolean() const
+{
+    switch (ItemType) {
+    case vptInt:
+        return ValueInt != 0;
+    case vptStr:
+        return !ValueStr.isEmpty();
+    case vptBool:
+        return ValueBool;
+    }
+    return false;
+}
+
+TVeskParamItem TVeskParamItem::SetValueInt(qint32 AValue)
+{
+    ValueInt = AValue;
+    return *this;
+}
+
+TVeskParamItem TVeskParamItem::SetValueStr(const QString& AValue)
+{
+    ValueStr = AValue;
+    return *this;
+}
+
+TVeskParamItem TVeskParamItem::SetValueBool(bool AValue)
+{
+    ValueBool = AValue;
+    return *this;
+}
+
+const QList<TVeskParamItem>& VeskMainParamTable()
+{
+    static const QList<TVeskParamItem> table = {
+        MakeItem("Home_Sheet", "TotalEqTelegrams", vptInt, 0),
+        MakeItem("Home_Sheet", "TotalAlerts", vptInt, 0),
+        MakeItem("Config_Sheet", "LocationName", vptStr, 0, QStringLiteral("---")),
+        MakeItem("Config_Sheet", "Latitude", vptStr, 0, QStringLiteral("--.--")),
+        MakeItem("Config_Sheet", "Longitude", vptStr, 0, QStringLiteral("---.--")),
+        MakeItem("Config_Sheet", "AreaCode", vptStr, 0, QStringLiteral("---")),
+        MakeItem("Config_Sheet", "GroundAmplification", vptStr, 0, QStringLiteral("-.--")),
+        MakeItem("Config_Sheet", "UseSIScale", vptBool, 0, QString(), true),
+        MakeItem("Config_Sheet", "SIScale", vptInt, 3),
+        MakeItem("Config_Sheet", "UseMg", vptBool, 0, QString(), false),
+        MakeItem("Config_Sheet", "MomentMg", vptInt, 0),
+        MakeItem("Config_Sheet", "UseDepth", vptBool, 0, QString(), false),
+        MakeItem("Config_Sheet", "UseOrCondition", vptBool, 0, QString(), false),
+        MakeItem("Config_Sheet", "DataAccuracy", vptInt, 1),
+        MakeItem("Config_Sheet", "UseJmaDrill", vptBool, 0, QString(), false),
+        MakeItem("NetConfig_Sheet", "UseProxy", vptBool, 0, QString(), false),
+        MakeItem("NetConfig_Sheet", "ProxyServerIP", vptStr, 0, QString()),
+        MakeItem("NetConfig_Sheet", "ProxyServerPort", vptInt, 8080),
+        MakeItem("Others", "EnableVersionChecker", vptBool, 0, QString(), true),
+        MakeItem("Others", "EnableAutoIconic", vptBool, 0, QString(), false),
+        MakeItem("Others", "AlwaysAlertSoundOn", vptBool, 0, QString(), true),
+    };
+    return table;
+}
+
+const QList<TVeskParamItem>& VeskExtParamTable()
+{
+    static const QList<TVeskParamItem> table = {
+        MakeItem("Ext_Conf", "PlugInName", vptStr, 0, QStringLiteral("MyExtPlugIn")),
+        MakeItem("Ext_Conf", "PlugInLibrary", vptStr, 0, QStringLiteral("ExtPlugIn.dll")),
+        MakeItem("Ext_Conf", "OnMainFormCreate", vptBool, 0, QString(), false),
+        MakeItem("Ext_Conf", "OnMainFormDestroy", vptBool, 0, QString(), false),
+        MakeItem("Ext_Conf", "OnEq01Queued", vptBool, 0, QString(), false),
+        MakeItem("Ext_Conf", "OnEq10Queued", vptBool, 0, QString(), false),
+        MakeItem("Ext_Conf", "OnDetermineAlert", vptBool, 0, QString(), false),
+        MakeItem("Ext_Conf", "OnAlertNotice", vptBool, 0, QString(), false),
+    };
+    return table;
+}
+
+TVeskConfParams::TVeskConfParams(const QString& AConfFilePath) : FConfFilePath(AConfFilePath)
+{
+    LoadParams();
+}
+
+bool TVeskConfParams::LoadParams()
+{
+    const bool result = LoadTable(VeskMainParamTable());
+    FIsLoaded = true;
+    return result;
+}
+
+bool TVeskConfParams::LoadExtParams()
+{
+    return LoadTable(VeskExtParamTable());
+}
+
+bool TVeskConfParams::LoadTable(const QList<TVeskParamItem>& ATable)
+{
+    // A missing file reads as empty: every item keeps its default.
+    const TVeskProfileFile file(FConfFilePath);
+    for (const TVeskParamItem& row : ATable) {
+        TVeskParamItem item = row;
+        switch (item.ItemType) {
+        case vptStr:
+            item.ValueStr = file.ReadString(item.SectionName, item.ItemName, row.ValueStr);
+            break;
+        case vptInt:
+            item.ValueInt = VeskParseInteger(file.ReadString(item.SectionName, item.ItemName)).value_or(row.ValueInt);
+            break;
+        case vptBool:
+            item.ValueBool =
+                VeskParseInteger(file.ReadString(item.SectionName, item.ItemName)).value_or(row.ValueBool ? 1 : 0) != 0;
+            break;
+        }
+        if (!Add(item.ItemName, item)) {
+            FLastError = QStringLiteral("Duplicate item: %1").arg(item.ItemName);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TVeskConfParams::SaveParams()
+{
+    FLastError.clear();
+    TVeskProfileFile file(FConfFilePath);
+    for (qsizetype i = 0; i < FKeys.size(); ++i) {
+        const TVeskParamItem& item = FItems.at(i);
+        QString text;
+        switch (item.ItemType) {
+        case vptInt:
+            text = QString::number(item.ValueInt);
+            break;
+        case vptStr:
+            text = item.ValueStr;
+            break;
+        case vptBool:
+            text = item.ValueBool ? QStringLiteral("1") : QStringLiteral("0");
+            break;
+        }
+        file.WriteString(item.SectionName, FKeys.at(i), text);
+    }
+    return file.Save(FConfFilePath, &FLastError);
+}
+
+bool TVeskConfParams::Add(const QString& AKey, const TVeskParamItem& AItem)
+{
+    if (FIndex.contains(AKey)) {
+        return false;
+    }
+    FIndex.insert(AKey, int(FItems.size()));
+    FKeys.append(AKey);
+    FItems.append(AItem);
+    return true;
+}
+
+std::optional<TVeskParamItem> TVeskConfParams::Item(const QString& AKey) const
+{
+    const auto it = FIndex.constFind(AKey);
+    if (it == FIndex.constEnd()) {
+        return std::nullopt;
+    }
+    return FItems.at(*it);
+}
+
+bool TVeskConfParams::SetItem(const QString& AKey, const TVeskParamItem& AItem)
+{
+    const auto it = FIndex.constFind(AKey);
+    if (it == FIndex.constEnd()) {
+        return false;
+    }
+    FItems[*it] = AItem;
+    return true;
+}
+
+QStringList TVeskConfParams::Keys() const
+{
+    return FKeys;
+}
+
+void TVeskConfParams::Clear()
+{
+    FKeys.clear();
+    FItems.clear();
+    FIndex.clear();
+}
