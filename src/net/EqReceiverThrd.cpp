@@ -1,0 +1,416 @@
+#include "EqReceiverThrd.h"
+
+#include "EqTcpClient.h"
+#include "VeskLogging.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QRandomGenerator>
+
+#include <algorithm>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+const QString ConIdChars = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-/*_");
+constexpr int ConIdLength = 12;
+} // namespace
+
+TEqReceiverThread::TEqReceiverThread(const QString& AServerHost, int AServerPort, const QString& AConId,
+                                     const QString& AAreaCode, QObject* AOwnerForm, TEqTelegramQueues* AQueues,
+                                     quint32 AKeepAliveInterval, TVeskLogger* ALogger, quint32 AReconnectWait,
+                                     quint32 ATimeoutMargin, TNetAvailableFunc ANetAvailable)
+    : FServerHost(AServerHost), FServerPort(AServerPort), FConId(AConId.isEmpty() ? MakeConId() : AConId),
+      FAreaCode(AAreaCode), FKeepAliveInterval(AKeepAliveInterval), FReconnectWait(AReconnectWait),
+      FTimeoutMargin(ATimeoutMargin), FOwnerFormHandle(AOwnerForm), FQueueLockCS(AQueues ? &AQueues->Lock : nullptr),
+      FQueues(AQueues), FNetAvailable(std::move(ANetAvailable)), FLogger(ALogger)
+{
+    setObjectName(QStringLiteral("TEqReceiverThread"));
+    FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    InitTcpClient();
+    if (!FNetAvailable) {
+        FNetAvailableChecker = std::make_unique<TVeskNetworkAvailableChecker>(FServerHost, FLogger);
+    }
+}
+
+TEqReceiverThread::~TEqReceiverThread()
+{
+    StopAndJoin();
+    FTcpClient.reset();
+    FNetAvailableChecker.reset();
+    if (FWakeFd >= 0) {
+        ::close(FWakeFd);
+    }
+}
+
+QString TEqReceiverThread::MakeConId()
+{
+    QString id;
+    id.reserve(ConIdLength);
+    for (int i = 0; i < ConIdLength; ++i) {
+        id += ConIdChars.at(QRandomGenerator::global()->bounded(static_cast<int>(ConIdChars.size())));
+    }
+    return id;
+}
+
+QString TEqReceiverThread::ConnectionRequest(const QString& AConId, const QString& AAreaCode)
+{
+    return QStringLiteral("93:") + AConId + QLatin1Char(':') + AAreaCode;
+}
+
+void TEqReceiverThread::RequestStop()
+{
+    FTerminated.store(true);
+    if (FWakeFd >= 0) {
+        // The counter stays non-zero, so every later wait ends at once too.
+        const quint64 one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(FWakeFd, &one, sizeof(one));
+    }
+}
+
+void TEqReceiverThread::StopAndJoin()
+{
+    RequestStop();
+    if (QThread::currentThread() == this) {
+        return;
+    }
+    // The thread's last act is a blocking hand-over to this thread: keep serving it.
+    while (!wait(QDeadlineTimer(2))) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+void TEqReceiverThread::SetOwnerFormHandle(QObject* AOwnerForm)
+{
+    FOwnerFormHandle.store(AOwnerForm);
+}
+
+void TEqReceiverThread::SetQueueLockCS(QMutex* ALock)
+{
+    FQueueLockCS = ALock;
+}
+
+void TEqReceiverThread::SetCommStatusSink(TEqCommStatusSink* ASink)
+{
+    FStatusSink.store(ASink);
+}
+
+void TEqReceiverThread::InitTcpClient()
+{
+    FTcpClient.reset();
+    FTcpClient = std::make_unique<TEqTcpClient>(FServerHost, static_cast<quint16>(FServerPort), FWakeFd);
+    if (FLogger) {
+        FLogger->Send(28, QStringLiteral("Initialized TcpClient."));
+    }
+}
+
+qint64 TEqReceiverThread::ElapsedMs(TClock::time_point ASince) const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - ASince).count();
+}
+
+bool TEqReceiverThread::TakeInterval(quint32 AMs)
+{
+    const QString name = QStringLiteral("TEqReceiverThread.TakeInterval()");
+    if (FLogger) {
+        FLogger->EnterMethod(name);
+        FLogger->Send(28, QStringLiteral("Interval(msec)"), static_cast<qint64>(AMs));
+    }
+    const TClock::time_point start = TClock::now();
+    bool result = true;
+    for (;;) {
+        if (IsTerminated()) {
+            result = false;
+            break;
+        }
+        const qint64 passed = ElapsedMs(start);
+        if (passed > static_cast<qint64>(AMs)) {
+            break;
+        }
+        // Sleeps until just past the end of the interval or until a stop request.
+        pollfd fd{FWakeFd, POLLIN, 0};
+        ::poll(&fd, FWakeFd >= 0 ? 1 : 0, static_cast<int>(std::min<qint64>(AMs - passed + 1, 10000)));
+    }
+    if (FLogger) {
+        FLogger->ExitMethod(name);
+    }
+    return result;
+}
+
+bool TEqReceiverThread::ConnectEqServer()
+{
+    const QString name = QStringLiteral("TEqReceiverThread.ConnectEqServer()");
+    if (FLogger) {
+        FLogger->EnterMethod(name);
+    }
+    bool result = false;
+    if (FTcpClient) {
+        QString error;
+        if (!FTcpClient->Connect(error) && FLogger) {
+            FLogger->Send(37, name, error);
+        }
+        result = FTcpClient->IsConnected();
+        if (FLogger) {
+            FLogger->Send(28, QStringLiteral("TEqReceiverThread.ConnectEqServer() result"), result);
+        }
+    }
+    if (FLogger) {
+        FLogger->ExitMethod(name);
+    }
+    return result;
+}
+
+bool TEqReceiverThread::LoginEqServerApp()
+{
+    const QString name = QStringLiteral("TEqReceiverThread.LoginEqServerApp()");
+    if (FLogger) {
+        FLogger->EnterMethod(name);
+    }
+    const QString request = ConnectionRequest(FConId, FAreaCode);
+    if (FLogger) {
+        FLogger->Send(28, QStringLiteral("Connection request"), request);
+    }
+    QString error;
+    bool result = false;
+    if (!FTcpClient) {
+        error = QStringLiteral("Not connected.");
+    } else {
+        result = FTcpClient->WriteLine(request.toLatin1(), error);
+    }
+    if (!result && FLogger) {
+        FLogger->Send(37, QStringLiteral("LoginEqServerApp()"), error);
+    }
+    if (FLogger) {
+        FLogger->Send(28, QStringLiteral("TEqReceiverThread.LoginEqServerApp() result"), result);
+        FLogger->ExitMethod(name);
+    }
+    return result;
+}
+
+bool TEqReceiverThread::SendKeepAlive()
+{
+    const QString name = QStringLiteral("TEqReceiverThread.SendKeepAlive()");
+    if (FLogger) {
+        FLogger->EnterMethod(name);
+    }
+    bool result = false;
+    if (!FTcpClient || !FTcpClient->IsConnected()) {
+        if (FLogger) {
+            FLogger->Send(2, QStringLiteral("TcpClient is disconnected."));
+        }
+    } else {
+        if (FLogger) {
+            FLogger->Send(28, QStringLiteral("Send keep alive"), QStringLiteral("99"));
+        }
+        QString error;
+        result = FTcpClient->WriteLine(QByteArrayLiteral("99"), error);
+        if (!result && FLogger) {
+            FLogger->Send(37, QStringLiteral("SendKeepAlive()"), error);
+        }
+    }
+    if (FLogger) {
+        FLogger->ExitMethod(name);
+    }
+    return result;
+}
+
+void TEqReceiverThread::UpdateCommStatus(TServerCommStatus ANewStatus)
+{
+    if (FLogger) {
+        FLogger->Send(28, QStringLiteral("UpdateCommStatus()"), QStringLiteral("from Thread."));
+    }
+    QObject* owner = FOwnerFormHandle.load();
+    TEqCommStatusSink* sink = FStatusSink.load();
+    if (!sink) {
+        sink = dynamic_cast<TEqCommStatusSink*>(owner);
+    }
+    if (!sink) {
+        return;
+    }
+    QObject* context = owner ? owner : QCoreApplication::instance();
+    auto handOver = [sink, ANewStatus]() {
+        sink->SetServerCommStatus(ANewStatus);
+        sink->PutServerCommStatus();
+    };
+    if (!context || context->thread() == QThread::currentThread()) {
+        handOver();
+    } else {
+        QMetaObject::invokeMethod(context, handOver, Qt::BlockingQueuedConnection);
+    }
+}
+
+void TEqReceiverThread::QueueEq01Telegram(const QString& ATelegram)
+{
+    TEqTelegram01 record;
+    record.SetTelegram(ATelegram);
+    if (FQueues && FQueueLockCS) {
+        QMutexLocker lock(FQueueLockCS);
+        FQueues->Eq01.push_back(record);
+    }
+    if (QObject* target = FOwnerFormHandle.load()) {
+        QCoreApplication::postEvent(target, new QEvent(WM_EQ01_QUEUED));
+    }
+}
+
+void TEqReceiverThread::QueueEq10Telegram(const QString& ATelegram)
+{
+    TEqTelegram10 record;
+    record.SetTelegram(ATelegram);
+    if (FQueues && FQueueLockCS) {
+        QMutexLocker lock(FQueueLockCS);
+        FQueues->Eq10.push_back(record);
+    }
+    if (QObject* target = FOwnerFormHandle.load()) {
+        QCoreApplication::postEvent(target, new QEvent(WM_EQ10_QUEUED));
+    }
+}
+
+void TEqReceiverThread::run()
+{
+    Execute();
+}
+
+TNetCheckResult TEqReceiverThread::AskNetwork(QString& AError)
+{
+    if (FNetAvailable) {
+        return FNetAvailable(AError);
+    }
+    if (FNetAvailableChecker) {
+        return FNetAvailableChecker->CheckNetwork(&AError);
+    }
+    return ncrAvailable;
+}
+
+void TEqReceiverThread::Execute()
+{
+    const QString name = QStringLiteral("TEqReceiverThread.Execute()");
+    if (FLogger) {
+        FLogger->Send(8, name, QStringLiteral("Start."));
+    }
+    while (!IsTerminated()) {
+        InitTcpClient();
+        if (!ConnectEqServer()) {
+            if (!IsTerminated()) {
+                UpdateCommStatus(scsDisconnected);
+                TakeInterval(FReconnectWait);
+            }
+            continue;
+        }
+        UpdateCommStatus(scsConnected);
+        if (!LoginEqServerApp()) {
+            if (!IsTerminated()) {
+                UpdateCommStatus(scsDisconnected);
+                TakeInterval(FReconnectWait);
+            }
+            continue;
+        }
+        if (FLogger) {
+            FLogger->Send(28, QStringLiteral("Entering communication loop."));
+        }
+        FRcvData.clear();
+        FTelegram.clear();
+        FLastEvent = TClock::now();
+        FKeepAliveOutstanding = false;
+        QString error;
+        if (!ReceiveLoop(error)) {
+            if (FLogger) {
+                FLogger->Send(37, name, error);
+            }
+            UpdateCommStatus(scsDisconnected);
+        }
+        if (!IsTerminated()) {
+            UpdateCommStatus(scsWaiting);
+            TakeInterval(FReconnectWait);
+        }
+    }
+    FTcpClient.reset();
+    if (FLogger) {
+        FLogger->Send(8, name, QStringLiteral("End."));
+    }
+    UpdateCommStatus(scsDisconnected);
+}
+
+void TEqReceiverThread::ClassifyTelegram()
+{
+    if (FTelegram == QLatin1String("99")) {
+        FKeepAliveOutstanding = false;
+    } else if (FTelegram.startsWith(QLatin1String("01"))) {
+        if (FLogger) {
+            FLogger->Send(23, QStringLiteral("Eew01 Queued"), FTelegram);
+        }
+        QueueEq01Telegram(FTelegram);
+    } else if (FTelegram.startsWith(QLatin1String("10"))) {
+        if (FLogger) {
+            FLogger->Send(23, QStringLiteral("Eew10 Queued"), FTelegram);
+        }
+        QueueEq10Telegram(FTelegram);
+    } else if (FLogger) {
+        FLogger->Send(1, QStringLiteral("Invalid Eq telegram"), FTelegram);
+    }
+    FTelegram.clear();
+}
+
+bool TEqReceiverThread::ReceiveLoop(QString& AError)
+{
+    const qint64 interval = FKeepAliveInterval;
+    const qint64 timeOut = interval + FTimeoutMargin;
+    while (!IsTerminated()) {
+        const TNetCheckResult net = AskNetwork(AError);
+        if (net == ncrUnavailable) {
+            if (FLogger) {
+                FLogger->Send(28, QStringLiteral("Detect disconnected internet connection"));
+            }
+            return true;
+        }
+        if (net == ncrQueryFailed) {
+            // A failed query cannot be trusted to mean "online": handled like a link error.
+            if (AError.isEmpty()) {
+                AError = QStringLiteral("Network availability query failed.");
+            }
+            return false;
+        }
+
+        // Wait for a line no longer than the next keep-alive or time-out decision needs.
+        const qint64 quiet = ElapsedMs(FLastEvent);
+        const qint64 due = (FKeepAliveOutstanding ? timeOut : interval) + 1 - quiet;
+        const int waitMs = static_cast<int>(std::clamp<qint64>(due, 0, MaxPassIntervalMs));
+        const TEqTcpClient::TReadResult read = FTcpClient->ReadLine(waitMs, FRcvData, AError);
+        if (read == TEqTcpClient::rrError) {
+            return false;
+        }
+
+        if (!FRcvData.isEmpty()) {
+            if (FLogger) {
+                FLogger->Send(28, QStringLiteral("Receive data"), FRcvData);
+            }
+            FLastEvent = TClock::now();
+            FTelegram = FRcvData;
+            FRcvData.clear();
+        }
+        if (!FTelegram.isEmpty()) {
+            ClassifyTelegram();
+        }
+
+        const TClock::time_point now = TClock::now();
+        const qint64 elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - FLastEvent).count();
+        if (FKeepAliveOutstanding && elapsed > timeOut) {
+            if (FLogger) {
+                FLogger->Send(2, QStringLiteral("Time out error."),
+                              QString::asprintf("%lld msec past", static_cast<long long>(elapsed)));
+            }
+            UpdateCommStatus(scsDisconnected);
+            return true;
+        }
+        if (!FKeepAliveOutstanding && elapsed > interval) {
+            SendKeepAlive();
+            FKeepAliveOutstanding = true;
+            FLastEvent = now;
+        }
+    }
+    return true;
+}

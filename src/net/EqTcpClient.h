@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+
+// A line-oriented TCP client for the receiver thread: one connection, lines
+// ended by LF (a CR before it is dropped), decoded as UTF-8. Every wait also
+// watches a wake-up descriptor, so a stop request ends a connect or a read at
+// once instead of after a polling period.
+class TEqTcpClient
+{
+public:
+    // Longest accepted line in bytes, without its terminator.
+    static constexpr int MaxLineLength = 16384;
+
+    enum TReadResult
+    {
+        rrLine,   // ALine holds one line (possibly empty)
+        rrNoLine, // no complete line within the time-out, or woken up
+        rrError   // link error; AError says why
+    };
+
+    // AWakeFd becomes readable when the owner wants every wait to end.
+    TEqTcpClient(const QString& AHost, quint16 APort, int AWakeFd);
+    ~TEqTcpClient();
+    TEqTcpClient(const TEqTcpClient&) = delete;
+    TEqTcpClient& operator=(const TEqTcpClient&) = delete;
+
+    // Resolves the host and connects; false with a reason on failure or wake-up.
+    bool Connect(QString& AError);
+    bool IsConnected() const { return FSocket >= 0 && !FPeerClosed; }
+    void Close();
+    // Writes the bytes and a line feed; false with a reason when they could not all be written.
+    bool WriteLine(const QByteArray& AData, QString& AError);
+    // Returns a buffered line at once; otherwise waits up to ATimeoutMs for one to complete.
+    TReadResult ReadLine(int ATimeoutMs, QString& ALine, QString& AError);
+    bool HasBufferedLine() const { return FBuffer.indexOf('\n', FBufferPos) >= 0; }
+
+private:
+    bool TakeLine(QString& ALine, QString& AError, bool& AFailed);
+    // Waits for the socket to become ready for AEvents; false when woken up or timed out.
+    int WaitSocket(short AEvents, int ATimeoutMs);
+
+    QString FHost;
+    quint16 FPort = 0;
+    int FWakeFd = -1;
+    int FSocket = -1;
+    bool FPeerClosed = false;
+    QByteArray FBuffer;
+    qsizetype FBufferPos = 0;
+};
