@@ -33,8 +33,9 @@ TVeskLogger::TVeskLogger(const QString& LogFilePath, const QString& LogFileName,
     try {
         QDir().mkpath(LogFilePath);
         const QString file = QDir(LogFilePath).filePath(LogFileName);
+        // LogFileCount counts the current file too; the sink counts only the rolled-over ones.
         auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
-            file.toStdString(), static_cast<std::size_t>(LogFileSizeLimit), LogFileCount);
+            file.toStdString(), static_cast<std::size_t>(LogFileSizeLimit), LogFileCount - 1);
         FLogCSDest =
             std::make_shared<spdlog::logger>("UlmaroX." + std::to_string(GLoggerSerial.fetch_add(1)), std::move(sink));
         FLogCSDest->set_pattern("%v");
@@ -100,6 +101,11 @@ void TVeskLogger::Write(const QString& Line)
 void TVeskLogger::StartLogging()
 {
     Write(SeparatorLine());
+    if (FLogType == vltCodeSite) {
+        Write(TimeStamp() + TypePrefix(25) + QStringLiteral("Launch CodeSite Dispatcher."));
+        Write(TimeStamp() + QStringLiteral("Start Logging(CodeSite:5.3.2)."));
+        return;
+    }
     Write(TimeStamp() + QStringLiteral("Start Logging."));
 }
 
@@ -163,7 +169,11 @@ void TVeskLogger::ExitMethod(const QString& AMsg)
 
 void TVeskLogger::EndLogging()
 {
-    Write(TimeStamp() + QStringLiteral("End logging."));
+    if (FLogType == vltCodeSite) {
+        Write(TimeStamp() + TypePrefix(25) + QStringLiteral("End logging(CodeSite:5.3.2)."));
+    } else {
+        Write(TimeStamp() + QStringLiteral("End logging."));
+    }
     if (FLogCSDest) {
         try {
             FLogCSDest->flush();

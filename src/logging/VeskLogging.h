@@ -26,8 +26,9 @@ enum TVeskLoggerType
     vltVclMemo   // text control
 };
 
-// The one diagnostic logger. Both sinks receive the same lines:
-// "YYYY/MM/DD hh:nn:ss | <type> message(Value=...)". Safe to call from several
+// The one diagnostic logger. Both sinks receive lines of the same format,
+// "YYYY/MM/DD hh:nn:ss | <type> message(Value=...)"; only the start and end lines
+// differ, the file names its writer there. Safe to call from several
 // threads with the file sink; the text sink belongs to the thread of its control.
 class TVeskLogger
 {
