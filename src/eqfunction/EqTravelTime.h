@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace eqf {
+
+// One node of a 1-D velocity model; velocities vary linearly between nodes.
+struct TEqVelocityNode
+{
+    double DepthKm;
+    double Vp;
+    double Vs;
+};
+
+enum class TEqWave
+{
+    ewP = 0,
+    ewS = 1
+};
+
+// Mean Earth radius used for the flattening transform and for distances.
+inline constexpr double EarthRadiusKm = 6371.0;
+
+// The velocity model the travel times are computed from (true depth, km/s).
+std::span<const TEqVelocityNode> GetVelocityModel();
+
+// Thin constant-velocity layers of the Earth-flattened model: the spherical
+// model maps exactly onto a flat one, so rays are traced with flat formulas
+// and the surface distance equals the epicentral arc length.
+struct TEqFlatLayers
+{
+    std::vector<double> Thickness; // flattened km
+    std::vector<double> Velocity;  // flattened km/s
+};
+
+// Layers of 1 km true thickness from the surface down to BottomKm.
+TEqFlatLayers FlattenModel(std::span<const TEqVelocityNode> nodes, TEqWave wave, int bottomKm);
+
+// First-arrival P and S times on a regular grid of source depth (every km,
+// 0 to MaxDepthKm) and epicentral distance (every DistanceStepKm, 0 to MaxDistanceKm).
+class TEqTravelTimeGrid
+{
+public:
+    static constexpr int MaxDepthKm = 700;
+    static constexpr int MaxDistanceKm = 2000;
+    static constexpr int DistanceStepKm = 2;
+    static constexpr int DistanceCount = MaxDistanceKm / DistanceStepKm + 1;
+    static constexpr int ModelBottomKm = 1000;
+
+    static TEqTravelTimeGrid Build(std::span<const TEqVelocityNode> nodes);
+
+    // The grid of the built-in model, built on first use; safe from any thread.
+    static const TEqTravelTimeGrid& GetShared();
+
+    // Linear interpolation in distance; false outside the grid.
+    bool GetTravelTimes(int depthKm, double distanceKm, double& pSec, double& sSec) const;
+
+    // Raw grid value, for tests.
+    double GetGridValue(TEqWave wave, int depthKm, int distanceIndex) const;
+
+private:
+    TEqTravelTimeGrid() = default;
+    static void BuildWave(const TEqFlatLayers& layers, std::vector<float>& out);
+
+    std::vector<float> FP;
+    std::vector<float> FS;
+};
+
+} // namespace eqf
