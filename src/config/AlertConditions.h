@@ -13,11 +13,11 @@ struct TAlertConditions
     bool UseSIScale = true;    // use the intensity condition
     int SIScaleIndex = 3;      // index into the intensity class list, -1 when nothing is selected
     int SIScaleThreshold = 30; // number of the selected class (0, 10, ... 70); -1 when nothing is selected
-    QString SIScaleLabel =
-        QStringLiteral("震度３"); // label of the selected class, e.g. "震度５弱"; empty when nothing is selected
-    bool UseMg = false;           // use the magnitude condition
-    int MomentMgPosition = 0;     // 0 to 19; the minimum magnitude is position * 0.5
-    bool UseOrCondition = false;  // combine the conditions with OR instead of AND
+    // Label of the selected class, e.g. "震度５弱"; empty when nothing is selected.
+    QString SIScaleLabel = QStringLiteral("震度３");
+    bool UseMg = false;          // use the magnitude condition
+    int MomentMgPosition = 0;    // 0 to 19; the minimum magnitude is position * 0.5
+    bool UseOrCondition = false; // combine the conditions with OR instead of AND
 
     // The minimum magnitude the position stands for.
     double MinMagnitude() const { return MomentMgPosition * 0.5; }

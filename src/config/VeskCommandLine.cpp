@@ -1,0 +1,135 @@
+#include "VeskCommandLine.h"
+
+#include "VeskConfParams.h"
+#include "VeskLogging.h"
+
+#include <QRandomGenerator>
+
+#ifndef ULX_DEFAULT_EQ_SERVER
+#define ULX_DEFAULT_EQ_SERVER "localhost"
+#endif
+
+namespace {
+
+bool IsSwitch(const QString& AArgument)
+{
+    return AArgument.startsWith(QLatin1Char('-')) || AArgument.startsWith(QLatin1Char('/'));
+}
+
+} // namespace
+
+QString TVeskCommandLine::DefaultServerName()
+{
+    return QStringLiteral(ULX_DEFAULT_EQ_SERVER);
+}
+
+std::optional<QString> TVeskCommandLine::FindOption(const QStringList& AArguments, const QString& AOption)
+{
+    for (qsizetype i = 0; i < AArguments.size(); ++i) {
+        const QString& argument = AArguments.at(i);
+        if (!IsSwitch(argument) || !QStringView(argument).mid(1).startsWith(AOption, Qt::CaseInsensitive)) {
+            continue;
+        }
+        QString rest = argument.mid(1 + AOption.size());
+        if (!rest.isEmpty()) {
+            if (rest.startsWith(QLatin1Char(':'))) {
+                rest.remove(0, 1);
+            }
+            return rest;
+        }
+        if (i + 1 < AArguments.size() && !IsSwitch(AArguments.at(i + 1))) {
+            return AArguments.at(i + 1);
+        }
+        return QString();
+    }
+    return std::nullopt;
+}
+
+bool TVeskCommandLine::LoadCommandLineOption(const QStringList& AArguments, TVeskLogger* ALogger)
+{
+    const QString name = QStringLiteral("LoadCommandLineOption()");
+    if (ALogger) {
+        ALogger->EnterMethod(name);
+    }
+    FDebugMode = FindOption(AArguments, QStringLiteral("DebugOnLocal")).has_value();
+    if (FDebugMode && ALogger) {
+        ALogger->Send(8, QStringLiteral("Detected 'Debug on local'."),
+                      QStringLiteral("Program connect to local server."));
+    }
+
+    FCLOptEqServer.clear();
+    if (const auto server = FindOption(AArguments, QStringLiteral("EqServer"))) {
+        FCLOptEqServer = *server;
+        if (ALogger) {
+            ALogger->Send(8, QStringLiteral("Detected 'EqServer'."),
+                          QStringLiteral("Program will connect to this Eq-server:") + *server);
+        }
+    }
+
+    FCLOptEqServerPort = -1;
+    if (const auto port = FindOption(AArguments, QStringLiteral("EqServerPort"))) {
+        if (ALogger) {
+            ALogger->Send(8, QStringLiteral("Detected 'EqServerPort'."),
+                          QStringLiteral("Program will connect to this port of Eq-server:") + *port);
+        }
+        const std::optional<qint32> value = VeskParseInteger(port->trimmed());
+        if (value) {
+            FCLOptEqServerPort = *value;
+        } else {
+            FCLOptEqServerPort = 80;
+            if (ALogger) {
+                ALogger->Send(2, QStringLiteral("Specified port # is invalid. Program will use default port #80."));
+            }
+        }
+    }
+
+    FCLOptEqServerConId.clear();
+    if (const auto conId = FindOption(AArguments, QStringLiteral("ConId"))) {
+        FCLOptEqServerConId = *conId;
+        if (ALogger) {
+            ALogger->Send(8, QStringLiteral("Detected 'ConId'."),
+                          QStringLiteral("Program will use this ID for connecting Eq-server."));
+        }
+    }
+    if (ALogger) {
+        ALogger->ExitMethod(name);
+    }
+    return true;
+}
+
+QString TVeskCommandLine::GetServerName() const
+{
+    QString host = DefaultServerName();
+    if (FDebugMode) {
+        host = QStringLiteral("127.0.0.1");
+    }
+    if (!FCLOptEqServer.isEmpty()) {
+        host = FCLOptEqServer;
+    }
+    return host;
+}
+
+int TVeskCommandLine::GetServerPort() const
+{
+    if (FCLOptEqServerPort >= 0) {
+        return FCLOptEqServerPort;
+    }
+    return FDebugMode ? 8000 : 80;
+}
+
+QString TVeskCommandLine::GetServerConId() const
+{
+    if (!FCLOptEqServerConId.isEmpty()) {
+        return FCLOptEqServerConId;
+    }
+    if (FRandomConId.isEmpty()) {
+        static const QString alphabet =
+            QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-/*_");
+        // The global generator is seeded once per process start.
+        QRandomGenerator* generator = QRandomGenerator::global();
+        for (int i = 0; i < 12; ++i) {
+            FRandomConId += alphabet.at(generator->bounded(int(alphabet.size())));
+        }
+    }
+    return FRandomConId;
+}

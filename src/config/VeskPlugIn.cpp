@@ -1,0 +1,198 @@
+#include "VeskPlugIn.h"
+
+#include "VeskLogging.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+
+#include <exception>
+#include <type_traits>
+
+namespace {
+
+const QString kLoadName = QStringLiteral("LoadParamsFromExtConfFile()");
+
+bool HasFolder(const QString& AName)
+{
+    return AName.contains(QLatin1Char('/')) || AName.contains(QLatin1Char('\\'));
+}
+
+} // namespace
+
+TVeskPlugIn::TVeskPlugIn() = default;
+
+TVeskPlugIn::~TVeskPlugIn()
+{
+    Unload();
+}
+
+void TVeskPlugIn::ClearEntryPoints()
+{
+    FOnMainFormCreate = nullptr;
+    FOnMainFormDestroy = nullptr;
+    FOnEq01Queued = nullptr;
+    FOnEq10Queued = nullptr;
+    FOnDetermineAlert = nullptr;
+    FOnAlertNotice = nullptr;
+    FVpiLibraryName = nullptr;
+    FVpiPlugInInterfaceVersion = nullptr;
+}
+
+bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLogger* ALogger,
+                                            const QString& AProgramFolder)
+{
+    Unload();
+    if (ALogger) {
+        ALogger->EnterMethod(kLoadName);
+    }
+    auto finish = [this, ALogger] {
+        if (ALogger) {
+            ALogger->ExitMethod(kLoadName);
+        }
+        return FIsLoadedExtParams;
+    };
+
+    const QString path = ADataFolder + QLatin1Char('/') + QStringLiteral("UlmaroXCust.cnf");
+    if (!QFileInfo::exists(path)) {
+        return finish();
+    }
+    if (ALogger) {
+        ALogger->Send(8, QStringLiteral("Detect extented configuration file."));
+    }
+    FExtParams = std::make_unique<TVeskConfParams>();
+    FExtParams->SetConfFilePath(path);
+    if (!FExtParams->LoadExtParams()) {
+        return finish();
+    }
+
+    try {
+        const QString library = FExtParams->Item(QStringLiteral("PlugInLibrary")).value_or(TVeskParamItem{}).AsString();
+        QString reason;
+        if (!LoadPlugInLibrary(library, AProgramFolder, &reason)) {
+            if (ALogger) {
+                ALogger->Send(2, QStringLiteral("Failed to load plug-in library."));
+                ALogger->Send(2, QStringLiteral("Plug-in library"), reason);
+            }
+            return finish();
+        }
+        if (ALogger) {
+            ALogger->Send(0, QStringLiteral("Success to load plug-in library."));
+        }
+
+        auto isOn = [this](const char* ASwitch) {
+            const auto item = FExtParams->Item(QString::fromLatin1(ASwitch));
+            return item && item->AsBoolean();
+        };
+        // Resolves an export, announces it, and drops it again when its switch is off.
+        auto resolve = [this, ALogger, &isOn](auto& AField, const char* AExport, const char* ASwitch,
+                                              const char* ALoadedText) {
+            using TEntry = std::remove_reference_t<decltype(AField)>;
+            AField = reinterpret_cast<TEntry>(FPiDllHandle->resolve(AExport));
+            if (!AField) {
+                return;
+            }
+            if (ALogger) {
+                ALogger->Send(0, QString::fromLatin1(ALoadedText));
+            }
+            if (!isOn(ASwitch)) {
+                AField = nullptr;
+                if (ALogger) {
+                    ALogger->Send(8,
+                                  QStringLiteral("This event handler has been disabled by the configuration filee."));
+                }
+            }
+        };
+        resolve(FOnMainFormCreate, "VpiMainFormCreate", "OnMainFormCreate", "Loaded: Form create event handler.");
+        resolve(FOnMainFormDestroy, "VpiMainFormDestroy", "OnMainFormDestroy", "Loaded: Form destroy event handler.");
+        resolve(FOnEq01Queued, "VpiEq01Queued", "OnEq01Queued", "Loaded: Telegram 01 ueued event handler.");
+        resolve(FOnEq10Queued, "VpiEq10Queued", "OnEq10Queued", "Loaded: Telegram 10 ueued event handler.");
+        resolve(FOnDetermineAlert, "VpiDetermineAlert", "OnDetermineAlert", "Loaded: Determine alert event handler.");
+        resolve(FOnAlertNotice, "VpiAlertNotice", "OnAlertNotice", "Loaded: Alert event handler.");
+
+        FVpiLibraryName = reinterpret_cast<TVpiLibraryName>(FPiDllHandle->resolve("VpiLibraryName"));
+        FVpiPlugInInterfaceVersion =
+            reinterpret_cast<TVpiPlugInInterfaceVersion>(FPiDllHandle->resolve("VpiPlugInInterfaceVersion"));
+        FIsLoadedExtParams = true;
+    } catch (const std::exception& e) {
+        if (ALogger) {
+            ALogger->Send(37, kLoadName, QString::fromLocal8Bit(e.what()));
+        }
+        FIsLoadedExtParams = false;
+    }
+    return finish();
+}
+
+bool TVeskPlugIn::LoadPlugInLibrary(const QString& ALibrary, const QString& AProgramFolder, QString* AReason)
+{
+    const QString name = ALibrary.trimmed();
+    if (name.isEmpty()) {
+        *AReason = QStringLiteral("No library named in PlugInLibrary.");
+        return false;
+    }
+    auto library = std::make_unique<QLibrary>();
+    QString programFolder = AProgramFolder;
+    if (programFolder.isEmpty() && QCoreApplication::instance()) {
+        programFolder = QCoreApplication::applicationDirPath();
+    }
+    bool loaded = false;
+    if (!HasFolder(name) && !programFolder.isEmpty()) {
+        const QString besideProgram = QDir(programFolder).filePath(name);
+        if (QFileInfo(besideProgram).isFile()) {
+            library->setFileName(besideProgram);
+            loaded = library->load();
+        }
+    }
+    if (!loaded) {
+        library->setFileName(QDir::fromNativeSeparators(name));
+        loaded = library->load();
+    }
+    if (!loaded) {
+        *AReason = library->errorString();
+        return false;
+    }
+    FPiDllHandle = std::move(library);
+    return true;
+}
+
+void TVeskPlugIn::CallMainFormCreate(TVpiWindowHandle AMainFormHandle) const
+{
+    if (FOnMainFormCreate) {
+        FOnMainFormCreate(AMainFormHandle);
+    }
+}
+
+void TVeskPlugIn::CallEq01Queued(const QString& ATelegram) const
+{
+    if (FOnEq01Queued) {
+        // utf16() of a QString is zero-terminated and lives for the whole call.
+        FOnEq01Queued(reinterpret_cast<const char16_t*>(ATelegram.utf16()));
+    }
+}
+
+void TVeskPlugIn::CallEq10Queued(const QString& ATelegram) const
+{
+    if (FOnEq10Queued) {
+        FOnEq10Queued(reinterpret_cast<const char16_t*>(ATelegram.utf16()));
+    }
+}
+
+void TVeskPlugIn::CallMainFormDestroy() const
+{
+    if (FOnMainFormDestroy) {
+        FOnMainFormDestroy();
+    }
+}
+
+void TVeskPlugIn::Unload()
+{
+    CallMainFormDestroy();
+    ClearEntryPoints();
+    if (FPiDllHandle) {
+        FPiDllHandle->unload();
+        FPiDllHandle.reset();
+    }
+    FExtParams.reset();
+    FIsLoadedExtParams = false;
+}
