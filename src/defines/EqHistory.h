@@ -2,6 +2,9 @@
 
 #include <QString>
 
+class TEqTelegram01;
+class TEqTelegram10;
+
 // One history entry: an alerted earthquake as it is recorded and listed.
 struct TEqHistory
 {
@@ -16,6 +19,13 @@ struct TEqHistory
     QString EpicName;
     QString EstSIS;
     QString EstSec;
+
+    // Fills every field from a type-01 telegram and the estimate at the user's
+    // location; the epicentre name becomes empty.
+    void CopyFromEq01Telegram(const TEqTelegram01& Eq01Teleg, double EstimatedSIS, double EstimatedSec);
+    // The same, then the epicentre name from the type-10 telegram (empty when none arrived).
+    void CopyFromEqTelegram(const TEqTelegram01& Eq01Teleg, const TEqTelegram10& Eq10Teleg, double EstimatedSIS,
+                            double EstimatedSec);
 
     friend bool operator==(const TEqHistory&, const TEqHistory&) = default;
 };

@@ -1,0 +1,732 @@
+#include "VeskData.h"
+
+#include "VeskLogging.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringEncoder>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+TVeskDataMdl* GDataMdl = nullptr;
+
+struct TFieldDef
+{
+    const char* Name;
+    int MaxBytes;
+};
+
+constexpr TFieldDef FieldDefs[TVeskDataMdl::FieldCount] = {
+    {"EQ_ID", 16},     {"OUTGOING_TIME", 19}, {"OCCURRENCE_TIME", 19}, {"EPIC_LAT", 5},  {"EPIC_LONG", 6},
+    {"EPIC_DEPTH", 3}, {"EQ_MAGNITUDE", 3},   {"EPIC_NAME", 20},       {"SI_SCALE", 16}, {"SWAVE_SEC", 3},
+};
+
+// Insertion order, the tie-breaker of the active order (rowid alias: always above every existing row).
+constexpr char SeqColumn[] = "INS_SEQ";
+
+const char CreateTableSql[] = "CREATE TABLE EqHistoryDS ("
+                              "EQ_ID TEXT, OUTGOING_TIME TEXT, OCCURRENCE_TIME TEXT, EPIC_LAT TEXT, "
+                              "EPIC_LONG TEXT, EPIC_DEPTH TEXT, EQ_MAGNITUDE TEXT, EPIC_NAME TEXT, "
+                              "SI_SCALE TEXT, SWAVE_SEC TEXT, INS_SEQ INTEGER PRIMARY KEY)";
+const char CreateIndexesSql[] = "CREATE INDEX IF NOT EXISTS EQ_ID_IDX ON EqHistoryDS (EQ_ID DESC, INS_SEQ DESC);"
+                                "CREATE INDEX IF NOT EXISTS OUTGOING_TIME_IDX ON EqHistoryDS (OUTGOING_TIME DESC);";
+const char SelectRowsSql[] = "SELECT EQ_ID, OUTGOING_TIME, OCCURRENCE_TIME, EPIC_LAT, EPIC_LONG, EPIC_DEPTH, "
+                             "EQ_MAGNITUDE, EPIC_NAME, SI_SCALE, SWAVE_SEC, INS_SEQ FROM EqHistoryDS "
+                             "ORDER BY EQ_ID DESC, INS_SEQ DESC";
+const char InsertRowSql[] = "INSERT INTO EqHistoryDS (EQ_ID, OUTGOING_TIME, OCCURRENCE_TIME, EPIC_LAT, EPIC_LONG, "
+                            "EPIC_DEPTH, EQ_MAGNITUDE, EPIC_NAME, SI_SCALE, SWAVE_SEC) "
+                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)";
+
+QString DbError(sqlite3* Db)
+{
+    return QString::fromUtf8(sqlite3_errmsg(Db));
+}
+
+QByteArray SqliteFileName(const QString& FileName)
+{
+    return QFile::encodeName(FileName);
+}
+
+// A prepared statement finalized on every path.
+class TStatement
+{
+public:
+    TStatement(sqlite3* Db, const char* Sql) : FDb(Db) { FRc = sqlite3_prepare_v2(Db, Sql, -1, &FStmt, nullptr); }
+    ~TStatement() { sqlite3_finalize(FStmt); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+
+    bool IsPrepared() const { return FRc == SQLITE_OK && FStmt != nullptr; }
+    sqlite3_stmt* Get() const { return FStmt; }
+    int Step() { return sqlite3_step(FStmt); }
+    QString Text(int Column) const
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FStmt, Column));
+        return text ? QString::fromUtf8(text, sqlite3_column_bytes(FStmt, Column)) : QString();
+    }
+    QString Error() const { return DbError(FDb); }
+
+private:
+    sqlite3* FDb;
+    sqlite3_stmt* FStmt = nullptr;
+    int FRc;
+};
+
+bool Exec(sqlite3* Db, const char* Sql, QString& Error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(Db, Sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        Error = message ? QString::fromUtf8(message) : DbError(Db);
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+// First column of the first row of a one-value query.
+bool QueryValue(sqlite3* Db, const char* Sql, QString& Value, QString& Error)
+{
+    TStatement stmt(Db, Sql);
+    if (!stmt.IsPrepared()) {
+        Error = stmt.Error();
+        return false;
+    }
+    const int rc = stmt.Step();
+    if (rc == SQLITE_ROW) {
+        Value = stmt.Text(0);
+        return true;
+    }
+    Error = rc == SQLITE_DONE ? QStringLiteral("no result for \"%1\"").arg(QString::fromUtf8(Sql)) : stmt.Error();
+    return false;
+}
+
+// Makes a rename in Dir survive a power loss.
+void SyncDirectory(const QString& Dir)
+{
+    const int fd = ::open(SqliteFileName(Dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+QString TempNameFor(const QString& FileName)
+{
+    return FileName + QStringLiteral(".tmp%1").arg(qint64(::getpid()));
+}
+
+void RemoveTempFiles(const QString& TempName)
+{
+    QFile::remove(TempName);
+    QFile::remove(TempName + QStringLiteral("-journal"));
+}
+
+bool HasInvalidPathChar(const QString& Path)
+{
+    for (const QChar c : Path) {
+        const char16_t u = c.unicode();
+        if (u < 32 || u == u'"' || u == u'<' || u == u'>' || u == u'|') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Bytes of one code point in code page 932, or 0 when the code page has no such character.
+int Cp932Width(QStringEncoder& Encoder, QStringView CodePoint)
+{
+    if (!Encoder.isValid()) {
+        // No converter on this system: ASCII and half-width katakana take one byte, the rest two.
+        const char32_t u = CodePoint.size() == 1 ? CodePoint[0].unicode() : 0x10000;
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            return 0;
+        }
+        return (u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F)) ? 1 : 2;
+    }
+    Encoder.resetState();
+    const QByteArray bytes = Encoder.encode(CodePoint);
+    if (Encoder.hasError() || bytes.isEmpty()) {
+        return 0;
+    }
+    return int(bytes.size());
+}
+
+template <typename F>
+void ForEachCodePoint(const QString& Value, F&& Fn)
+{
+    for (qsizetype i = 0; i < Value.size();) {
+        const qsizetype len =
+            (Value[i].isHighSurrogate() && i + 1 < Value.size() && Value[i + 1].isLowSurrogate()) ? 2 : 1;
+        if (!Fn(QStringView(Value).sliced(i, len))) {
+            return;
+        }
+        i += len;
+    }
+}
+
+} // namespace
+
+// Clears the read-only flag for the duration of a changing operation and puts
+// the previous value back on every path out of it.
+class TVeskDataMdl::TReadOnlyGuard
+{
+public:
+    explicit TReadOnlyGuard(bool& Flag) : FFlag(Flag), FPrevious(Flag) { FFlag = false; }
+    ~TReadOnlyGuard() { FFlag = FPrevious; }
+    TReadOnlyGuard(const TReadOnlyGuard&) = delete;
+    TReadOnlyGuard& operator=(const TReadOnlyGuard&) = delete;
+
+private:
+    bool& FFlag;
+    bool FPrevious;
+};
+
+TVeskDataMdl::TVeskDataMdl(TVeskLogger* Logger, QObject* Parent) : QObject(Parent), FLogger(Logger) {}
+
+TVeskDataMdl::~TVeskDataMdl()
+{
+    if (FDb) {
+        sqlite3_close_v2(FDb);
+        FDb = nullptr;
+    }
+    if (GDataMdl == this) {
+        GDataMdl = nullptr;
+    }
+}
+
+QStringList TVeskDataMdl::GetFieldNames()
+{
+    QStringList names;
+    for (const TFieldDef& def : FieldDefs) {
+        names << QString::fromLatin1(def.Name);
+    }
+    return names;
+}
+
+int TVeskDataMdl::GetFieldMaxBytes(int Field)
+{
+    return (Field >= 0 && Field < FieldCount) ? FieldDefs[Field].MaxBytes : 0;
+}
+
+QStringList TVeskDataMdl::GetRow(int Row) const
+{
+    return (Row >= 0 && Row < FRows.size()) ? FRows[Row].Values : QStringList();
+}
+
+QString TVeskDataMdl::GetValue(int Row, int Field) const
+{
+    if (Row < 0 || Row >= FRows.size() || Field < 0 || Field >= FieldCount) {
+        return {};
+    }
+    return FRows[Row].Values[Field];
+}
+
+int TVeskDataMdl::AnsiByteLength(const QString& Value)
+{
+    QStringEncoder encoder("windows-31j");
+    int total = 0;
+    ForEachCodePoint(Value, [&](QStringView cp) {
+        total += qMax(1, Cp932Width(encoder, cp));
+        return true;
+    });
+    return total;
+}
+
+QString TVeskDataMdl::CutToAnsiBytes(const QString& Value, int MaxBytes)
+{
+    QStringEncoder encoder("windows-31j");
+    QString result;
+    int total = 0;
+    ForEachCodePoint(Value, [&](QStringView cp) {
+        const int width = Cp932Width(encoder, cp);
+        if (total + qMax(1, width) > MaxBytes) {
+            return false;
+        }
+        if (width == 0) {
+            result += u'?';
+        } else {
+            result += cp;
+        }
+        total += qMax(1, width);
+        return true;
+    });
+    return result;
+}
+
+void TVeskDataMdl::Log(const QString& Msg)
+{
+    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
+        logger->Send(Msg);
+    }
+}
+
+void TVeskDataMdl::Log(const QString& Msg, const QString& Value)
+{
+    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
+        logger->Send(Msg, Value);
+    }
+}
+
+void TVeskDataMdl::Log(int MsgType, const QString& Msg)
+{
+    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
+        logger->Send(MsgType, Msg);
+    }
+}
+
+void TVeskDataMdl::Log(int MsgType, const QString& Msg, const QString& Value)
+{
+    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
+        logger->Send(MsgType, Msg, Value);
+    }
+}
+
+void TVeskDataMdl::Log(const QString& Msg, int Value)
+{
+    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
+        logger->Send(Msg, Value);
+    }
+}
+
+void TVeskDataMdl::EnterMethod(const QString& Name)
+{
+    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
+        logger->EnterMethod(Name);
+    }
+}
+
+void TVeskDataMdl::ExitMethod(const QString& Name)
+{
+    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
+        logger->ExitMethod(Name);
+    }
+}
+
+void TVeskDataMdl::CloseTable()
+{
+    if (FDb) {
+        sqlite3_close_v2(FDb);
+        FDb = nullptr;
+    }
+    FFileName.clear();
+    FRows.clear();
+}
+
+bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
+{
+    sqlite3* db = nullptr;
+    // No SQLITE_OPEN_CREATE: the file must be there; nothing is ever written to a
+    // file before it has been recognised as a history file.
+    if (sqlite3_open_v2(SqliteFileName(FileName).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        Error = db ? DbError(db) : QStringLiteral("out of memory");
+        sqlite3_close_v2(db);
+        return false;
+    }
+    auto fail = [&](const QString& Message) {
+        Error = Message;
+        sqlite3_close_v2(db);
+        return false;
+    };
+    // A foreign file in WAL mode must not be checkpointed into when it is closed again.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_busy_timeout(db, 2000);
+
+    QString value;
+    if (!QueryValue(db, "PRAGMA application_id", value, Error)) {
+        return fail(Error);
+    }
+    if (value.toLongLong() != ApplicationId) {
+        return fail(QStringLiteral("Not a history file (application id %1).").arg(value));
+    }
+    if (!QueryValue(db, "PRAGMA user_version", value, Error)) {
+        return fail(Error);
+    }
+    const int version = value.toInt();
+    // Files of older layouts are migrated here once a later layout exists.
+    if (version != SchemaVersion) {
+        return fail(QStringLiteral("Unsupported history file version %1 (this program reads version %2).")
+                        .arg(version)
+                        .arg(SchemaVersion));
+    }
+    QString pageCount, pageSize;
+    if (!QueryValue(db, "PRAGMA page_count", pageCount, Error) ||
+        !QueryValue(db, "PRAGMA page_size", pageSize, Error)) {
+        return fail(Error);
+    }
+    if (QFileInfo(FileName).size() < pageCount.toLongLong() * pageSize.toLongLong()) {
+        return fail(QStringLiteral("The history file is truncated (%1 of %2 bytes).")
+                        .arg(QFileInfo(FileName).size())
+                        .arg(pageCount.toLongLong() * pageSize.toLongLong()));
+    }
+    if (!QueryValue(db, "PRAGMA quick_check", value, Error)) {
+        return fail(Error);
+    }
+    if (value != QLatin1String("ok")) {
+        return fail(QStringLiteral("The history file is damaged: %1").arg(value));
+    }
+
+    QStringList columns;
+    {
+        TStatement stmt(db, "PRAGMA table_info(EqHistoryDS)");
+        if (!stmt.IsPrepared()) {
+            return fail(stmt.Error());
+        }
+        int rc;
+        while ((rc = stmt.Step()) == SQLITE_ROW) {
+            columns << stmt.Text(1);
+        }
+        if (rc != SQLITE_DONE) {
+            return fail(stmt.Error());
+        }
+    }
+    QStringList expected = GetFieldNames();
+    expected << QString::fromLatin1(SeqColumn);
+    if (columns != expected) {
+        return fail(QStringLiteral("The history file has an unexpected table layout (%1).").arg(columns.join(u',')));
+    }
+
+    // Every commit reaches the disk before the insert answers.
+    if (!Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", Error)) {
+        return fail(Error);
+    }
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    FDb = db;
+    FFileName = FileName;
+    return true;
+}
+
+bool TVeskDataMdl::CreateHistoryFile(const QString& FileName, QString& Error)
+{
+    // Built under a temporary name and moved into place complete, so a crash
+    // during creation never leaves a half-made file that later opens as invalid.
+    const QString tempName = TempNameFor(FileName);
+    RemoveTempFiles(tempName);
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(SqliteFileName(tempName).constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        Error = db ? DbError(db) : QStringLiteral("out of memory");
+        sqlite3_close_v2(db);
+        RemoveTempFiles(tempName);
+        return false;
+    }
+    const QByteArray script = QByteArray("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN; ") +
+                              CreateTableSql + "; " + CreateIndexesSql + QByteArray("PRAGMA application_id=") +
+                              QByteArray::number(ApplicationId) +
+                              "; PRAGMA user_version=" + QByteArray::number(SchemaVersion) + "; COMMIT;";
+    const bool built = Exec(db, script.constData(), Error);
+    sqlite3_close_v2(db);
+    if (!built) {
+        RemoveTempFiles(tempName);
+        return false;
+    }
+    const QByteArray from = SqliteFileName(tempName);
+    const QByteArray to = SqliteFileName(FileName);
+    int rc = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        rc = ::rename(from.constData(), to.constData());
+    }
+    if (rc != 0) {
+        Error = QStringLiteral("Cannot create %1: %2").arg(FileName, QString::fromLocal8Bit(std::strerror(errno)));
+        RemoveTempFiles(tempName);
+        return false;
+    }
+    SyncDirectory(QFileInfo(FileName).absolutePath());
+    return true;
+}
+
+bool TVeskDataMdl::EnsureIndexes(QString& Error)
+{
+    return Exec(FDb, CreateIndexesSql, Error);
+}
+
+bool TVeskDataMdl::LoadRows(QString& Error)
+{
+    FRows.clear();
+    TStatement stmt(FDb, SelectRowsSql);
+    if (!stmt.IsPrepared()) {
+        Error = stmt.Error();
+        return false;
+    }
+    int rc;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        TRow row;
+        for (int i = 0; i < FieldCount; ++i) {
+            row.Values << stmt.Text(i);
+        }
+        row.Seq = sqlite3_column_int64(stmt.Get(), FieldCount);
+        FRows.append(row);
+    }
+    if (rc != SQLITE_DONE) {
+        Error = stmt.Error();
+        FRows.clear();
+        return false;
+    }
+    return true;
+}
+
+bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
+{
+    // A consistent copy of the open table under a temporary name, renamed over
+    // the target only when complete: the old file stays whole until then.
+    const QString tempName = TempNameFor(FileName);
+    RemoveTempFiles(tempName);
+    sqlite3* dest = nullptr;
+    if (sqlite3_open_v2(SqliteFileName(tempName).constData(), &dest,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        Error = dest ? DbError(dest) : QStringLiteral("out of memory");
+        sqlite3_close_v2(dest);
+        RemoveTempFiles(tempName);
+        return false;
+    }
+    bool copied = Exec(dest, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", Error);
+    if (copied) {
+        sqlite3_backup* backup = sqlite3_backup_init(dest, "main", FDb, "main");
+        if (!backup) {
+            Error = DbError(dest);
+            copied = false;
+        } else {
+            const int stepRc = sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+            if (stepRc != SQLITE_DONE) {
+                Error = DbError(dest);
+                copied = false;
+            }
+        }
+    }
+    if (sqlite3_close_v2(dest) != SQLITE_OK && copied) {
+        Error = QStringLiteral("Cannot close %1").arg(tempName);
+        copied = false;
+    }
+    if (!copied) {
+        RemoveTempFiles(tempName);
+        return false;
+    }
+    if (::rename(SqliteFileName(tempName).constData(), SqliteFileName(FileName).constData()) != 0) {
+        Error = QStringLiteral("Cannot replace %1: %2").arg(FileName, QString::fromLocal8Bit(std::strerror(errno)));
+        RemoveTempFiles(tempName);
+        return false;
+    }
+    SyncDirectory(QFileInfo(FileName).absolutePath());
+    return true;
+}
+
+bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
+{
+    EnterMethod(QStringLiteral("CreateEqHistoryDB()"));
+    Log(QStringLiteral("Load History Db record from file."), LoadFileName);
+    bool result = false;
+    QString error;
+    try {
+        if (QFileInfo::exists(LoadFileName)) {
+            CloseTable();
+            if (!OpenHistoryFile(LoadFileName, error) || !LoadRows(error)) {
+                CloseTable();
+                Log(37, QStringLiteral("CreateEqHistoryDB() #1"), error);
+                ExitMethod(QStringLiteral("CreateEqHistoryDB()"));
+                emit tableReset();
+                return false;
+            }
+        } else {
+            Log(2, QStringLiteral("Db file is not found."));
+            CloseTable();
+            if (LoadFileName.isEmpty()) {
+                error = QStringLiteral("No history file name given.");
+            } else if (CreateHistoryFile(LoadFileName, error) && OpenHistoryFile(LoadFileName, error)) {
+                result = LoadRows(error);
+            }
+            if (!result) {
+                CloseTable();
+            }
+        }
+        if (FDb) {
+            Log(8, QStringLiteral("Creted new History Db"));
+            result = EnsureIndexes(error);
+            if (result) {
+                Log(8, QStringLiteral("Creted new sorting index."));
+                // Rows are listed from position 0, the newest.
+                Log(8, QStringLiteral("Move record cursor to first."));
+            }
+        }
+    } catch (const std::exception& e) {
+        result = false;
+        error = QString::fromLocal8Bit(e.what());
+    }
+    if (!result) {
+        Log(37, QStringLiteral("CreateEqHistoryDB() #2"), error);
+    }
+    ExitMethod(QStringLiteral("CreateEqHistoryDB()"));
+    emit tableReset();
+    return result;
+}
+
+bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
+{
+    EnterMethod(QStringLiteral("InsertEqHistoryRecord()"));
+    bool result = false;
+    int position = -1;
+    {
+        TReadOnlyGuard readOnly(FReadOnly);
+        QString error;
+        try {
+            if (!FDb) {
+                error = QStringLiteral("The history table is not open.");
+            } else {
+                Log(QStringLiteral("Try to insert record. Eq Id"), EqHistory.EqID);
+                const QString source[FieldCount] = {
+                    EqHistory.EqID,     EqHistory.OutgoingTime, EqHistory.OccurrenceTime, EqHistory.EpicLat,
+                    EqHistory.EpicLong, EqHistory.EpicDepth,    EqHistory.EqMagnitude,    EqHistory.EpicName,
+                    EqHistory.EstSIS,   EqHistory.EstSec};
+                TRow row;
+                TStatement stmt(FDb, InsertRowSql);
+                if (!stmt.IsPrepared()) {
+                    error = stmt.Error();
+                } else {
+                    for (int i = 0; i < FieldCount; ++i) {
+                        row.Values << CutToAnsiBytes(source[i], FieldDefs[i].MaxBytes);
+                        const QByteArray utf8 = row.Values.last().toUtf8();
+                        sqlite3_bind_text(stmt.Get(), i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                    }
+                    if (stmt.Step() != SQLITE_DONE) {
+                        error = stmt.Error();
+                    } else {
+                        row.Seq = sqlite3_last_insert_rowid(FDb);
+                        // Newest insertion first among equal ids; ids compare as stored (UTF-8 bytes).
+                        const QByteArray id = row.Values[0].toUtf8();
+                        position = 0;
+                        while (position < FRows.size() && FRows[position].Values[0].toUtf8() > id) {
+                            ++position;
+                        }
+                        FRows.insert(position, row);
+                        result = true;
+                    }
+                }
+            }
+        } catch (const std::exception& e) {
+            result = false;
+            error = QString::fromLocal8Bit(e.what());
+        }
+        if (!result) {
+            Log(37, QStringLiteral("InsertEqHistoryRecord()"), error);
+        }
+    }
+    ExitMethod(QStringLiteral("InsertEqHistoryRecord()"));
+    if (result) {
+        emit rowInserted(position);
+    }
+    return result;
+}
+
+bool TVeskDataMdl::DeleteAllEqHistoryRecord(int NumberOfSaveRecords)
+{
+    EnterMethod(QStringLiteral("DeleteAllEqHistoryRecord()"));
+    Log(QStringLiteral("Number of save records"), NumberOfSaveRecords);
+    bool result = false;
+    const int keep = qMax(0, NumberOfSaveRecords);
+    int removedFirst = -1;
+    int removedLast = -1;
+    {
+        TReadOnlyGuard readOnly(FReadOnly);
+        QString error;
+        try {
+            if (!FDb) {
+                error = QStringLiteral("The history table is not open.");
+            } else if (FRows.size() <= keep) {
+                result = true;
+            } else if (Exec(FDb, "BEGIN IMMEDIATE", error)) {
+                // From the oldest end, all in one commit: either every row goes or none does.
+                TStatement stmt(FDb, "DELETE FROM EqHistoryDS WHERE INS_SEQ = ?1");
+                bool deleted = stmt.IsPrepared();
+                for (qsizetype i = FRows.size() - 1; deleted && i >= keep; --i) {
+                    sqlite3_bind_int64(stmt.Get(), 1, FRows[i].Seq);
+                    deleted = stmt.Step() == SQLITE_DONE;
+                    sqlite3_reset(stmt.Get());
+                }
+                if (!deleted) {
+                    error = stmt.Error();
+                }
+                if (deleted && Exec(FDb, "COMMIT", error)) {
+                    removedFirst = keep;
+                    removedLast = int(FRows.size()) - 1;
+                    FRows.resize(keep);
+                    result = true;
+                } else {
+                    QString ignored;
+                    Exec(FDb, "ROLLBACK", ignored);
+                }
+            }
+        } catch (const std::exception& e) {
+            result = false;
+            error = QString::fromLocal8Bit(e.what());
+        }
+        if (!result) {
+            Log(37, QStringLiteral("DeleteAllEqHistoryRecord()"), error);
+        }
+    }
+    ExitMethod(QStringLiteral("DeleteAllEqHistoryRecord()"));
+    if (result && removedFirst >= 0) {
+        emit rowsRemoved(removedFirst, removedLast);
+    }
+    return result;
+}
+
+bool TVeskDataMdl::SaveEqHistoryDB(const QString& SaveFileName)
+{
+    EnterMethod(QStringLiteral("SaveEqHistoryDb()"));
+    Log(QStringLiteral("Try to save HistoryDB"), SaveFileName);
+    if (HasInvalidPathChar(SaveFileName)) {
+        Log(2, QStringLiteral("Invalid file name given."));
+        ExitMethod(QStringLiteral("SaveEqHistoryDb()"));
+        return false;
+    }
+    bool result = false;
+    QString error;
+    try {
+        if (!FDb) {
+            // Also after a failed load: the file that could not be read keeps its bytes.
+            error = QStringLiteral("The history table is not open.");
+        } else if (SaveFileName.isEmpty()) {
+            error = QStringLiteral("No history file name given.");
+        } else {
+            const QString target = QFileInfo(SaveFileName).canonicalFilePath();
+            if (!target.isEmpty() && target == QFileInfo(FFileName).canonicalFilePath()) {
+                // The open file itself: every change was committed to it when it was made.
+                result = true;
+            } else {
+                result = CopyTableTo(SaveFileName, error);
+            }
+        }
+    } catch (const std::exception& e) {
+        result = false;
+        error = QString::fromLocal8Bit(e.what());
+    }
+    if (result) {
+        Log(QStringLiteral("Saved HistoryDB"));
+    } else {
+        Log(37, QStringLiteral("SaveEqHistoryDB()"), error);
+    }
+    ExitMethod(QStringLiteral("SaveEqHistoryDb()"));
+    return result;
+}
+
+TVeskDataMdl* VeskDataMdl()
+{
+    return GDataMdl;
+}
+
+void SetVeskDataMdl(TVeskDataMdl* DataMdl)
+{
+    GDataMdl = DataMdl;
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "EqHistory.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+struct sqlite3;
+class TVeskLogger;
+
+// The earthquake history: one row per alerted earthquake, kept in an SQLite
+// file. Every insert and trim is committed at once, so a crash loses nothing
+// that was reported as recorded. Rows are listed highest "EQ_ID" first; rows
+// with the same id newest insertion first. Main thread only.
+class TVeskDataMdl : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FieldCount = 10;
+    // Layout version stored in the file; a later version migrates older files on open.
+    static constexpr int SchemaVersion = 1;
+    // Marks an SQLite file as a history file of this program ("ULXH").
+    static constexpr int ApplicationId = 0x554C5848;
+
+    explicit TVeskDataMdl(TVeskLogger* Logger, QObject* Parent = nullptr);
+    ~TVeskDataMdl() override;
+    TVeskDataMdl(const TVeskDataMdl&) = delete;
+    TVeskDataMdl& operator=(const TVeskDataMdl&) = delete;
+
+    // Opens the table from the file, or creates the file with an empty table when
+    // there is none. A file that is not a valid history file is left untouched and
+    // the table stays closed.
+    bool CreateEqHistoryDB(const QString& LoadFileName);
+    bool InsertEqHistoryRecord(const TEqHistory& EqHistory);
+    // Deletes rows from the oldest end until at most NumberOfSaveRecords remain.
+    bool DeleteAllEqHistoryRecord(int NumberOfSaveRecords);
+    // Writes the whole table to the file, replacing it atomically.
+    bool SaveEqHistoryDB(const QString& SaveFileName);
+
+    // Display controls bound to the table must not change rows while this is set.
+    // Set on creation; changing operations clear it for their own duration only.
+    bool IsReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool ReadOnly) { FReadOnly = ReadOnly; }
+
+    bool IsActive() const { return FDb != nullptr; }
+    QString GetFileName() const { return FFileName; }
+
+    // Read model: the rows in the active order, ten values each in field order.
+    static QStringList GetFieldNames();
+    static int GetFieldMaxBytes(int Field);
+    int RowCount() const { return int(FRows.size()); }
+    QStringList GetRow(int Row) const;
+    QString GetValue(int Row, int Field) const;
+
+    // Byte length of a text in code page 932; a character the code page cannot
+    // hold counts as one byte, as it is stored as '?'.
+    static int AnsiByteLength(const QString& Value);
+    // The longest prefix of Value that fits MaxBytes bytes of code page 932, never
+    // splitting a double-byte character; characters the code page cannot hold
+    // become '?', as the system's ANSI conversion does.
+    static QString CutToAnsiBytes(const QString& Value, int MaxBytes);
+
+signals:
+    // The row now at position Row (active order) was inserted.
+    void rowInserted(int Row);
+    // Rows First..Last (positions before the removal) were deleted.
+    void rowsRemoved(int First, int Last);
+    // The table was opened, created or closed: reload everything.
+    void tableReset();
+
+private:
+    struct TRow
+    {
+        QStringList Values;
+        qint64 Seq = 0;
+    };
+
+    class TReadOnlyGuard;
+
+    void Log(const QString& Msg);
+    void Log(const QString& Msg, const QString& Value);
+    void Log(int MsgType, const QString& Msg);
+    void Log(int MsgType, const QString& Msg, const QString& Value);
+    void Log(const QString& Msg, int Value);
+    void EnterMethod(const QString& Name);
+    void ExitMethod(const QString& Name);
+
+    void CloseTable();
+    bool OpenHistoryFile(const QString& FileName, QString& Error);
+    bool CreateHistoryFile(const QString& FileName, QString& Error);
+    bool EnsureIndexes(QString& Error);
+    bool LoadRows(QString& Error);
+    bool CopyTableTo(const QString& FileName, QString& Error);
+
+    TVeskLogger* FLogger;
+    sqlite3* FDb = nullptr;
+    QString FFileName;
+    QVector<TRow> FRows;
+    bool FReadOnly = true;
+};
+
+// Process-wide history module, reachable by the alert map; null until the program sets it.
+TVeskDataMdl* VeskDataMdl();
+void SetVeskDataMdl(TVeskDataMdl* DataMdl);
