@@ -16,6 +16,29 @@ bool IsSwitch(const QString& AArgument)
     return AArgument.startsWith(QLatin1Char('-')) || AArgument.startsWith(QLatin1Char('/'));
 }
 
+const QStringList& KnownOptions()
+{
+    static const QStringList options = {QStringLiteral("DebugOnLocal"), QStringLiteral("EqServer"),
+                                        QStringLiteral("EqServerPort"), QStringLiteral("ConId")};
+    return options;
+}
+
+bool NamesOption(QStringView AName, const QString& AOption)
+{
+    if (!AName.startsWith(AOption, Qt::CaseInsensitive)) {
+        return false;
+    }
+    // "-EqServerPort" names the port, not a server called "Port": an argument that
+    // spells out a longer option does not count for a shorter one it begins with.
+    for (const QString& other : KnownOptions()) {
+        if (other.size() > AOption.size() && other.startsWith(AOption, Qt::CaseInsensitive) &&
+            AName.startsWith(other, Qt::CaseInsensitive)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 QString TVeskCommandLine::DefaultServerName()
@@ -27,7 +50,7 @@ std::optional<QString> TVeskCommandLine::FindOption(const QStringList& AArgument
 {
     for (qsizetype i = 0; i < AArguments.size(); ++i) {
         const QString& argument = AArguments.at(i);
-        if (!IsSwitch(argument) || !QStringView(argument).mid(1).startsWith(AOption, Qt::CaseInsensitive)) {
+        if (!IsSwitch(argument) || !NamesOption(QStringView(argument).mid(1), AOption)) {
             continue;
         }
         QString rest = argument.mid(1 + AOption.size());

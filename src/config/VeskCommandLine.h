@@ -10,7 +10,9 @@ class TVeskLogger;
 // The command-line overrides of the EQ server link: "DebugOnLocal", "EqServer",
 // "EqServerPort" and "ConId". Each option is written with a leading "-" or "/"; the
 // name is matched as a case-insensitive prefix and its value follows directly, after
-// a colon, or as the next argument.
+// a colon, or as the next argument. The first matching argument decides. An argument
+// that spells out a longer option ("-EqServerPort") never counts for the shorter one
+// ("EqServer").
 class TVeskCommandLine
 {
 public:

@@ -267,6 +267,22 @@ bool TVeskConfParams::SetItem(const QString& AKey, const TVeskParamItem& AItem)
     return true;
 }
 
+bool TVeskConfParams::Remove(const QString& AKey)
+{
+    const auto it = FIndex.constFind(AKey);
+    if (it == FIndex.constEnd()) {
+        return false;
+    }
+    const int index = *it;
+    FKeys.removeAt(index);
+    FItems.removeAt(index);
+    FIndex.clear();
+    for (int i = 0; i < FKeys.size(); ++i) {
+        FIndex.insert(FKeys.at(i), i);
+    }
+    return true;
+}
+
 QStringList TVeskConfParams::Keys() const
 {
     return FKeys;

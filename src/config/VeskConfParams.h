@@ -74,6 +74,7 @@ public:
     bool ContainsKey(const QString& AKey) const { return FIndex.contains(AKey); }
     std::optional<TVeskParamItem> Item(const QString& AKey) const;
     bool SetItem(const QString& AKey, const TVeskParamItem& AItem);
+    bool Remove(const QString& AKey);
     QStringList Keys() const;
     int Count() const { return int(FItems.size()); }
     void Clear();
