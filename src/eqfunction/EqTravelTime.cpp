@@ -15,6 +15,9 @@ constexpr double Infinity = std::numeric_limits<double>::infinity();
 // sampled over its whole range of take-off angles.
 constexpr int SteepRayCount = 64;
 
+// Thickness of the layers below the deepest source.
+constexpr int DeepLayerKm = 5;
+
 double VelocityAt(std::span<const TEqVelocityNode> nodes, TEqWave wave, double depthKm)
 {
     auto value = [wave](const TEqVelocityNode& n) { return wave == TEqWave::ewP ? n.Vp : n.Vs; };
@@ -91,57 +94,68 @@ private:
 TEqFlatLayers FlattenModel(std::span<const TEqVelocityNode> nodes, TEqWave wave, int bottomKm)
 {
     TEqFlatLayers layers;
-    layers.Thickness.reserve(bottomKm);
-    layers.Velocity.reserve(bottomKm);
     const double r0 = EarthRadiusKm;
-    for (int i = 0; i < bottomKm; ++i) {
-        const double top = r0 * std::log(r0 / (r0 - i));
-        const double bottom = r0 * std::log(r0 / (r0 - (i + 1)));
-        const double mid = i + 0.5;
-        layers.Thickness.push_back(bottom - top);
-        layers.Velocity.push_back(VelocityAt(nodes, wave, mid) * r0 / (r0 - mid));
+    double slowest = 0.0;
+    // 1 km layers down to the deepest source, so every source depth is a layer
+    // boundary; thicker ones below, where only turning rays go.
+    for (int top = 0; top < bottomKm;) {
+        const int thickness = top < TEqTravelTimeGrid::MaxDepthKm ? 1 : DeepLayerKm;
+        const int bottom = std::min(top + thickness, bottomKm);
+        const double mid = 0.5 * (top + bottom);
+        // Velocities never decrease with depth: a ray parameter then stays valid
+        // from the surface down to its turning layer.
+        slowest = std::max(slowest, VelocityAt(nodes, wave, mid));
+        layers.Thickness.push_back(r0 * std::log((r0 - top) / (r0 - bottom)));
+        layers.Velocity.push_back(slowest * r0 / (r0 - mid));
+        top = bottom;
     }
     return layers;
 }
 
 void TEqTravelTimeGrid::BuildWave(const TEqFlatLayers& layers, std::vector<float>& out)
 {
+    // Layer velocities increase strictly with depth (FlattenModel), so the ray
+    // with parameter 1/v[k] passes every layer above k and turns at its top.
     const std::size_t n = layers.Velocity.size();
     const std::vector<double>& h = layers.Thickness;
     const std::vector<double>& v = layers.Velocity;
 
     std::vector<double> slowness2(n);
-    std::vector<double> maxAbove(n + 1, 0.0); // fastest velocity above the top of layer k
     for (std::size_t k = 0; k < n; ++k) {
         slowness2[k] = 1.0 / (v[k] * v[k]);
-        maxAbove[k + 1] = std::max(maxAbove[k], v[k]);
     }
 
     // Ray parameters: steep rays first, then one grazing ray per layer.
     const std::size_t np = SteepRayCount + n;
     std::vector<double> p(np);
+    std::vector<double> p2(np);
     for (int j = 0; j < SteepRayCount; ++j) {
-        p[j] = j / (SteepRayCount * maxAbove[n]);
+        p[j] = j / (SteepRayCount * v[n - 1]);
     }
     for (std::size_t k = 0; k < n; ++k) {
         p[SteepRayCount + k] = 1.0 / v[k];
     }
-
-    // Delay time of a ray that turns at the top of layer k (head wave along it).
-    std::vector<double> tauTurn(n, Infinity);
-    for (std::size_t k = 0; k < n; ++k) {
-        if (v[k] <= maxAbove[k]) {
-            continue;
-        }
-        const double pk2 = 1.0 / (v[k] * v[k]);
-        double tau = 0.0;
-        for (std::size_t i = 0; i < k; ++i) {
-            tau += h[i] * std::sqrt(slowness2[i] - pk2);
-        }
-        tauTurn[k] = tau;
+    for (std::size_t j = 0; j < np; ++j) {
+        p2[j] = p[j] * p[j];
     }
 
-    // Running sums from the surface down to the current source depth.
+    // Delay time of the ray that turns at the top of layer k (head wave along it).
+    std::vector<double> tauTurn(n, 0.0);
+    {
+        std::vector<double> running(n, 0.0);
+        const double* pk2 = p2.data() + SteepRayCount;
+        for (std::size_t m = 0; m < n; ++m) {
+            tauTurn[m] = running[m];
+            const double hm = h[m];
+            const double sm = slowness2[m];
+            for (std::size_t k = m + 1; k < n; ++k) {
+                running[k] += hm * std::sqrt(sm - pk2[k]);
+            }
+        }
+    }
+
+    // Delay time and distance from the surface down to the current source depth,
+    // for the steep rays and for the rays turning below the source.
     std::vector<double> tauAbove(np, 0.0);
     std::vector<double> xAbove(np, 0.0);
 
@@ -153,19 +167,14 @@ void TEqTravelTimeGrid::BuildWave(const TEqFlatLayers& layers, std::vector<float
     upP.reserve(np);
     TLowerEnvelope envelope;
 
-    out.assign(static_cast<std::size_t>(MaxDepthKm + 1) * DistanceCount, 0.0f);
-    for (int m = 0; m <= MaxDepthKm; ++m) {
-        // Rays going down from the source and turning below it.
+    // One row of the grid for a source at the top of layer m.
+    auto buildRow = [&](std::size_t m, float* row) {
+        // Rays going down from the source and turning below it; they reach the
+        // surface no nearer than the ray that leaves horizontally.
         envelope.Clear();
-        double junction = Infinity;
+        const double junction = xAbove[SteepRayCount + m];
         for (std::size_t k = m; k < n; ++k) {
-            if (!std::isfinite(tauTurn[k])) {
-                continue;
-            }
             const std::size_t j = SteepRayCount + k;
-            if (junction == Infinity) {
-                junction = xAbove[j];
-            }
             envelope.Add({p[j], 2.0 * tauTurn[k] - tauAbove[j]});
         }
 
@@ -174,11 +183,7 @@ void TEqTravelTimeGrid::BuildWave(const TEqFlatLayers& layers, std::vector<float
         upT.clear();
         upP.clear();
         if (m > 0) {
-            const double pLimit = 1.0 / maxAbove[m];
             auto addUp = [&](std::size_t j) {
-                if (p[j] >= pLimit || !std::isfinite(xAbove[j]) || (!upP.empty() && p[j] <= upP.back())) {
-                    return;
-                }
                 upX.push_back(xAbove[j]);
                 upT.push_back(tauAbove[j] + p[j] * xAbove[j]);
                 upP.push_back(p[j]);
@@ -186,23 +191,21 @@ void TEqTravelTimeGrid::BuildWave(const TEqFlatLayers& layers, std::vector<float
             for (int j = 0; j < SteepRayCount; ++j) {
                 addUp(j);
             }
-            for (std::size_t k = n; k-- > static_cast<std::size_t>(m);) {
+            for (std::size_t k = n; k-- > m;) {
                 addUp(SteepRayCount + k);
             }
         }
 
-        float* row = out.data() + static_cast<std::size_t>(m) * DistanceCount;
         std::size_t seg = 0;
         for (int ix = 0; ix < DistanceCount; ++ix) {
             const double x = ix * DistanceStepKm;
-            double t = Infinity;
-            if (x >= junction) {
-                t = envelope.Query(x);
-            }
+            double t = x >= junction ? envelope.Query(x) : Infinity;
             if (!upX.empty() && x <= upX.back()) {
                 while (seg + 1 < upX.size() && upX[seg + 1] < x) {
                     ++seg;
                 }
+                // The direct branch is convex: the larger of the two tangents
+                // at the ends of the segment is the closer lower bound.
                 double up = upT[seg] + upP[seg] * (x - upX[seg]);
                 if (seg + 1 < upX.size()) {
                     up = std::max(up, upT[seg + 1] + upP[seg + 1] * (x - upX[seg + 1]));
@@ -211,20 +214,28 @@ void TEqTravelTimeGrid::BuildWave(const TEqFlatLayers& layers, std::vector<float
             }
             row[ix] = static_cast<float>(t);
         }
+    };
 
-        // Extend the running sums by layer m for the next source depth.
-        if (static_cast<std::size_t>(m) < n) {
-            for (std::size_t j = 0; j < np; ++j) {
-                const double eta2 = slowness2[m] - p[j] * p[j];
-                if (eta2 <= 0.0 || !std::isfinite(xAbove[j])) {
-                    xAbove[j] = Infinity;
-                    continue;
-                }
-                const double eta = std::sqrt(eta2);
-                tauAbove[j] += h[m] * eta;
-                xAbove[j] += h[m] * p[j] / eta;
-            }
+    out.assign(static_cast<std::size_t>(RowCount) * DistanceCount, 0.0f);
+    for (std::size_t m = 0; m <= static_cast<std::size_t>(MaxDepthKm) && m < n; ++m) {
+        if (IsStoredDepth(static_cast<int>(m))) {
+            buildRow(m, out.data() + RowOf(static_cast<int>(m)) * DistanceCount);
         }
+
+        // Extend the sums by layer m for the next source depth; the ray grazing
+        // layer m itself cannot pass it.
+        const double hm = h[m];
+        const double sm = slowness2[m];
+        auto extend = [&](std::size_t from, std::size_t to) {
+            for (std::size_t j = from; j < to; ++j) {
+                const double eta = std::sqrt(sm - p2[j]);
+                tauAbove[j] += hm * eta;
+                xAbove[j] += hm * p[j] / eta;
+            }
+        };
+        extend(0, SteepRayCount);
+        extend(SteepRayCount + m + 1, np);
+        xAbove[SteepRayCount + m] = Infinity;
     }
 }
 
@@ -250,16 +261,25 @@ bool TEqTravelTimeGrid::GetTravelTimes(int depthKm, double distanceKm, double& p
     const double f = distanceKm / DistanceStepKm;
     const int i0 = std::min(static_cast<int>(f), DistanceCount - 2);
     const double w = f - i0;
-    const std::size_t base = static_cast<std::size_t>(depthKm) * DistanceCount + i0;
-    pSec = FP[base] + w * (FP[base + 1] - FP[base]);
-    sSec = FS[base] + w * (FS[base + 1] - FS[base]);
+    auto at = [i0, w](const std::vector<float>& g, std::size_t row) {
+        const std::size_t base = row * DistanceCount + i0;
+        return g[base] + w * (g[base + 1] - g[base]);
+    };
+    if (IsStoredDepth(depthKm)) {
+        pSec = at(FP, RowOf(depthKm));
+        sSec = at(FS, RowOf(depthKm));
+    } else {
+        const std::size_t above = RowOf(depthKm - 1);
+        pSec = 0.5 * (at(FP, above) + at(FP, above + 1));
+        sSec = 0.5 * (at(FS, above) + at(FS, above + 1));
+    }
     return std::isfinite(pSec) && std::isfinite(sSec);
 }
 
 double TEqTravelTimeGrid::GetGridValue(TEqWave wave, int depthKm, int distanceIndex) const
 {
     const std::vector<float>& g = wave == TEqWave::ewP ? FP : FS;
-    return g[static_cast<std::size_t>(depthKm) * DistanceCount + distanceIndex];
+    return g[RowOf(depthKm) * DistanceCount + distanceIndex];
 }
 
 } // namespace eqf

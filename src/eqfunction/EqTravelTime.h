@@ -38,8 +38,10 @@ struct TEqFlatLayers
 // Layers of 1 km true thickness from the surface down to BottomKm.
 TEqFlatLayers FlattenModel(std::span<const TEqVelocityNode> nodes, TEqWave wave, int bottomKm);
 
-// First-arrival P and S times on a regular grid of source depth (every km,
-// 0 to MaxDepthKm) and epicentral distance (every DistanceStepKm, 0 to MaxDistanceKm).
+// First-arrival P and S times on a grid of source depth (every km down to
+// FineDepthKm, every 2 km below, to MaxDepthKm) and epicentral distance (every
+// DistanceStepKm, 0 to MaxDistanceKm). Odd depths below FineDepthKm take the
+// mean of their neighbours: there the times change almost linearly with depth.
 class TEqTravelTimeGrid
 {
 public:
@@ -48,6 +50,8 @@ public:
     static constexpr int DistanceStepKm = 2;
     static constexpr int DistanceCount = MaxDistanceKm / DistanceStepKm + 1;
     static constexpr int ModelBottomKm = 1000;
+    static constexpr int FineDepthKm = 200;
+    static constexpr int RowCount = FineDepthKm + 1 + (MaxDepthKm - FineDepthKm) / 2;
 
     static TEqTravelTimeGrid Build(std::span<const TEqVelocityNode> nodes);
 
@@ -57,12 +61,21 @@ public:
     // Linear interpolation in distance; false outside the grid.
     bool GetTravelTimes(int depthKm, double distanceKm, double& pSec, double& sSec) const;
 
-    // Raw grid value, for tests.
+    // Grid value at a stored depth (see IsStoredDepth), for tests.
     double GetGridValue(TEqWave wave, int depthKm, int distanceIndex) const;
+
+    static bool IsStoredDepth(int depthKm)
+    {
+        return depthKm >= 0 && depthKm <= MaxDepthKm && (depthKm <= FineDepthKm || depthKm % 2 == 0);
+    }
 
 private:
     TEqTravelTimeGrid() = default;
     static void BuildWave(const TEqFlatLayers& layers, std::vector<float>& out);
+    static std::size_t RowOf(int storedDepthKm)
+    {
+        return storedDepthKm <= FineDepthKm ? storedDepthKm : FineDepthKm + (storedDepthKm - FineDepthKm) / 2;
+    }
 
     std::vector<float> FP;
     std::vector<float> FS;

@@ -1,0 +1,176 @@
+// eqforecast: what an earthquake means at a prefectural office or any location,
+// computed by the eqFunction library the program uses.
+#include "VeskDefines.h"
+#include "eqFunction.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QStringList>
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr int ExitBadArguments = 2;
+
+struct TForecastRow
+{
+    QString Name;
+    bool IsOffice = false;
+    double Latitude = 0.0;
+    double Longitude = 0.0;
+    double Amplification = 0.0;
+};
+
+[[noreturn]] void Fail(const QString& message)
+{
+    std::fprintf(stderr, "eqforecast: %s\n", qUtf8Printable(message));
+    std::exit(ExitBadArguments);
+}
+
+double ParseNumber(const QString& text, const QString& option)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value)) {
+        Fail(QStringLiteral("--%1 の値が数値ではありません: \"%2\"").arg(option, text));
+    }
+    return value;
+}
+
+std::pair<double, double> ParsePoint(const QString& text, const QString& option)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 2) {
+        Fail(QStringLiteral("--%1 は 緯度,経度 の形式で指定してください: \"%2\"").arg(option, text));
+    }
+    return {ParseNumber(parts[0], option), ParseNumber(parts[1], option)};
+}
+
+std::optional<TForecastRow> FindOffice(const QString& name)
+{
+    for (int i = 0; i < GetPrefOfficeCount(); ++i) {
+        const TULPrefOfficeInfo& office = GetPrefOffice(i);
+        if (office.PrefOfficeName == name || office.PrefName == name) {
+            return TForecastRow{office.PrefOfficeName, true, office.Latitude, office.Longitude, office.GAmplification};
+        }
+    }
+    return std::nullopt;
+}
+
+QJsonValue Rounded(double value)
+{
+    return std::round(value * 1000.0) / 1000.0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("eqforecast"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Estimated JMA seismic intensity and P/S-wave seconds at a location.\n"
+                       "Exit status: 0 all estimates made, 1 some result code not 0, 2 bad arguments."));
+    parser.addHelpOption();
+    const QCommandLineOption epicentreOpt(QStringLiteral("epicentre"), QStringLiteral("Epicentre, degrees."),
+                                          QStringLiteral("LAT,LNG"));
+    const QCommandLineOption depthOpt(QStringLiteral("depth"), QStringLiteral("Hypocentre depth, whole km."),
+                                      QStringLiteral("KM"));
+    const QCommandLineOption magnitudeOpt(QStringLiteral("magnitude"), QStringLiteral("JMA magnitude."),
+                                          QStringLiteral("M"));
+    const QCommandLineOption officeOpt(QStringLiteral("office"), QStringLiteral("Prefectural office (or prefecture)."),
+                                       QStringLiteral("NAME"));
+    const QCommandLineOption locationOpt(QStringLiteral("location"), QStringLiteral("Location, degrees."),
+                                         QStringLiteral("LAT,LNG"));
+    const QCommandLineOption ampOpt(QStringLiteral("amplification"),
+                                    QStringLiteral("Ground amplification factor of the location."),
+                                    QStringLiteral("A"));
+    const QCommandLineOption allOpt(QStringLiteral("all-offices"), QStringLiteral("One row per prefectural office."));
+    const QCommandLineOption jsonOpt(QStringLiteral("json"), QStringLiteral("One JSON object per row."));
+    parser.addOptions({epicentreOpt, depthOpt, magnitudeOpt, officeOpt, locationOpt, ampOpt, allOpt, jsonOpt});
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        Fail(QStringLiteral("引数が不正です: %1").arg(parser.errorText()));
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parser.showHelp(0);
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        Fail(QStringLiteral("余分な引数があります: \"%1\"").arg(parser.positionalArguments().join(QLatin1Char(' '))));
+    }
+    for (const QCommandLineOption* required : {&epicentreOpt, &depthOpt, &magnitudeOpt}) {
+        if (!parser.isSet(*required)) {
+            Fail(QStringLiteral("--%1 を指定してください").arg(required->names().first()));
+        }
+    }
+    const int targets = int(parser.isSet(officeOpt)) + int(parser.isSet(locationOpt)) + int(parser.isSet(allOpt));
+    if (targets != 1) {
+        Fail(QStringLiteral("--office, --location, --all-offices のどれか一つを指定してください"));
+    }
+    if (parser.isSet(locationOpt) != parser.isSet(ampOpt)) {
+        Fail(QStringLiteral("--location と --amplification は一緒に指定してください"));
+    }
+
+    const auto [epiLat, epiLng] = ParsePoint(parser.value(epicentreOpt), QStringLiteral("epicentre"));
+    bool depthOk = false;
+    const int depth = parser.value(depthOpt).trimmed().toInt(&depthOk);
+    if (!depthOk) {
+        Fail(QStringLiteral("--depth は整数 (km) で指定してください: \"%1\"").arg(parser.value(depthOpt)));
+    }
+    const double magnitude = ParseNumber(parser.value(magnitudeOpt), QStringLiteral("magnitude"));
+
+    std::vector<TForecastRow> rows;
+    if (parser.isSet(allOpt)) {
+        for (int i = 0; i < GetPrefOfficeCount(); ++i) {
+            const TULPrefOfficeInfo& office = GetPrefOffice(i);
+            rows.push_back({office.PrefOfficeName, true, office.Latitude, office.Longitude, office.GAmplification});
+        }
+    } else if (parser.isSet(officeOpt)) {
+        const std::optional<TForecastRow> office = FindOffice(parser.value(officeOpt));
+        if (!office) {
+            Fail(QStringLiteral("庁舎が見つかりません: \"%1\"").arg(parser.value(officeOpt)));
+        }
+        rows.push_back(*office);
+    } else {
+        const auto [lat, lng] = ParsePoint(parser.value(locationOpt), QStringLiteral("location"));
+        rows.push_back({parser.value(locationOpt), false, lat, lng,
+                        ParseNumber(parser.value(ampOpt), QStringLiteral("amplification"))});
+    }
+
+    const bool json = parser.isSet(jsonOpt);
+    bool allOk = true;
+    for (const TForecastRow& row : rows) {
+        double intensity = 0.0;
+        double pSec = 0.0;
+        double sSec = 0.0;
+        const int32_t code = calcForecast(epiLat, epiLng, depth, magnitude, row.Latitude, row.Longitude,
+                                          row.Amplification, &intensity, &pSec, &sSec);
+        allOk = allOk && code == 0;
+        const QString label = TSeismicIntensityScale::GetScaleAsString(intensity);
+        if (json) {
+            QJsonObject object;
+            object.insert(QStringLiteral("office"), row.IsOffice ? QJsonValue(row.Name) : QJsonValue());
+            object.insert(QStringLiteral("code"), code);
+            object.insert(QStringLiteral("intensity"), code == 0 ? Rounded(intensity) : QJsonValue());
+            object.insert(QStringLiteral("class"), code == 0 ? QJsonValue(label) : QJsonValue());
+            object.insert(QStringLiteral("p_sec"), code == 0 ? Rounded(pSec) : QJsonValue());
+            object.insert(QStringLiteral("s_sec"), code == 0 ? Rounded(sSec) : QJsonValue());
+            std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+        } else if (code == 0) {
+            std::printf("%s: code 0, intensity %.2f (%s), P %.1f s, S %.1f s\n", qUtf8Printable(row.Name), intensity,
+                        qUtf8Printable(label), pSec, sSec);
+        } else {
+            std::printf("%s: code %d, no estimate\n", qUtf8Printable(row.Name), code);
+        }
+    }
+    return allOk ? 0 : 1;
+}
