@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -143,24 +144,35 @@ bool HasInvalidPathChar(const QString& Path)
     return false;
 }
 
-// Bytes of one code point in code page 932, or 0 when the code page has no such character.
-int Cp932Width(QStringEncoder& Encoder, QStringView CodePoint)
+// Byte widths of code points in code page 932 (Microsoft's table, as on the target systems).
+class TCp932Counter
 {
-    if (!Encoder.isValid()) {
-        // No converter on this system: ASCII and half-width katakana take one byte, the rest two.
-        const char32_t u = CodePoint.size() == 1 ? CodePoint[0].unicode() : 0x10000;
-        if (u >= 0xD800 && u <= 0xDFFF) {
+public:
+    TCp932Counter() { FEncoder.emplace("windows-31j"); }
+
+    // Bytes of one code point, or 0 when the code page has no such character.
+    int Width(QStringView CodePoint)
+    {
+        if (!FEncoder->isValid()) {
+            // No converter on this system: ASCII and half-width katakana take one byte, the rest two.
+            const char32_t u = CodePoint.size() == 1 ? CodePoint[0].unicode() : 0x10000;
+            if (u >= 0xD800 && u <= 0xDFFF) {
+                return 0;
+            }
+            return (u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F)) ? 1 : 2;
+        }
+        const QByteArray bytes = FEncoder->encode(CodePoint);
+        if (FEncoder->hasError() || bytes.isEmpty()) {
+            // The error mark is sticky and resetState() drops the converter: start afresh.
+            FEncoder.emplace("windows-31j");
             return 0;
         }
-        return (u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F)) ? 1 : 2;
+        return int(bytes.size());
     }
-    Encoder.resetState();
-    const QByteArray bytes = Encoder.encode(CodePoint);
-    if (Encoder.hasError() || bytes.isEmpty()) {
-        return 0;
-    }
-    return int(bytes.size());
-}
+
+private:
+    std::optional<QStringEncoder> FEncoder;
+};
 
 template <typename F>
 void ForEachCodePoint(const QString& Value, F&& Fn)
@@ -234,10 +246,10 @@ QString TVeskDataMdl::GetValue(int Row, int Field) const
 
 int TVeskDataMdl::AnsiByteLength(const QString& Value)
 {
-    QStringEncoder encoder("windows-31j");
+    TCp932Counter counter;
     int total = 0;
     ForEachCodePoint(Value, [&](QStringView cp) {
-        total += qMax(1, Cp932Width(encoder, cp));
+        total += qMax(1, counter.Width(cp));
         return true;
     });
     return total;
@@ -245,11 +257,11 @@ int TVeskDataMdl::AnsiByteLength(const QString& Value)
 
 QString TVeskDataMdl::CutToAnsiBytes(const QString& Value, int MaxBytes)
 {
-    QStringEncoder encoder("windows-31j");
+    TCp932Counter counter;
     QString result;
     int total = 0;
     ForEachCodePoint(Value, [&](QStringView cp) {
-        const int width = Cp932Width(encoder, cp);
+        const int width = counter.Width(cp);
         if (total + qMax(1, width) > MaxBytes) {
             return false;
         }

@@ -1,0 +1,682 @@
+#include "VeskData.h"
+#include "VeskDefines.h"
+#include "VeskLogTestMemo.h"
+#include "VeskLogging.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <csignal>
+#include <cstdio>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const QString DbName = QStringLiteral("EqHistDB.cds");
+
+TEqHistory Entry(const QString& Id, const QString& Name = QString())
+{
+    TEqHistory h;
+    h.EqID = Id;
+    h.TelegNo = 3;
+    h.OutgoingTime = QStringLiteral("2016/04/14 21:26:34");
+    h.OccurrenceTime = QStringLiteral("2016/04/14 21:26:20");
+    h.EpicLat = QStringLiteral("32.700");
+    h.EpicLong = QStringLiteral("130.800");
+    h.EpicDepth = QStringLiteral("10");
+    h.EqMagnitude = QStringLiteral("6.40");
+    h.EpicName = Name;
+    h.EstSIS = QStringLiteral("５弱");
+    h.EstSec = QStringLiteral("12");
+    return h;
+}
+
+QStringList Column(const TVeskDataMdl& Store, int Field)
+{
+    QStringList out;
+    for (int r = 0; r < Store.RowCount(); ++r) {
+        out << Store.GetValue(r, Field);
+    }
+    return out;
+}
+
+QStringList Ids(const TVeskDataMdl& Store)
+{
+    return Column(Store, 0);
+}
+
+QByteArray ReadBytes(const QString& Path)
+{
+    QFile f(Path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& Path, const QByteArray& Bytes)
+{
+    QFile f(Path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(Bytes), Bytes.size());
+}
+
+// Runs statements on a file directly through SQLite, bypassing the store.
+bool RawExec(const QString& Path, const char* Sql)
+{
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(QFile::encodeName(Path).constData(), &db) == SQLITE_OK &&
+              sqlite3_exec(db, Sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// Rows of a query on a file, read directly through SQLite; each row's columns joined with '|'.
+QStringList RawQuery(const QString& Path, const char* Sql)
+{
+    QStringList rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(Path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        ADD_FAILURE() << "cannot open " << Path.toStdString();
+        return rows;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, Sql, -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            QStringList cols;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+                cols << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+            }
+            rows << cols.join(u'|');
+        }
+    } else {
+        ADD_FAILURE() << sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+class VeskDataTest : public ::testing::Test
+{
+protected:
+    QString DbPath() const { return FDir.filePath(DbName); }
+    QStringList Log() const { return FMemo.LinesWithoutTimeStamp(); }
+    // Names in the folder besides the log: catches stray temporary and journal files.
+    QStringList Files() const { return QDir(FDir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    // A history file at Path holding the given ids, made by the store itself.
+    void MakeHistoryFile(const QString& Path, const QStringList& Ids)
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(Path));
+        for (const QString& id : Ids) {
+            ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(id)));
+        }
+    }
+
+    QTemporaryDir FDir;
+    TVeskCaptureMemo FMemo;
+    TVeskLogger FLogger{FDir.path(), QStringLiteral("test.csl"), &FMemo};
+};
+
+TEST_F(VeskDataTest, MissingFileGivesEmptyTableWithTenFieldsAndCreatesTheFile)
+{
+    TVeskDataMdl store(&FLogger);
+    int resets = 0;
+    QObject::connect(&store, &TVeskDataMdl::tableReset, [&] { ++resets; });
+    EXPECT_TRUE(store.IsReadOnly());
+    EXPECT_FALSE(store.IsActive());
+
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    EXPECT_EQ(Log(),
+              QStringList({"==> CreateEqHistoryDB()", "Load History Db record from file.(Value=" + DbPath() + ")",
+                           "<2> Db file is not found.", "<8> Creted new History Db", "<8> Creted new sorting index.",
+                           "<8> Move record cursor to first.", "<== CreateEqHistoryDB()"}));
+    EXPECT_TRUE(store.IsActive());
+    EXPECT_TRUE(store.IsReadOnly());
+    EXPECT_EQ(store.RowCount(), 0);
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(TVeskDataMdl::GetFieldNames(),
+              QStringList({"EQ_ID", "OUTGOING_TIME", "OCCURRENCE_TIME", "EPIC_LAT", "EPIC_LONG", "EPIC_DEPTH",
+                           "EQ_MAGNITUDE", "EPIC_NAME", "SI_SCALE", "SWAVE_SEC"}));
+    const int maxBytes[] = {16, 19, 19, 5, 6, 3, 3, 20, 16, 3};
+    for (int i = 0; i < TVeskDataMdl::FieldCount; ++i) {
+        EXPECT_EQ(TVeskDataMdl::GetFieldMaxBytes(i), maxBytes[i]) << i;
+    }
+
+    // The file exists at once, complete, with its version and both descending indexes.
+    EXPECT_EQ(RawQuery(DbPath(), "PRAGMA user_version"), QStringList({"1"}));
+    EXPECT_EQ(RawQuery(DbPath(), "PRAGMA application_id"), QStringList({QString::number(0x554C5848)}));
+    const QStringList indexes = RawQuery(DbPath(), "SELECT name, sql FROM sqlite_master WHERE type = 'index' "
+                                                   "ORDER BY name");
+    ASSERT_EQ(indexes.size(), 2);
+    EXPECT_TRUE(indexes[0].startsWith("EQ_ID_IDX|") && indexes[0].contains("EQ_ID DESC")) << indexes[0].toStdString();
+    EXPECT_TRUE(indexes[1].startsWith("OUTGOING_TIME_IDX|") && indexes[1].contains("OUTGOING_TIME DESC"))
+        << indexes[1].toStdString();
+    EXPECT_EQ(Files(), QStringList({DbName}));
+}
+
+TEST_F(VeskDataTest, InsertsAreInTheFileWithoutSaving)
+{
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        FMemo.Clear();
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("ND20160414212620", QStringLiteral("熊本県熊本地方"))));
+        EXPECT_EQ(Log(),
+                  QStringList({"==> InsertEqHistoryRecord()", "Try to insert record. Eq Id(Value=ND20160414212620)",
+                               "<== InsertEqHistoryRecord()"}));
+        // Another connection sees the committed row while the store is still open.
+        EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID, EPIC_NAME FROM EqHistoryDS"),
+                  QStringList({QStringLiteral("ND20160414212620|熊本県熊本地方")}));
+    }
+    FMemo.Clear();
+    TVeskDataMdl reopened(&FLogger);
+    ASSERT_TRUE(reopened.CreateEqHistoryDB(DbPath()));
+    EXPECT_EQ(Log(),
+              QStringList({"==> CreateEqHistoryDB()", "Load History Db record from file.(Value=" + DbPath() + ")",
+                           "<8> Creted new History Db", "<8> Creted new sorting index.",
+                           "<8> Move record cursor to first.", "<== CreateEqHistoryDB()"}));
+    ASSERT_EQ(reopened.RowCount(), 1);
+    EXPECT_EQ(reopened.GetRow(0),
+              QStringList({"ND20160414212620", "2016/04/14 21:26:34", "2016/04/14 21:26:20", "32.70", "130.80", "10",
+                           "6.4", QStringLiteral("熊本県熊本地方"), QStringLiteral("５弱"), "12"}));
+    EXPECT_EQ(reopened.GetRow(1), QStringList());
+    EXPECT_EQ(reopened.GetRow(-1), QStringList());
+}
+
+TEST_F(VeskDataTest, RowsRunFromHighestIdWithTiesNewestFirst)
+{
+    struct TCase
+    {
+        const char* Name;
+        std::vector<std::pair<QString, QString>> Inserts; // id, name
+        QStringList Expected;                             // "id/name" in listed order
+        std::vector<int> Positions;                       // position reported for each insert
+    };
+    const TCase cases[] = {
+        {"ids 2, 3, 1", {{"2", "a"}, {"3", "b"}, {"1", "c"}}, {"3/b", "2/a", "1/c"}, {0, 0, 2}},
+        {"same entry twice", {{"7", "x"}, {"7", "x"}}, {"7/x", "7/x"}, {0, 0}},
+        {"ties newest first",
+         {{"5", "a"}, {"7", "b"}, {"5", "c"}, {"5", "d"}},
+         {"7/b", "5/d", "5/c", "5/a"},
+         {0, 0, 1, 1}},
+        {"real ids",
+         {{"ND20160416012505", "a"}, {"ND20160414212620", "b"}, {"ND20160416012505", "c"}},
+         {"ND20160416012505/c", "ND20160416012505/a", "ND20160414212620/b"},
+         {0, 1, 0}},
+        {"empty id last", {{"", "a"}, {"1", "b"}}, {"1/b", "/a"}, {0, 0}},
+    };
+    int caseNo = 0;
+    for (const TCase& c : cases) {
+        const QString path = FDir.filePath(QStringLiteral("order%1.cds").arg(caseNo++));
+        std::vector<int> positions;
+        {
+            TVeskDataMdl store(&FLogger);
+            QObject::connect(&store, &TVeskDataMdl::rowInserted, [&](int Row) { positions.push_back(Row); });
+            ASSERT_TRUE(store.CreateEqHistoryDB(path)) << c.Name;
+            for (const auto& [id, name] : c.Inserts) {
+                ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(id, name))) << c.Name;
+            }
+            QStringList listed;
+            for (int r = 0; r < store.RowCount(); ++r) {
+                listed << store.GetValue(r, 0) + "/" + store.GetValue(r, 7);
+            }
+            EXPECT_EQ(listed, c.Expected) << c.Name;
+            EXPECT_EQ(positions, c.Positions) << c.Name;
+        }
+        // The order after reopening is the same as the one kept while running.
+        TVeskDataMdl reopened(&FLogger);
+        ASSERT_TRUE(reopened.CreateEqHistoryDB(path)) << c.Name;
+        QStringList listed;
+        for (int r = 0; r < reopened.RowCount(); ++r) {
+            listed << reopened.GetValue(r, 0) + "/" + reopened.GetValue(r, 7);
+        }
+        EXPECT_EQ(listed, c.Expected) << c.Name << " after reopening";
+    }
+}
+
+TEST_F(VeskDataTest, TrimmingDeletesFromTheOldestEnd)
+{
+    struct TCase
+    {
+        int Keep;
+        QStringList Expected;
+        int RemovedFirst; // -1: no removal reported
+        int RemovedLast;
+    };
+    const TCase cases[] = {
+        {5, {"7", "6", "5", "4", "3"}, 5, 6},
+        {-1, {}, 0, 6},
+        {0, {}, 0, 6},
+        {10, {"7", "6", "5", "4", "3", "2", "1"}, -1, -1},
+        {7, {"7", "6", "5", "4", "3", "2", "1"}, -1, -1},
+        {6, {"7", "6", "5", "4", "3", "2"}, 6, 6},
+        {1, {"7"}, 1, 6},
+    };
+    int caseNo = 0;
+    for (const TCase& c : cases) {
+        const QString path = FDir.filePath(QStringLiteral("trim%1.cds").arg(caseNo++));
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(path));
+        for (const char* id : {"4", "1", "7", "3", "6", "2", "5"}) {
+            ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::fromLatin1(id))));
+        }
+        std::vector<std::pair<int, int>> removed;
+        QObject::connect(&store, &TVeskDataMdl::rowsRemoved,
+                         [&](int First, int Last) { removed.emplace_back(First, Last); });
+        FMemo.Clear();
+        EXPECT_TRUE(store.DeleteAllEqHistoryRecord(c.Keep)) << c.Keep;
+        EXPECT_EQ(Log(), QStringList({"==> DeleteAllEqHistoryRecord()",
+                                      QStringLiteral("Number of save records(Value=%1)").arg(c.Keep),
+                                      "<== DeleteAllEqHistoryRecord()"}))
+            << c.Keep;
+        EXPECT_EQ(Ids(store), c.Expected) << c.Keep;
+        if (c.RemovedFirst < 0) {
+            EXPECT_TRUE(removed.empty()) << c.Keep;
+        } else {
+            EXPECT_EQ(removed, (std::vector<std::pair<int, int>>{{c.RemovedFirst, c.RemovedLast}})) << c.Keep;
+        }
+        // The file holds exactly the kept rows.
+        QStringList inFile = RawQuery(path, "SELECT EQ_ID FROM EqHistoryDS ORDER BY EQ_ID DESC");
+        EXPECT_EQ(inFile, c.Expected) << c.Keep;
+    }
+}
+
+// A type-01 line: issued 2016/04/14 21:26:34, epicentre N35.4 E139.7, depth 10 km, M6.8.
+const QString Eq01 = QStringLiteral("010000160414212634160414212620ND20160414212620 05N354E1397010683331");
+
+TEST_F(VeskDataTest, StoredFormsOfAFilledEntry)
+{
+    struct TCase
+    {
+        double Seconds;
+        const char* Stored;
+    };
+    const TCase cases[] = {{12.5, "12"}, {13.5, "14"}, {-3.2, "-3"}, {99.5, "100"}, {1234.0, "123"}, {-12.0, "-12"}};
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        for (const TCase& c : cases) {
+            TEqHistory h;
+            h.CopyFromEqTelegram(TEqTelegram01(Eq01), TEqTelegram10(), 6.2, c.Seconds);
+            ASSERT_TRUE(store.InsertEqHistoryRecord(h));
+        }
+    }
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    ASSERT_EQ(store.RowCount(), int(std::size(cases)));
+    // Same id for all: newest first, so the last case is row 0.
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const QStringList row = store.GetRow(int(std::size(cases)) - 1 - i);
+        EXPECT_EQ(row, QStringList({"ND20160414212620", "2016/04/14 21:26:34", "2016/04/14 21:26:20", "35.40", "139.70",
+                                    "10", "6.8", "", QStringLiteral("６強"), QString::fromLatin1(cases[i].Stored)}))
+            << cases[i].Seconds;
+    }
+}
+
+TEST_F(VeskDataTest, EveryFieldIsCutToItsByteLimit)
+{
+    TEqHistory h;
+    h.EqID = QStringLiteral("ND2016041421262012345");
+    h.OutgoingTime = QStringLiteral("2016/04/14 21:26:34.500");
+    h.OccurrenceTime = QStringLiteral("２０１６年４月１４日 21:26");
+    h.EpicLat = QStringLiteral("-35.400");
+    h.EpicLong = QStringLiteral("-139.700");
+    h.EpicDepth = QStringLiteral("1000");
+    h.EqMagnitude = QStringLiteral("10.00");
+    h.EpicName = QStringLiteral("ABC");
+    h.EstSIS = QStringLiteral("震度５弱から６強程度の揺れ");
+    h.EstSec = QStringLiteral("-100");
+    const QStringList expected = {"ND20160414212620",
+                                  "2016/04/14 21:26:34",
+                                  QStringLiteral("２０１６年４月１４"), // 18 bytes; the next character would make 20
+                                  "-35.4",
+                                  "-139.7",
+                                  "100",
+                                  "10.",
+                                  "ABC",
+                                  QStringLiteral("震度５弱から６強"),
+                                  "-10"};
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        ASSERT_TRUE(store.InsertEqHistoryRecord(h));
+        EXPECT_EQ(store.GetRow(0), expected);
+    }
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    EXPECT_EQ(store.GetRow(0), expected);
+}
+
+TEST_F(VeskDataTest, EpicentreNameIsCutInCodePage932AtACharacterBoundary)
+{
+    const QString kanji30 = QStringLiteral("北海道胆振地方中東部茨城県南部千葉県北西埼玉県南部東京都二十");
+    ASSERT_EQ(kanji30.size(), 30);
+    struct TCase
+    {
+        QString Name;
+        QString Stored;
+        int Bytes;
+    };
+    const TCase cases[] = {
+        {kanji30, kanji30.left(10), 20},
+        {QStringLiteral("熊本県熊本地方東部ABC"), QStringLiteral("熊本県熊本地方東部AB"), 20},
+        // An odd budget left for a double-byte character: it is dropped whole, never halved.
+        {QStringLiteral("A熊本県熊本地方東部沖"), QStringLiteral("A熊本県熊本地方東部"), 19},
+        // Half-width katakana take one byte each.
+        {QStringLiteral("ｸﾏﾓﾄｹﾝｸﾏﾓﾄﾁﾎｳﾄｳﾌﾞｵｷｱｲｳｴｵ"), QStringLiteral("ｸﾏﾓﾄｹﾝｸﾏﾓﾄﾁﾎｳﾄｳﾌﾞｵｷｱ"), 20},
+        {QStringLiteral("Kumamoto-ken Kumamoto chiho"), QStringLiteral("Kumamoto-ken Kumamot"), 20},
+        // Characters code page 932 cannot hold are stored as '?', one byte.
+        {QStringLiteral("震央😀地名"), QStringLiteral("震央?地名"), 9},
+        {QStringLiteral("熊本\u2212東部"), QStringLiteral("熊本?東部"), 9},
+        {QString(), QString(), 0},
+    };
+    ASSERT_TRUE(QStringEncoder("windows-31j").isValid());
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    for (const TCase& c : cases) {
+        EXPECT_EQ(TVeskDataMdl::CutToAnsiBytes(c.Name, 20), c.Stored) << c.Name.toStdString();
+        EXPECT_EQ(TVeskDataMdl::AnsiByteLength(c.Stored), c.Bytes) << c.Name.toStdString();
+        // Checked against the converter itself, independently of the store's counting.
+        QStringEncoder encoder("windows-31j");
+        EXPECT_EQ(QByteArray(encoder.encode(c.Stored)).size(), c.Bytes) << c.Name.toStdString();
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("1", c.Name)));
+        EXPECT_EQ(store.GetValue(0, 7), c.Stored) << c.Name.toStdString();
+    }
+    const QStringList inFile = RawQuery(DbPath(), "SELECT EPIC_NAME FROM EqHistoryDS ORDER BY INS_SEQ");
+    ASSERT_EQ(inFile.size(), int(std::size(cases)));
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        EXPECT_EQ(inFile[i], cases[i].Stored) << i;
+    }
+}
+
+TEST_F(VeskDataTest, ReadOnlyFlagIsRestoredAfterEveryChangingOperation)
+{
+    for (const bool initial : {true, false}) {
+        TVeskDataMdl closed(&FLogger);
+        closed.SetReadOnly(initial);
+        EXPECT_FALSE(closed.InsertEqHistoryRecord(Entry("1")));
+        EXPECT_EQ(closed.IsReadOnly(), initial) << "failed insert";
+        EXPECT_FALSE(closed.DeleteAllEqHistoryRecord(0));
+        EXPECT_EQ(closed.IsReadOnly(), initial) << "failed trim";
+
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(FDir.filePath(initial ? "ro1.cds" : "ro0.cds")));
+        store.SetReadOnly(initial);
+        bool seenDuringInsert = true;
+        QObject::connect(&store, &TVeskDataMdl::rowInserted, [&] { seenDuringInsert = store.IsReadOnly(); });
+        EXPECT_TRUE(store.InsertEqHistoryRecord(Entry("1")));
+        EXPECT_EQ(store.IsReadOnly(), initial) << "insert";
+        EXPECT_EQ(seenDuringInsert, initial) << "listeners see the restored flag";
+        EXPECT_TRUE(store.DeleteAllEqHistoryRecord(0));
+        EXPECT_EQ(store.IsReadOnly(), initial) << "trim";
+        EXPECT_TRUE(store.SaveEqHistoryDB(FDir.filePath("ro-copy.cds")));
+        EXPECT_EQ(store.IsReadOnly(), initial) << "save";
+    }
+}
+
+TEST_F(VeskDataTest, OperationsOnAClosedTableFailWithTheirLogLine)
+{
+    TVeskDataMdl store(&FLogger);
+    EXPECT_FALSE(store.InsertEqHistoryRecord(Entry("1")));
+    EXPECT_FALSE(store.DeleteAllEqHistoryRecord(5));
+    EXPECT_FALSE(store.SaveEqHistoryDB(DbPath()));
+    EXPECT_EQ(
+        Log(),
+        QStringList(
+            {"==> InsertEqHistoryRecord()", "<37> InsertEqHistoryRecord()(Value=The history table is not open.)",
+             "<== InsertEqHistoryRecord()", "==> DeleteAllEqHistoryRecord()", "Number of save records(Value=5)",
+             "<37> DeleteAllEqHistoryRecord()(Value=The history table is not open.)", "<== DeleteAllEqHistoryRecord()",
+             "==> SaveEqHistoryDb()", "Try to save HistoryDB(Value=" + DbPath() + ")",
+             "<37> SaveEqHistoryDB()(Value=The history table is not open.)", "<== SaveEqHistoryDb()"}));
+    EXPECT_FALSE(QFile::exists(DbPath()));
+}
+
+TEST_F(VeskDataTest, AFileThatCannotBeCreatedLeavesTheTableClosed)
+{
+    const QString path = FDir.filePath(QStringLiteral("missing/folder/") + DbName);
+    TVeskDataMdl store(&FLogger);
+    EXPECT_FALSE(store.CreateEqHistoryDB(path));
+    EXPECT_FALSE(store.IsActive());
+    const QStringList log = Log();
+    ASSERT_EQ(log.size(), 5);
+    EXPECT_EQ(log[2], "<2> Db file is not found.");
+    EXPECT_TRUE(log[3].startsWith("<37> CreateEqHistoryDB() #2(Value=")) << log[3].toStdString();
+    EXPECT_EQ(log[4], "<== CreateEqHistoryDB()");
+    EXPECT_FALSE(store.InsertEqHistoryRecord(Entry("1")));
+}
+
+TEST_F(VeskDataTest, SaveRefusesPathsWithForbiddenCharacters)
+{
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("1")));
+    for (const QString& bad :
+         {QStringLiteral("|"), QStringLiteral("\""), QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("\x01"),
+          QStringLiteral("\x1f"), QStringLiteral("\n"), QStringLiteral("\t")}) {
+        const QString path = FDir.filePath("a" + bad + "b.cds");
+        FMemo.Clear();
+        EXPECT_FALSE(store.SaveEqHistoryDB(path));
+        EXPECT_EQ(Log(), QStringList({"==> SaveEqHistoryDb()", "Try to save HistoryDB(Value=" + path + ")",
+                                      "<2> Invalid file name given.", "<== SaveEqHistoryDb()"}))
+            << int(bad[0].unicode());
+        EXPECT_EQ(Files(), QStringList({DbName})) << int(bad[0].unicode());
+    }
+}
+
+TEST_F(VeskDataTest, SaveWritesAConsistentCopyReplacingTheTarget)
+{
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    for (const char* id : {"2", "3", "1"}) {
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::fromLatin1(id), QStringLiteral("震央"))));
+    }
+    const QString copy = FDir.filePath("copy.cds");
+    WriteBytes(copy, QByteArray("an older file that must be replaced whole"));
+    FMemo.Clear();
+    ASSERT_TRUE(store.SaveEqHistoryDB(copy));
+    EXPECT_EQ(Log(), QStringList({"==> SaveEqHistoryDb()", "Try to save HistoryDB(Value=" + copy + ")",
+                                  "Saved HistoryDB", "<== SaveEqHistoryDb()"}));
+    EXPECT_EQ(Files(), QStringList({DbName, "copy.cds"}));
+
+    // The copy is a history file of its own; changes after saving do not reach it.
+    ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("9")));
+    TVeskDataMdl fromCopy(&FLogger);
+    ASSERT_TRUE(fromCopy.CreateEqHistoryDB(copy));
+    EXPECT_EQ(Ids(fromCopy), QStringList({"3", "2", "1"}));
+    EXPECT_EQ(fromCopy.GetValue(0, 7), QStringLiteral("震央"));
+
+    // Saving to the open file itself keeps it whole and loadable.
+    FMemo.Clear();
+    ASSERT_TRUE(store.SaveEqHistoryDB(QDir(FDir.path()).filePath("./" + DbName)));
+    EXPECT_EQ(Log()[2], "Saved HistoryDB");
+    TVeskDataMdl fromOpen(&FLogger);
+    ASSERT_TRUE(fromOpen.CreateEqHistoryDB(DbPath()));
+    EXPECT_EQ(Ids(fromOpen), QStringList({"9", "3", "2", "1"}));
+
+    // A target that cannot be written: false, logged, nothing left behind.
+    const QString unreachable = FDir.filePath("no/such/folder.cds");
+    FMemo.Clear();
+    EXPECT_FALSE(store.SaveEqHistoryDB(unreachable));
+    ASSERT_EQ(Log().size(), 4);
+    EXPECT_TRUE(Log()[2].startsWith("<37> SaveEqHistoryDB()(Value=")) << Log()[2].toStdString();
+    EXPECT_EQ(Files(), QStringList({DbName, "copy.cds"}));
+}
+
+TEST_F(VeskDataTest, EightAlertsTrimmedAndSavedAtShutdownReopenAsTheFiveNewest)
+{
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        for (const char* id : {"ND20240101161010", "ND20240101161506", "ND20230505144217", "ND20240102093001",
+                               "ND20220316233634", "ND20240103120000", "ND20240101162201", "ND20210213230750"}) {
+            ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::fromLatin1(id))));
+        }
+        ASSERT_TRUE(store.DeleteAllEqHistoryRecord(5));
+        ASSERT_TRUE(store.SaveEqHistoryDB(DbPath()));
+    }
+    TVeskDataMdl next(&FLogger);
+    ASSERT_TRUE(next.CreateEqHistoryDB(DbPath()));
+    EXPECT_EQ(Ids(next), QStringList({"ND20240103120000", "ND20240102093001", "ND20240101162201", "ND20240101161506",
+                                      "ND20240101161010"}));
+}
+
+TEST_F(VeskDataTest, AnInvalidFileIsNeverWritten)
+{
+    QTemporaryDir makeDir;
+    const QString valid = makeDir.filePath("valid.cds");
+    MakeHistoryFile(valid, [] {
+        QStringList ids;
+        for (int i = 0; i < 200; ++i) {
+            ids << QStringLiteral("ND2016041421%1").arg(i, 4, 10, QLatin1Char('0'));
+        }
+        return ids;
+    }());
+    const QByteArray validBytes = ReadBytes(valid);
+    ASSERT_GT(validBytes.size(), 8192);
+
+    QByteArray garbage(5000, '\0');
+    for (int i = 0; i < garbage.size(); ++i) {
+        garbage[i] = char((i * 131 + 7) & 0xff);
+    }
+    const QString otherSchema = makeDir.filePath("other.cds");
+    ASSERT_TRUE(RawExec(otherSchema, "CREATE TABLE Foo (A TEXT); INSERT INTO Foo VALUES ('x');"));
+    const QString wrongColumns = makeDir.filePath("columns.cds");
+    ASSERT_TRUE(RawExec(wrongColumns, "PRAGMA application_id=1431066696; PRAGMA user_version=1;"
+                                      "CREATE TABLE EqHistoryDS (EQ_ID TEXT, OUTGOING_TIME TEXT);"));
+    const QString newer = makeDir.filePath("newer.cds");
+    MakeHistoryFile(newer, {"1"});
+    ASSERT_TRUE(RawExec(newer, "PRAGMA user_version=2;"));
+
+    struct TCase
+    {
+        const char* Name;
+        QByteArray Bytes;
+    };
+    const TCase cases[] = {
+        {"garbage", garbage},
+        {"text", QByteArray("not a history file\r\n")},
+        {"empty", QByteArray()},
+        {"truncated header", validBytes.left(60)},
+        {"truncated to half", validBytes.left(validBytes.size() / 2)},
+        {"last page missing", validBytes.left(validBytes.size() - 4096)},
+        {"another schema", ReadBytes(otherSchema)},
+        {"history table with other columns", ReadBytes(wrongColumns)},
+        {"newer version", ReadBytes(newer)},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QFile::remove(DbPath());
+        WriteBytes(DbPath(), c.Bytes);
+        FMemo.Clear();
+        TVeskDataMdl store(&FLogger);
+        EXPECT_FALSE(store.CreateEqHistoryDB(DbPath()));
+        EXPECT_FALSE(store.IsActive());
+        const QStringList log = Log();
+        ASSERT_EQ(log.size(), 4);
+        EXPECT_EQ(log[1], "Load History Db record from file.(Value=" + DbPath() + ")");
+        EXPECT_TRUE(log[2].startsWith("<37> CreateEqHistoryDB() #1(Value=") && log[2].size() > 40)
+            << log[2].toStdString();
+        EXPECT_EQ(log[3], "<== CreateEqHistoryDB()");
+
+        EXPECT_FALSE(store.InsertEqHistoryRecord(Entry("1")));
+        EXPECT_FALSE(store.InsertEqHistoryRecord(Entry("2")));
+        EXPECT_FALSE(store.DeleteAllEqHistoryRecord(5));
+        EXPECT_FALSE(store.SaveEqHistoryDB(DbPath()));
+        EXPECT_EQ(store.RowCount(), 0);
+        EXPECT_TRUE(Log().contains("<37> InsertEqHistoryRecord()(Value=The history table is not open.)"));
+        EXPECT_EQ(ReadBytes(DbPath()), c.Bytes);
+        EXPECT_EQ(Files(), QStringList({DbName}));
+    }
+    // The valid original still opens: the checks above reject damage, not history files.
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(valid));
+    EXPECT_EQ(store.RowCount(), 200);
+}
+
+TEST_F(VeskDataTest, ReopeningAClosedTableWorksAfterAFailedLoad)
+{
+    TVeskDataMdl store(&FLogger);
+    int resets = 0;
+    QObject::connect(&store, &TVeskDataMdl::tableReset, [&] { ++resets; });
+    const QString good = FDir.filePath("good.cds");
+    ASSERT_TRUE(store.CreateEqHistoryDB(good));
+    ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("1")));
+    WriteBytes(DbPath(), QByteArray("garbage"));
+    EXPECT_FALSE(store.CreateEqHistoryDB(DbPath()));
+    EXPECT_EQ(store.RowCount(), 0);
+    EXPECT_FALSE(store.InsertEqHistoryRecord(Entry("2")));
+    ASSERT_TRUE(store.CreateEqHistoryDB(good));
+    EXPECT_EQ(Ids(store), QStringList({"1"}));
+    EXPECT_EQ(resets, 3);
+}
+
+// The writer child reports each insert that answered true; after SIGKILL every reported row is in the file.
+TEST_F(VeskDataTest, RowsSurviveAKilledWriter)
+{
+    std::set<QString> reported;
+    const int killAfter[] = {1, 17, 40};
+    long long firstId = 1000;
+    for (const int lines : killAfter) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::dup2(fds[1], STDOUT_FILENO);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            const QByteArray db = QFile::encodeName(DbPath());
+            const QByteArray first = QByteArray::number(firstId);
+            ::execl(ULX_HISTORY_WRITER, ULX_HISTORY_WRITER, db.constData(), first.constData(), nullptr);
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        FILE* out = ::fdopen(fds[0], "r");
+        ASSERT_NE(out, nullptr);
+        char line[64];
+        int read = 0;
+        while (read < lines && std::fgets(line, sizeof line, out)) {
+            reported.insert(QString::fromLatin1(line).trimmed());
+            ++read;
+        }
+        ASSERT_EQ(read, lines) << "the writer stopped early";
+        ::kill(pid, SIGKILL);
+        // Lines written before the kill are still in the pipe.
+        while (std::fgets(line, sizeof line, out)) {
+            reported.insert(QString::fromLatin1(line).trimmed());
+        }
+        std::fclose(out);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        firstId += 100000;
+    }
+
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    const QStringList ids = Ids(store);
+    const std::set<QString> inFile(ids.begin(), ids.end());
+    for (const QString& id : reported) {
+        EXPECT_TRUE(inFile.count(id)) << id.toStdString();
+    }
+    // At most one row per kill may have been committed without being reported.
+    EXPECT_GE(ids.size(), int(reported.size()));
+    EXPECT_LE(ids.size(), int(reported.size()) + int(std::size(killAfter)));
+    EXPECT_EQ(int(inFile.size()), ids.size());
+    EXPECT_EQ(RawQuery(DbPath(), "PRAGMA integrity_check"), QStringList({"ok"}));
+    // The reopened table still takes rows.
+    EXPECT_TRUE(store.InsertEqHistoryRecord(Entry("ND99999999999999")));
+    EXPECT_EQ(store.GetValue(0, 0), "ND99999999999999");
+}
+
+} // namespace
