@@ -95,7 +95,7 @@ TEqFlatLayers FlattenModel(std::span<const TEqVelocityNode> nodes, TEqWave wave,
 {
     TEqFlatLayers layers;
     const double r0 = EarthRadiusKm;
-    double slowest = 0.0;
+    double fastestAbove = 0.0;
     // 1 km layers down to the deepest source, so every source depth is a layer
     // boundary; thicker ones below, where only turning rays go.
     for (int top = 0; top < bottomKm;) {
@@ -104,9 +104,9 @@ TEqFlatLayers FlattenModel(std::span<const TEqVelocityNode> nodes, TEqWave wave,
         const double mid = 0.5 * (top + bottom);
         // Velocities never decrease with depth: a ray parameter then stays valid
         // from the surface down to its turning layer.
-        slowest = std::max(slowest, VelocityAt(nodes, wave, mid));
+        fastestAbove = std::max(fastestAbove, VelocityAt(nodes, wave, mid));
         layers.Thickness.push_back(r0 * std::log((r0 - top) / (r0 - bottom)));
-        layers.Velocity.push_back(slowest * r0 / (r0 - mid));
+        layers.Velocity.push_back(fastestAbove * r0 / (r0 - mid));
         top = bottom;
     }
     return layers;

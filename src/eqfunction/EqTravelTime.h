@@ -35,7 +35,8 @@ struct TEqFlatLayers
     std::vector<double> Velocity;  // flattened km/s
 };
 
-// Layers of 1 km true thickness from the surface down to BottomKm.
+// Layers of 1 km true thickness down to the deepest source, 5 km below, to
+// BottomKm; a velocity lower than one above it is raised to that one.
 TEqFlatLayers FlattenModel(std::span<const TEqVelocityNode> nodes, TEqWave wave, int bottomKm);
 
 // First-arrival P and S times on a grid of source depth (every km down to
