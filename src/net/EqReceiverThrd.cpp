@@ -323,6 +323,8 @@ void TEqReceiverThread::Execute()
             }
             UpdateCommStatus(scsDisconnected);
         }
+        // A given-up link is closed now, so the server does not keep a dead client for the whole wait.
+        FTcpClient->Close();
         if (!IsTerminated()) {
             UpdateCommStatus(scsWaiting);
             TakeInterval(FReconnectWait);

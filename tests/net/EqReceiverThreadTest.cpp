@@ -192,7 +192,7 @@ TEST_F(ReceiverTest, LinesAreFramedDecodedAndClassifiedOnceEachInOrder)
          QByteArray("10DM20300405150000103350\xE6\x9D\xB1\xFF\xE4\xBAX\n"),
          false,
          {},
-         {QStringLiteral("10DM20300405150000103350東\uFFFD\uFFFDX")},
+         {QStringLiteral("10DM20300405150000103350東\uFFFD\uFFFD\uFFFDX")},
          {}},
         {"line of exactly the limit", maxLine + "\n", false, {QString::fromLatin1(maxLine)}, {}, {}},
         {"empty lines, keep-alives and invalid lines",

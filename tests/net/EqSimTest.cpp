@@ -395,7 +395,7 @@ TEST(EqSimEndToEnd, InvalidUtf8AndBurstArriveIntact)
     thread.start();
     ASSERT_TRUE(PumpUntil([&] { return owner.Eq01.size() == 100 && owner.Eq10.size() == 1; }, 8000));
     thread.StopAndJoin();
-    EXPECT_EQ(owner.Eq10.first(), QStringLiteral("10DM20990101000000 01999東\uFFFD\uFFFD\uFFFDX"));
+    EXPECT_EQ(owner.Eq10.first(), QStringLiteral("10DM20990101000000 01999東\uFFFD\uFFFD\uFFFD\uFFFDX"));
     EXPECT_EQ(owner.Eq01Events, 100);
     const QList<TEqSimLine> burst = LoadShipped(QStringLiteral("burst100"));
     for (int i = 0; i < 100; ++i) {

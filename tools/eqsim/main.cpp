@@ -125,8 +125,9 @@ int main(int argc, char* argv[])
     options.Port = static_cast<quint16>(ReadInt(parser, QStringLiteral("port"), 0, 65535, ok));
     options.KeepAliveSeconds = ReadInt(parser, QStringLiteral("keepalive"), 0, 86400, ok);
     options.Loop = parser.isSet(QStringLiteral("loop"));
-    options.Speed = parser.value(QStringLiteral("speed")).toDouble(&ok);
-    if (!ok || !(options.Speed > 0.0)) {
+    bool speedOk = false;
+    options.Speed = parser.value(QStringLiteral("speed")).toDouble(&speedOk);
+    if (!speedOk || !(options.Speed > 0.0)) {
         Fail(QStringLiteral("invalid value '%1' for --speed (expected a number above 0)")
                  .arg(parser.value(QStringLiteral("speed"))));
         return ExitUsage;
