@@ -1,0 +1,35 @@
+#pragma once
+
+// Projection of latitude and longitude onto the square alert map of Japan:
+// linear in longitude, Mercator in latitude, every step held as a 32-bit float.
+
+enum TAlertMapSize
+{
+    amsSmall, // 500 x 500
+    amsMiddle,
+    amsLarge
+};
+
+namespace AlertMapGeometry {
+
+constexpr float SouthEdge = 22.6f;
+constexpr float NorthEdge = 46.471f;
+constexpr float WestEdge = 122.283f;
+constexpr float EastEdge = 150.2f;
+
+int GetMapWidth(TAlertMapSize Size = amsSmall);
+int GetMapHeight(TAlertMapSize Size = amsSmall);
+int GetVerticalOffset(TAlertMapSize Size = amsSmall);
+
+// Nearest integer, halves to the even neighbour. Values beyond the int range are clamped.
+int RoundHalfEven(double Value);
+
+// Pixel position of a point; (0, 0) for a point outside the map (bounds are inside).
+void LatLngToXY(float Lat, float Lng, int& X, int& Y, TAlertMapSize Size = amsSmall);
+
+// Distance in pixels between two projected points, unrounded.
+float GetDistance(float LLat, float LLng, float ELat, float ELng, TAlertMapSize Size = amsSmall);
+// Distance between two pixel positions, rounded.
+int GetDistance(int Lx, int Ly, int Ex, int Ey);
+
+} // namespace AlertMapGeometry

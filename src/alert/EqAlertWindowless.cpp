@@ -1,0 +1,90 @@
+#include "EqAlertWindowless.h"
+
+#include "VeskLogging.h"
+
+TEqAlertWindowless::TEqAlertWindowless(TVeskLogger* ALogger, TEqHistoryStore* AStore, const TAlertClock* AClock,
+                                       QObject* Parent)
+    : QObject(Parent), FLogger(ALogger), FTiming(ALogger, AClock, AStore), FTimer(this)
+{
+    FTimer.setInterval(1000);
+    FTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&FTimer, &QTimer::timeout, this, [this] { DoAlert(); });
+    FTiming.SetOnStop([this] { FTimer.stop(); });
+    FTiming.SetOnRegistered([this](const TEqHistory& EqHistory, bool Inserted) {
+        if (FInTick) {
+            FHasPendingRegistration = true;
+            FPendingHistory = EqHistory;
+            FPendingInserted = Inserted;
+            return;
+        }
+        if (FObserver) {
+            FObserver->AlertRegistered(EqHistory, Inserted);
+        }
+    });
+}
+
+bool TEqAlertWindowless::StartAlerting(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg, double EstSIS,
+                                       double EstSec, bool AlwaysAlertSoundOn)
+{
+    (void)AlwaysAlertSoundOn; // no sound here
+    // Checked before anything is replaced, so a bad telegram leaves the running alert intact.
+    if (!TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime())) {
+        if (FLogger) {
+            FLogger->Send(37, QStringLiteral("StartAlerting()"),
+                          QStringLiteral("'%1' is not a valid occurrence time").arg(Eq01Teleg.GetOccurrenceTime()));
+        }
+        return false;
+    }
+    FAlertEqTeleg01 = Eq01Teleg;
+    FAlertEqTeleg10 = TEqTelegram10();
+    FTiming.SetIsIssuedWarning(FIsAlertingWarning);
+    FTiming.SetEqInfo(static_cast<float>(Location.Latitude), static_cast<float>(Location.Longitude), FAlertEqTeleg01,
+                      FAlertEqTeleg10, static_cast<float>(EstSIS), static_cast<float>(EstSec));
+    if (!FTiming.StartAlert()) {
+        return false;
+    }
+    // A full period before the first tick, as a restarted alert map does.
+    FTimer.start();
+    return true;
+}
+
+void TEqAlertWindowless::SetAlertEq10Telegram(const TEqTelegram10& Eq10Teleg)
+{
+    FAlertEqTeleg10 = Eq10Teleg;
+    FTiming.SetEq10Telegram(Eq10Teleg);
+}
+
+void TEqAlertWindowless::StopAlerting()
+{
+    if (FLogger) {
+        FLogger->EnterMethod(QStringLiteral("EqAlertWindowless.StopAlerting()"));
+    }
+    FTiming.StopAlert();
+    FIsAlerting = false;
+    if (FLogger) {
+        FLogger->ExitMethod(QStringLiteral("EqAlertWindowless.StopAlerting()"));
+    }
+}
+
+void TEqAlertWindowless::DoAlert()
+{
+    if (!FTiming.IsAlerting()) {
+        FTimer.stop();
+        return;
+    }
+    const TEqTelegram01 teleg = FAlertEqTeleg01;
+    FInTick = true;
+    FHasPendingRegistration = false;
+    const TAlertTick tick = FTiming.DoAlert();
+    FInTick = false;
+    if (FObserver) {
+        FObserver->AlertTicked(teleg, tick);
+        if (tick.Arrived) {
+            FObserver->AlertArrived(teleg);
+        }
+        if (FHasPendingRegistration) {
+            FObserver->AlertRegistered(FPendingHistory, FPendingInserted);
+        }
+    }
+    FHasPendingRegistration = false;
+}

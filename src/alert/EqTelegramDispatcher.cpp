@@ -1,0 +1,305 @@
+#include "EqTelegramDispatcher.h"
+
+#include "VeskLogging.h"
+
+#include <QEvent>
+#include <QMutexLocker>
+
+#include <exception>
+#include <limits>
+
+namespace {
+
+qint32 Incremented(qint32 Value)
+{
+    return Value < std::numeric_limits<qint32>::max() ? Value + 1 : Value;
+}
+
+} // namespace
+
+QString AlertKindName(TAlertKind Kind)
+{
+    switch (Kind) {
+    case akNew:
+        return QStringLiteral("new");
+    case akUpgrade:
+        return QStringLiteral("upgrade");
+    case akReplace:
+        return QStringLiteral("replace");
+    }
+    return QString();
+}
+
+TEqTelegramDispatcher::TEqTelegramDispatcher(TVeskLogger* ALogger, TEqTelegramQueues& AQueues,
+                                             const TEqAlertDecision& ADecision, TEqAlertWindowIntf& AAlertWindow,
+                                             TEqDispatchSettings& ASettings, QObject* Parent)
+    : QObject(Parent), FLogger(ALogger), FQueues(AQueues), FDecision(ADecision), FAlertWindow(AAlertWindow),
+      FSettings(ASettings), FServerCommHint(ServerCommHint(scsDisconnected))
+{}
+
+void TEqTelegramDispatcher::SetPlugInEntries(TPlugInEntry OnEq01Queued, TPlugInEntry OnEq10Queued)
+{
+    FOnEq01Queued = std::move(OnEq01Queued);
+    FOnEq10Queued = std::move(OnEq10Queued);
+}
+
+bool TEqTelegramDispatcher::event(QEvent* Event)
+{
+    if (Event->type() == WM_EQ01_QUEUED) {
+        WMEq01Queued();
+        return true;
+    }
+    if (Event->type() == WM_EQ10_QUEUED) {
+        WMEq10Queued();
+        return true;
+    }
+    return QObject::event(Event);
+}
+
+void TEqTelegramDispatcher::SetLocationInfo()
+{
+    FLocInfo = FSettings.GetLocationInfo();
+}
+
+void TEqTelegramDispatcher::WMEq01Queued()
+{
+    std::size_t length = 0;
+    {
+        // The length is only for the log line; read it under the lock so that the
+        // read never races with an append.
+        QMutexLocker lock(&FQueues.Lock);
+        length = FQueues.Eq01.size();
+    }
+    if (FLogger) {
+        FLogger->Send(QStringLiteral("01 Queued."), static_cast<qint64>(length));
+    }
+
+    QMutexLocker lock(&FQueues.Lock);
+    const std::size_t n = FQueues.Eq01.size();
+    for (std::size_t i = 0; i < n && !FQueues.Eq01.empty(); ++i) {
+        const qint32 total = Incremented(FSettings.GetNumOfTotalEqTelegrams());
+        FSettings.SetNumOfTotalEqTelegrams(total);
+        if (FView) {
+            FView->PutNumOfEqTelegrams(total);
+        }
+        const TEqTelegram01 teleg = FQueues.Eq01.front();
+        FQueues.Eq01.pop_front();
+
+        // One telegram's failure must neither lose the others nor leave it without an outcome.
+        FOutcomeReported = false;
+        try {
+            HandleEq01Telegram(teleg);
+        } catch (const std::exception& e) {
+            if (FLogger) {
+                FLogger->Send(37, QStringLiteral("WMEq01Queued()"), QString::fromLocal8Bit(e.what()));
+            }
+            if (!FOutcomeReported) {
+                Reject(teleg, arrError);
+            }
+        } catch (...) {
+            if (FLogger) {
+                FLogger->Send(37, QStringLiteral("WMEq01Queued()"), QStringLiteral("unknown error"));
+            }
+            if (!FOutcomeReported) {
+                Reject(teleg, arrError);
+            }
+        }
+    }
+}
+
+void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
+{
+    const QString eqId = Eq01Teleg.GetEqId();
+    if (FLogger) {
+        FLogger->Send(QStringLiteral(">>"), eqId);
+    }
+    if (FOnEq01Queued) {
+        FOnEq01Queued(Eq01Teleg.GetTelegram());
+    }
+    SetLocationInfo();
+
+    double sis = 0.0;
+    double sSec = 0.0;
+    if (!FDecision.CalculateEqEffect(Eq01Teleg, FLocInfo, sis, sSec)) {
+        Reject(Eq01Teleg, arrForecast);
+        return;
+    }
+    TAlertRejectReason reason = arrNone;
+    if (!FDecision.IsAlertableEqTeleg(Eq01Teleg, sis, FSettings.GetAlertConditions(), &reason)) {
+        Reject(Eq01Teleg, reason == arrNone ? arrConditions : reason);
+        return;
+    }
+
+    const bool warning = Eq01Teleg.IsTargetAreaOfWarning(FLocInfo.AreaCode);
+    const QString id = TEqAlertDecision::EqIdWithTelegNo(eqId, Eq01Teleg.GetTelegNo());
+    if (!FAlertWindow.IsAlerting()) {
+        if (FScreenSaver && FScreenSaver->IsScreenSaverRunning()) {
+            if (FLogger) {
+                FLogger->Send(QStringLiteral("Stop screen-saver."));
+            }
+            FScreenSaver->StopScreenSaver();
+        }
+        if (FLogger) {
+            FLogger->Send(8, QStringLiteral("Do ALERT."), id);
+        }
+        StartAlert(akNew, Eq01Teleg, sis, sSec, warning);
+        return;
+    }
+    if (warning && !FAlertWindow.IsAlertingWarning()) {
+        if (FLogger) {
+            FLogger->Send(8, QStringLiteral("Do ALERT.(Forecase -> Warning)"), id);
+        }
+        FAlertWindow.RegisterAlertingEqInfo();
+        StartAlert(akUpgrade, Eq01Teleg, sis, sSec, warning);
+        return;
+    }
+    const QString alertingId = FAlertWindow.GetAlertingEqId();
+    if (FLogger) {
+        FLogger->Send(8, alertingId + QStringLiteral("() - ") + eqId + QStringLiteral("(") +
+                             QString::number(Eq01Teleg.GetTelegNo()) + QStringLiteral(") (Alert EQID - New EQID)"));
+    }
+    if (alertingId == eqId) {
+        if (FLogger) {
+            FLogger->Send(8, QStringLiteral("SKIP alerting."), id);
+        }
+        FOutcomeReported = true;
+        if (FObserver) {
+            FObserver->EqAlertSkipped(Eq01Teleg);
+        }
+        return;
+    }
+    if (FLogger) {
+        FLogger->Send(23, QStringLiteral("Do ALERT.(New earthquake)"), id);
+    }
+    FAlertWindow.RegisterAlertingEqInfo();
+    StartAlert(akReplace, Eq01Teleg, sis, sSec, warning);
+}
+
+void TEqTelegramDispatcher::StartAlert(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale,
+                                       double EstSWaveSec, bool IsWarning)
+{
+    const bool wasAlerting = FAlertWindow.IsAlerting();
+    const bool wasWarning = FAlertWindow.IsAlertingWarning();
+    FAlertWindow.SetIsAlerting(true);
+    FAlertWindow.SetIsAlertingWarning(IsWarning);
+    if (!FAlertWindow.StartAlerting(FLocInfo, Eq01Teleg, EstSIScale, EstSWaveSec, FSettings.IsAlwaysAlertSoundOn())) {
+        // The window kept its running alert (if any); put the flags back to match it.
+        FAlertWindow.SetIsAlerting(wasAlerting);
+        FAlertWindow.SetIsAlertingWarning(wasWarning);
+        if (FLogger) {
+            FLogger->Send(2, QStringLiteral("Alert not started."),
+                          TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
+        }
+        Reject(Eq01Teleg, arrOccurrenceTime);
+        return;
+    }
+    FAlertWindow.Show();
+    const qint32 alerts = Incremented(FSettings.GetNumOfTotalAlerts());
+    FSettings.SetNumOfTotalAlerts(alerts);
+    if (FView) {
+        FView->PutNumOfAlerts(alerts);
+    }
+    FOutcomeReported = true;
+    if (FObserver) {
+        FObserver->EqAlertStarted(Kind, Eq01Teleg, EstSIScale, EstSWaveSec, IsWarning);
+    }
+}
+
+void TEqTelegramDispatcher::Reject(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason)
+{
+    FOutcomeReported = true;
+    if (FObserver) {
+        FObserver->EqTelegramRejected(Eq01Teleg, Reason);
+    }
+}
+
+void TEqTelegramDispatcher::WMEq10Queued()
+{
+    std::size_t length = 0;
+    {
+        QMutexLocker lock(&FQueues.Lock);
+        length = FQueues.Eq10.size();
+    }
+    if (FLogger) {
+        FLogger->Send(QStringLiteral("10 Queued."), static_cast<qint64>(length));
+    }
+
+    QMutexLocker lock(&FQueues.Lock);
+    const std::size_t n = FQueues.Eq10.size();
+    for (std::size_t i = 0; i < n && !FQueues.Eq10.empty(); ++i) {
+        const TEqTelegram10 teleg = FQueues.Eq10.front();
+        FQueues.Eq10.pop_front();
+        try {
+            const QString eqId = teleg.GetEqId();
+            const QString alertingId = FAlertWindow.GetAlertingEqId();
+            // An empty id names no earthquake, also not "no alert yet".
+            if (!alertingId.isEmpty() && eqId == alertingId) {
+                if (FLogger) {
+                    FLogger->Send(eqId, teleg.GetEpicName());
+                }
+                FAlertWindow.SetAlertEq10Telegram(teleg);
+                if (FObserver) {
+                    FObserver->EqEpicentreNamed(teleg);
+                }
+            }
+            if (FOnEq10Queued) {
+                FOnEq10Queued(teleg.GetTelegram());
+            }
+        } catch (const std::exception& e) {
+            if (FLogger) {
+                FLogger->Send(37, QStringLiteral("WMEq10Queued()"), QString::fromLocal8Bit(e.what()));
+            }
+        } catch (...) {
+            if (FLogger) {
+                FLogger->Send(37, QStringLiteral("WMEq10Queued()"), QStringLiteral("unknown error"));
+            }
+        }
+    }
+}
+
+QString TEqTelegramDispatcher::ServerCommHint(TServerCommStatus Status)
+{
+    switch (Status) {
+    case scsDisconnected:
+        return QStringLiteral("未接続 - サーバーと接続されていません。");
+    case scsConnected:
+        return QStringLiteral("接続中 - 緊急地震速報の受信待機中です。");
+    case scsWaiting:
+        return QStringLiteral("再接続待機中 - 一定時間後、再接続を行います。");
+    }
+    return QString();
+}
+
+void TEqTelegramDispatcher::SetServerCommStatus(TServerCommStatus ANewStatus)
+{
+    if (FLogger) {
+        FLogger->EnterMethod(QStringLiteral("SetServerCommStatus()"));
+        FLogger->Send(
+            QString::asprintf("Cur. %d -> New. %d", static_cast<int>(FServerCommStatus), static_cast<int>(ANewStatus)));
+    }
+    FServerCommStatus = ANewStatus;
+    if (FLogger) {
+        FLogger->ExitMethod(QStringLiteral("SetServerCommStatus()"));
+    }
+}
+
+void TEqTelegramDispatcher::PutServerCommStatus()
+{
+    if (FLogger) {
+        FLogger->EnterMethod(QStringLiteral("PutServerCommStatus"));
+        FLogger->Send(QStringLiteral("ServerCommStatus"), static_cast<int>(FServerCommStatus));
+    }
+    const QString hint = ServerCommHint(FServerCommStatus);
+    if (!hint.isEmpty()) {
+        FServerCommHint = hint;
+    }
+    if (FView) {
+        FView->PutServerCommStatus(FServerCommStatus, FServerCommHint);
+    }
+    if (FObserver) {
+        FObserver->ServerCommStatusChanged(FServerCommStatus);
+    }
+    if (FLogger) {
+        FLogger->ExitMethod(QStringLiteral("PutServerCommStatus"));
+    }
+}

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "AlertConditions.h"
+#include "EqAlertDecision.h"
+#include "EqAlertWindowIntf.h"
+#include "EqTelegramQueues.h"
+#include "VeskDefines.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class TVeskLogger;
+
+// The tray icon and the home screen as the dispatcher sees them.
+class TEqDispatchView
+{
+public:
+    virtual ~TEqDispatchView() = default;
+    virtual void PutNumOfEqTelegrams(int Count) = 0;
+    virtual void PutNumOfAlerts(int Count) = 0;
+    // Status and the tray hint to show. For a status outside the known values the
+    // hint is the one shown before, and icons stay as they are.
+    virtual void PutServerCommStatus(TServerCommStatus Status, const QString& Hint) = 0;
+};
+
+// The live settings the dispatch reads at the moment of each decision, and the
+// two counters it keeps up to date (persisted with the settings).
+class TEqDispatchSettings
+{
+public:
+    virtual ~TEqDispatchSettings() = default;
+    virtual TLocationInfo GetLocationInfo() const = 0;
+    virtual TAlertConditions GetAlertConditions() const = 0;
+    virtual bool IsAlwaysAlertSoundOn() const = 0;
+    virtual qint32 GetNumOfTotalEqTelegrams() const = 0;
+    virtual void SetNumOfTotalEqTelegrams(qint32 Value) = 0;
+    virtual qint32 GetNumOfTotalAlerts() const = 0;
+    virtual void SetNumOfTotalAlerts(qint32 Value) = 0;
+};
+
+// A running screen saver hides the alert; a new alert closes it.
+class TScreenSaverControl
+{
+public:
+    virtual ~TScreenSaverControl() = default;
+    virtual bool IsScreenSaverRunning() = 0;
+    virtual void StopScreenSaver() = 0;
+};
+
+enum TAlertKind
+{
+    akNew,     // nothing was alerting
+    akUpgrade, // the running forecast becomes a warning for the user's area
+    akReplace  // another earthquake replaces the running alert
+};
+
+// "new", "upgrade", "replace"
+QString AlertKindName(TAlertKind Kind);
+
+// Reports how each telegram ended. Every type-01 telegram taken from the queue
+// ends in exactly one of EqAlertStarted, EqAlertSkipped or EqTelegramRejected,
+// in queue order.
+class TEqDispatchObserver
+{
+public:
+    virtual ~TEqDispatchObserver() = default;
+    virtual void EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
+                                bool IsWarning)
+    {
+        (void)Kind, (void)Eq01Teleg, (void)EstSIScale, (void)EstSWaveSec, (void)IsWarning;
+    }
+    // A further telegram of the earthquake being alerted that changes nothing.
+    virtual void EqAlertSkipped(const TEqTelegram01& Eq01Teleg) { (void)Eq01Teleg; }
+    virtual void EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason)
+    {
+        (void)Eq01Teleg, (void)Reason;
+    }
+    // A type-10 telegram named the epicentre of the earthquake being alerted.
+    virtual void EqEpicentreNamed(const TEqTelegram10& Eq10Teleg) { (void)Eq10Teleg; }
+    virtual void ServerCommStatusChanged(TServerCommStatus Status) { (void)Status; }
+};
+
+// The main-thread side of the receiver: drains the two queues on their events,
+// runs the estimate and the filter and starts, upgrades, replaces or skips the
+// alert; takes the link status from the receiver thread. Lives on the main thread.
+class TEqTelegramDispatcher : public QObject, public TEqCommStatusSink
+{
+public:
+    using TPlugInEntry = std::function<void(const QString&)>;
+
+    TEqTelegramDispatcher(TVeskLogger* ALogger, TEqTelegramQueues& AQueues, const TEqAlertDecision& ADecision,
+                          TEqAlertWindowIntf& AAlertWindow, TEqDispatchSettings& ASettings, QObject* Parent = nullptr);
+
+    void SetView(TEqDispatchView* AView) { FView = AView; }
+    void SetObserver(TEqDispatchObserver* AObserver) { FObserver = AObserver; }
+    void SetScreenSaver(TScreenSaverControl* AScreenSaver) { FScreenSaver = AScreenSaver; }
+    // The plug-in's two queue entries, each given the telegram's full text; either may be empty.
+    void SetPlugInEntries(TPlugInEntry OnEq01Queued, TPlugInEntry OnEq10Queued);
+
+    void WMEq01Queued();
+    void WMEq10Queued();
+
+    void SetServerCommStatus(TServerCommStatus ANewStatus) override;
+    void PutServerCommStatus() override;
+    TServerCommStatus GetServerCommStatus() const { return FServerCommStatus; }
+    // The tray hint currently shown.
+    QString GetServerCommHint() const { return FServerCommHint; }
+    // Hint text of a status; empty for a value outside the known ones.
+    static QString ServerCommHint(TServerCommStatus Status);
+
+    // Refreshes the location from the settings.
+    void SetLocationInfo();
+    const TLocationInfo& GetLocationInfo() const { return FLocInfo; }
+
+protected:
+    bool event(QEvent* Event) override;
+
+private:
+    // Runs one telegram through estimate, filter and decision; reports its outcome.
+    void HandleEq01Telegram(const TEqTelegram01& Eq01Teleg);
+    void StartAlert(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
+                    bool IsWarning);
+    void Reject(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
+
+    TVeskLogger* FLogger;
+    TEqTelegramQueues& FQueues;
+    const TEqAlertDecision& FDecision;
+    TEqAlertWindowIntf& FAlertWindow;
+    TEqDispatchSettings& FSettings;
+    TEqDispatchView* FView = nullptr;
+    TEqDispatchObserver* FObserver = nullptr;
+    TScreenSaverControl* FScreenSaver = nullptr;
+    TPlugInEntry FOnEq01Queued;
+    TPlugInEntry FOnEq10Queued;
+    TLocationInfo FLocInfo;
+    TServerCommStatus FServerCommStatus = scsDisconnected;
+    QString FServerCommHint;
+    bool FOutcomeReported = false; // the telegram being handled has its outcome
+};

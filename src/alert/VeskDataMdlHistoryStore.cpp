@@ -1,0 +1,9 @@
+#include "VeskDataMdlHistoryStore.h"
+
+#include "VeskData.h"
+
+bool TVeskDataMdlHistoryStore::InsertEqHistoryRecord(const TEqHistory& EqHistory)
+{
+    TVeskDataMdl* dataMdl = FDataMdl ? FDataMdl : VeskDataMdl();
+    return dataMdl ? dataMdl->InsertEqHistoryRecord(EqHistory) : false;
+}
