@@ -410,8 +410,9 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
         return fail(QStringLiteral("The history file has an unexpected table layout (%1).").arg(columns.join(u',')));
     }
 
-    // Every commit reaches the disk before the insert answers.
-    if (!Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", Error)) {
+    // Every commit reaches the disk before the insert answers. EXTRA also syncs the
+    // folder after the journal is removed, so a power loss cannot undo a commit.
+    if (!Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA;", Error)) {
         return fail(Error);
     }
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
@@ -434,7 +435,7 @@ bool TVeskDataMdl::CreateHistoryFile(const QString& FileName, QString& Error)
         RemoveTempFiles(tempName);
         return false;
     }
-    const QByteArray script = QByteArray("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN; ") +
+    const QByteArray script = QByteArray("PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA; BEGIN; ") +
                               CreateTableSql + "; " + CreateIndexesSql + QByteArray("PRAGMA application_id=") +
                               QByteArray::number(ApplicationId) +
                               "; PRAGMA user_version=" + QByteArray::number(SchemaVersion) + "; COMMIT;";
@@ -503,7 +504,7 @@ bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
         RemoveTempFiles(tempName);
         return false;
     }
-    bool copied = Exec(dest, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", Error);
+    bool copied = Exec(dest, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA;", Error);
     if (copied) {
         sqlite3_backup* backup = sqlite3_backup_init(dest, "main", FDb, "main");
         if (!backup) {
