@@ -441,6 +441,45 @@ TEST_F(VeskDataTest, OperationsOnAClosedTableFailWithTheirLogLine)
     EXPECT_FALSE(QFile::exists(DbPath()));
 }
 
+// Another process holding the file locked makes the store's writes fail after its wait.
+TEST_F(VeskDataTest, FailedWritesChangeNeitherTheListNorTheFile)
+{
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    for (const char* id : {"1", "2", "3"}) {
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::fromLatin1(id))));
+    }
+    int notifications = 0;
+    QObject::connect(&store, &TVeskDataMdl::rowInserted, [&] { ++notifications; });
+    QObject::connect(&store, &TVeskDataMdl::rowsRemoved, [&] { ++notifications; });
+
+    sqlite3* locker = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(DbPath()).constData(), &locker), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    FMemo.Clear();
+    EXPECT_FALSE(store.InsertEqHistoryRecord(Entry("4")));
+    EXPECT_FALSE(store.DeleteAllEqHistoryRecord(1));
+    sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(locker);
+
+    EXPECT_EQ(
+        Log(),
+        QStringList({"==> InsertEqHistoryRecord()", "Try to insert record. Eq Id(Value=4)",
+                     "<37> InsertEqHistoryRecord()(Value=database is locked)", "<== InsertEqHistoryRecord()",
+                     "==> DeleteAllEqHistoryRecord()", "Number of save records(Value=1)",
+                     "<37> DeleteAllEqHistoryRecord()(Value=database is locked)", "<== DeleteAllEqHistoryRecord()"}));
+    EXPECT_EQ(notifications, 0);
+    EXPECT_TRUE(store.IsReadOnly());
+    EXPECT_EQ(Ids(store), QStringList({"3", "2", "1"}));
+    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY EQ_ID DESC"), QStringList({"3", "2", "1"}));
+
+    // Once the lock is gone the store works on.
+    EXPECT_TRUE(store.InsertEqHistoryRecord(Entry("4")));
+    EXPECT_TRUE(store.DeleteAllEqHistoryRecord(2));
+    EXPECT_EQ(Ids(store), QStringList({"4", "3"}));
+    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY EQ_ID DESC"), QStringList({"4", "3"}));
+}
+
 TEST_F(VeskDataTest, AFileThatCannotBeCreatedLeavesTheTableClosed)
 {
     const QString path = FDir.filePath(QStringLiteral("missing/folder/") + DbName);
