@@ -100,11 +100,17 @@ public:
             LatencyUs.push_back(std::chrono::duration<double, std::micro>(now - (*FSent)[index]).count());
         }
         Handled.fetch_add(static_cast<int>(FQueues->Eq01.size()));
+        Handled.notify_all();
         FQueues->Eq01.clear();
+        if (Loop && Handled.load() >= QuitAt) {
+            Loop->quit();
+        }
         return true;
     }
     std::vector<double> LatencyUs;
     std::atomic<int> Handled{0};
+    QEventLoop* Loop = nullptr;
+    int QuitAt = 0;
 
 private:
     TEqTelegramQueues* FQueues;
@@ -129,7 +135,8 @@ std::unique_ptr<TVeskLogger> MakeLogger(bool AWithLog, QTemporaryDir& ADir)
 void WaitConnected(TBenchServer& AServer, std::atomic<bool>& AAccepted)
 {
     while (!AAccepted.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     (void)AServer;
 }
@@ -158,16 +165,20 @@ void BM_TelegramToMainThreadLatency(benchmark::State& AState)
                 sent[static_cast<size_t>(i)] = TClock::now();
                 server.Write(line);
                 // One telegram at a time: wait for its handler, then a short random pause.
-                while (owner.Handled.load() <= i) {
-                    std::this_thread::sleep_for(std::chrono::microseconds(20));
+                for (int seen = owner.Handled.load(); seen <= i; seen = owner.Handled.load()) {
+                    owner.Handled.wait(seen);
                 }
                 std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(rng)));
             }
         });
         thread.start();
         WaitConnected(server, accepted);
-        while (owner.Handled.load() < Count) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        // The main thread sits in its event loop, as the program's main window does.
+        QEventLoop loop;
+        owner.Loop = &loop;
+        owner.QuitAt = Count;
+        if (owner.Handled.load() < Count) {
+            loop.exec();
         }
         writer.join();
         thread.StopAndJoin();

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using TSteadyClock = std::chrono::steady_clock;
@@ -43,7 +44,9 @@ inline bool PumpUntil(const std::function<bool()>& APredicate, int ATimeoutMs)
         if (timer.elapsed() > ATimeoutMs) {
             return APredicate();
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // Not processEvents(flags, ms): that spins on a busy machine.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     return true;
 }
