@@ -1,0 +1,55 @@
+#include "AlertTestSupport.h"
+#include "EqAlertWindowless.h"
+#include "ScreenSaverControl.h"
+#include "VeskData.h"
+#include "VeskDataMdlHistoryStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+using namespace AlertTest;
+
+// The arrival writes the alert into a real history file.
+TEST(AlertHistoryIntegration, ArrivalWritesOneRowToTheHistoryModule)
+{
+    App();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TVeskDataMdl dataMdl(nullptr);
+    ASSERT_TRUE(dataMdl.CreateEqHistoryDB(dir.filePath("EqHistDB.cds")));
+    TVeskDataMdlHistoryStore store(&dataMdl);
+    TFakeClock clock;
+    TEqAlertWindowless view(nullptr, &store, &clock);
+    ASSERT_TRUE(view.StartAlerting(TLocationInfo{35.689, 139.692, 1.2, "350"}, Eq01(), 5.2, 12.4, false));
+    view.SetAlertEq10Telegram(Eq10("ND20160414212634", QStringLiteral("熊本県熊本地方")));
+    clock.Now = DefaultOccurrence() + 12000;
+    view.DoAlert();
+    view.StopAlerting();
+    ASSERT_EQ(dataMdl.RowCount(), 1);
+    EXPECT_EQ(dataMdl.GetRow(0),
+              QStringList({"ND20160414212634", "2016/04/14 21:26:40", "2016/04/14 21:26:34", "32.70", "130.80", "10",
+                           "6.5", QStringLiteral("熊本県熊本地方"), QStringLiteral("５強"), "12"}));
+}
+
+TEST(AlertHistoryIntegration, WithoutAModuleTheInsertAnswersFalse)
+{
+    SetVeskDataMdl(nullptr);
+    TVeskDataMdlHistoryStore store;
+    TEqHistory h;
+    h.CopyFromEq01Telegram(Eq01(), 5.0, 10.0);
+    EXPECT_FALSE(store.InsertEqHistoryRecord(h));
+}
+
+// Without a reachable session bus the screen-saver step is skipped at once.
+TEST(FreedesktopScreenSaver, UnreachableBusAnswersNoneWithoutWaiting)
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/ulx-test-bus");
+    TFreedesktopScreenSaver saver;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(saver.IsScreenSaverRunning());
+    saver.StopScreenSaver();
+    EXPECT_LT(timer.elapsed(), 2000);
+}
