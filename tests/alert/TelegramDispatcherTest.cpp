@@ -8,6 +8,7 @@
 #include <QEvent>
 
 #include <memory>
+#include <stdexcept>
 
 using namespace AlertTest;
 
@@ -460,4 +461,26 @@ TEST(TelegramDispatcher, WithWindowlessAlertTheReplacedQuakeIsRecorded)
     view.DoAlert();
     ASSERT_EQ(store.Records.size(), 3);
     EXPECT_EQ(store.Records[2].EpicName, QStringLiteral("石川県能登地方"));
+}
+
+// A failure inside one telegram's handling neither loses the next one nor leaves it without an outcome.
+TEST(TelegramDispatcher, AFailingTelegramEndsAsErrorAndTheDrainGoesOn)
+{
+    TDispatchFixture f;
+    f.Dispatcher.SetPlugInEntries(
+        [](const QString& Text) {
+            if (Text.contains("ND20160414212634")) {
+                throw std::runtime_error("plug-in failed");
+            }
+        },
+        nullptr);
+    f.Receive(Quake(QuakeA, 1));
+    f.Receive(Quake(QuakeB, 1));
+    f.Run();
+    EXPECT_EQ(f.Observer.Outcomes, QStringList({"rejected " + QuakeA + "-1 error", "new " + QuakeB + "-1 5.5 20 0"}));
+    EXPECT_TRUE(f.Log.Lines().contains("<37> WMEq01Queued()(Value=plug-in failed)"));
+    EXPECT_EQ(f.Settings.Telegrams, 2);
+    // The lock was released: the queue can be appended to again.
+    EXPECT_TRUE(f.Queues.Lock.tryLock());
+    f.Queues.Lock.unlock();
 }
