@@ -35,8 +35,12 @@ bool TEqAlertWindowless::StartAlerting(const TLocationInfo& Location, const TEqT
         }
         return false;
     }
+    // The epicentre name already received stays with a later alert of the same
+    // earthquake (an upgrade), so its history row keeps the name.
+    if (FAlertEqTeleg10.GetEqId() != Eq01Teleg.GetEqId()) {
+        FAlertEqTeleg10 = TEqTelegram10();
+    }
     FAlertEqTeleg01 = Eq01Teleg;
-    FAlertEqTeleg10 = TEqTelegram10();
     FTiming.SetIsIssuedWarning(FIsAlertingWarning);
     FTiming.SetEqInfo(static_cast<float>(Location.Latitude), static_cast<float>(Location.Longitude), FAlertEqTeleg01,
                       FAlertEqTeleg10, static_cast<float>(EstSIS), static_cast<float>(EstSec));

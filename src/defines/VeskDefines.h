@@ -10,7 +10,7 @@
 #include <optional>
 
 // Link status of the receiver thread.
-enum TServerCommStatus
+enum TServerCommStatus : int
 {
     scsDisconnected = 0,
     scsConnected = 1,

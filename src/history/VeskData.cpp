@@ -490,6 +490,60 @@ bool TVeskDataMdl::LoadRows(QString& Error)
     return true;
 }
 
+bool TVeskDataMdl::ReadEqHistoryFile(const QString& FileName, QList<QStringList>& Rows, QString* Error)
+{
+    Rows.clear();
+    QString error;
+    sqlite3* db = nullptr;
+    auto finish = [&](bool Ok) {
+        if (!Ok && Error) {
+            *Error = error;
+        }
+        sqlite3_close_v2(db);
+        return Ok;
+    };
+    if (sqlite3_open_v2(SqliteFileName(FileName).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        error = db ? DbError(db) : QStringLiteral("out of memory");
+        return finish(false);
+    }
+    sqlite3_busy_timeout(db, 2000);
+    QString value;
+    if (!QueryValue(db, "PRAGMA application_id", value, error)) {
+        return finish(false);
+    }
+    if (value.toLongLong() != ApplicationId) {
+        error = QStringLiteral("Not a history file (application id %1).").arg(value);
+        return finish(false);
+    }
+    if (!QueryValue(db, "PRAGMA user_version", value, error)) {
+        return finish(false);
+    }
+    if (value.toInt() != SchemaVersion) {
+        error = QStringLiteral("Unsupported history file version %1.").arg(value);
+        return finish(false);
+    }
+    TStatement stmt(db, SelectRowsSql);
+    if (!stmt.IsPrepared()) {
+        error = stmt.Error();
+        return finish(false);
+    }
+    int rc;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < FieldCount; ++i) {
+            values << stmt.Text(i);
+        }
+        Rows.append(values);
+    }
+    if (rc != SQLITE_DONE) {
+        error = stmt.Error();
+        Rows.clear();
+        return finish(false);
+    }
+    return finish(true);
+}
+
 bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
 {
     // A consistent copy of the open table under a temporary name, renamed over

@@ -63,6 +63,10 @@ public:
     // become '?', as the system's ANSI conversion does.
     static QString CutToAnsiBytes(const QString& Value, int MaxBytes);
 
+    // Reads the rows of a history file in the active order without changing the
+    // file or taking a write lock, so it works while another process uses it.
+    static bool ReadEqHistoryFile(const QString& FileName, QList<QStringList>& Rows, QString* Error = nullptr);
+
 signals:
     // The row now at position Row (active order) was inserted.
     void rowInserted(int Row);

@@ -351,8 +351,13 @@ void TEqReceiverThread::ClassifyTelegram()
             FLogger->Send(23, QStringLiteral("Eew10 Queued"), FTelegram);
         }
         QueueEq10Telegram(FTelegram);
-    } else if (FLogger) {
-        FLogger->Send(1, QStringLiteral("Invalid Eq telegram"), FTelegram);
+    } else {
+        if (FLogger) {
+            FLogger->Send(1, QStringLiteral("Invalid Eq telegram"), FTelegram);
+        }
+        if (FInvalidTelegramHandler) {
+            FInvalidTelegramHandler(FTelegram);
+        }
     }
     FTelegram.clear();
 }

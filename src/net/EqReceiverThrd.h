@@ -57,6 +57,11 @@ public:
     void SetQueueLockCS(QMutex* ALock);
     // Receiver of status hand-overs; when none is set, the owner object is used if it is a sink.
     void SetCommStatusSink(TEqCommStatusSink* ASink);
+    // Told about every invalid line, on the receiver thread; set before start().
+    void SetInvalidTelegramHandler(std::function<void(const QString&)> AHandler)
+    {
+        FInvalidTelegramHandler = std::move(AHandler);
+    }
     void UpdateCommStatus(TServerCommStatus ANewStatus);
     void QueueEq01Telegram(const QString& ATelegram);
     void QueueEq10Telegram(const QString& ATelegram);
@@ -108,6 +113,7 @@ private:
     TEqTelegramQueues* FQueues = nullptr;
     std::unique_ptr<TVeskNetworkAvailableChecker> FNetAvailableChecker;
     TNetAvailableFunc FNetAvailable;
+    std::function<void(const QString&)> FInvalidTelegramHandler;
     TVeskLogger* FLogger = nullptr;
 
     std::atomic<bool> FTerminated{false};

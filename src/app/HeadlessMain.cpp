@@ -1,0 +1,111 @@
+// ulmarox-headless: the receiver without windows. Events go to standard output
+// as JSON lines; a countdown goes to standard error while an alert runs.
+
+#include "VeskAppCore.h"
+#include "VeskAppSettings.h"
+#include "VeskCommandLine.h"
+#include "VeskData.h"
+#include "VeskHeadlessPrinter.h"
+#include "VeskSignalHandler.h"
+#include "VeskSingleInstance.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+const char* const UsageText =
+    "使い方: ulmarox-headless [オプション]\n"
+    "緊急地震速報（予報）を受信し、所在地での予測震度とS波到達までの秒数を求め、\n"
+    "警報条件を満たすと標準出力に JSON 行で知らせます。\n"
+    "\n"
+    "Usage: ulmarox-headless [options]\n"
+    "Receives Earthquake Early Warnings, estimates the intensity and the S-wave\n"
+    "arrival at your location and reports every event as one JSON object per line\n"
+    "on standard output (a countdown goes to standard error).\n"
+    "\n"
+    "Options (\"-\" or \"/\", case does not matter):\n"
+    "  -DebugOnLocal         ローカルのサーバー (127.0.0.1:8000) に接続 / connect to a local server\n"
+    "  -EqServer HOST        接続先サーバー / EQ server host\n"
+    "  -EqServerPort PORT    接続先ポート / EQ server port\n"
+    "  -ConId ID             接続ID / connection id (default: 12 random characters)\n"
+    "  -ListHistory          保存された履歴を新しい順に表示して終了 / print the stored history, newest first, and "
+    "exit\n"
+    "  -Help                 この説明 / this text\n"
+    "\n"
+    "Events: status, alert, skip, rejected, epicentre_name, arrival, history, invalid.\n"
+    "Settings and history live in $APPDATA/BrenvikCorporation/UlmaroX (or the XDG\n"
+    "configuration folder when APPDATA is not set). SIGINT, SIGTERM and SIGHUP end the\n"
+    "program in order: settings and history are saved.\n";
+
+int ListHistory()
+{
+    const QString fileName =
+        TVeskAppSettings::GetAppHistoryDbPath() + QLatin1Char('/') + TVeskAppSettings::GetAppHistoryDbName();
+    if (!QFileInfo::exists(fileName)) {
+        return 0;
+    }
+    QList<QStringList> rows;
+    QString error;
+    if (!TVeskDataMdl::ReadEqHistoryFile(fileName, rows, &error)) {
+        std::fprintf(stderr, "履歴を読み込めませんでした / cannot read the history: %s\n", qUtf8Printable(error));
+        return 1;
+    }
+    const QStringList fields = TVeskDataMdl::GetFieldNames();
+    TVeskHeadlessPrinter printer;
+    for (const QStringList& row : rows) {
+        TVeskJsonLine line;
+        for (int i = 0; i < fields.size() && i < row.size(); ++i) {
+            line.Add(qPrintable(fields[i]), row[i]);
+        }
+        printer.Print(line);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("UlmaroX"));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+
+    if (TVeskCommandLine::FindOption(arguments, QStringLiteral("Help"))) {
+        std::fputs(UsageText, stdout);
+        return 0;
+    }
+    if (TVeskCommandLine::FindOption(arguments, QStringLiteral("ListHistory"))) {
+        return ListHistory();
+    }
+
+    TVeskSingleInstance instance;
+    if (!instance.TryAcquire()) {
+        std::fputs("Ulmaro X は既に起動しています / Ulmaro X is already running.\n", stderr);
+        return 0;
+    }
+
+    TVeskHeadlessPrinter printer;
+    TVeskAppCore core;
+    core.SetInvalidLineHandler([&printer](const QString& Line) { printer.InvalidLine(Line); });
+
+    TVeskAppCore::TOptions options;
+    options.Arguments = arguments;
+    options.Observer = &printer;
+    options.View = &printer;
+    options.AlertViewFactory = [&printer](TVeskLogger* Logger, TEqHistoryStore* Store) {
+        auto view = std::make_unique<TEqAlertWindowless>(Logger, Store);
+        view->SetObserver(&printer);
+        return std::unique_ptr<TEqAlertWindowIntf>(std::move(view));
+    };
+
+    TVeskSignalHandler signalHandler;
+    QObject::connect(&signalHandler, &TVeskSignalHandler::TerminationRequested, &app, [] { QCoreApplication::quit(); });
+
+    core.Startup(options);
+    const int status = app.exec();
+    core.Shutdown();
+    return status;
+}

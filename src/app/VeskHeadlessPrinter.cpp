@@ -1,0 +1,193 @@
+#include "VeskHeadlessPrinter.h"
+
+#include "EqHistory.h"
+
+#include <cmath>
+
+TVeskJsonLine& TVeskJsonLine::Add(const char* Key, const QString& Value)
+{
+    FItems.emplace_back(QString::fromUtf8(Key), Quote(Value));
+    return *this;
+}
+
+TVeskJsonLine& TVeskJsonLine::Add(const char* Key, qint64 Value)
+{
+    FItems.emplace_back(QString::fromUtf8(Key), QString::number(Value));
+    return *this;
+}
+
+TVeskJsonLine& TVeskJsonLine::Add(const char* Key, double Value)
+{
+    FItems.emplace_back(QString::fromUtf8(Key), Number(Value));
+    return *this;
+}
+
+TVeskJsonLine& TVeskJsonLine::Add(const char* Key, bool Value)
+{
+    FItems.emplace_back(QString::fromUtf8(Key), Value ? QStringLiteral("true") : QStringLiteral("false"));
+    return *this;
+}
+
+TVeskJsonLine& TVeskJsonLine::AddPair(const char* Key, double First, double Second)
+{
+    FItems.emplace_back(QString::fromUtf8(Key),
+                        QLatin1Char('[') + Number(First) + QLatin1Char(',') + Number(Second) + QLatin1Char(']'));
+    return *this;
+}
+
+QString TVeskJsonLine::ToString() const
+{
+    QString out = QStringLiteral("{");
+    for (std::size_t i = 0; i < FItems.size(); ++i) {
+        if (i > 0) {
+            out += QLatin1Char(',');
+        }
+        out += Quote(FItems[i].first) + QLatin1Char(':') + FItems[i].second;
+    }
+    return out + QLatin1Char('}');
+}
+
+QString TVeskJsonLine::Quote(const QString& Text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : Text) {
+        switch (c.unicode()) {
+        case u'"':
+            out += QStringLiteral("\\\"");
+            break;
+        case u'\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case u'\n':
+            out += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            out += QStringLiteral("\\r");
+            break;
+        case u'\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20) {
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + QLatin1Char('"');
+}
+
+QString TVeskJsonLine::Number(double Value)
+{
+    // JSON has no NaN or infinity.
+    if (!std::isfinite(Value)) {
+        return QStringLiteral("null");
+    }
+    return QString::number(Value, 'g', 10);
+}
+
+QString TVeskHeadlessPrinter::StatusName(TServerCommStatus Status)
+{
+    switch (Status) {
+    case scsDisconnected:
+        return QStringLiteral("disconnected");
+    case scsConnected:
+        return QStringLiteral("connected");
+    case scsWaiting:
+        return QStringLiteral("waiting");
+    }
+    return QString::number(int(Status));
+}
+
+void TVeskHeadlessPrinter::Print(const TVeskJsonLine& Line)
+{
+    const QByteArray utf8 = Line.ToString().toUtf8() + '\n';
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), FOut);
+    std::fflush(FOut);
+}
+
+void TVeskHeadlessPrinter::EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale,
+                                          double EstSWaveSec, bool IsWarning)
+{
+    TEqHistory history;
+    history.CopyFromEq01Telegram(Eq01Teleg, EstSIScale, EstSWaveSec);
+    Print(TVeskJsonLine()
+              .Add("event", "alert")
+              .Add("kind", AlertKindName(Kind))
+              .Add("eq_id", Eq01Teleg.GetEqId())
+              .Add("telegram_no", Eq01Teleg.GetTelegNo())
+              .Add("warning", IsWarning)
+              .Add("intensity", EstSIScale)
+              .Add("class", TSeismicIntensityScale::GetScaleAsString(EstSIScale))
+              .Add("s_sec", EstSWaveSec)
+              .Add("occurrence", history.OccurrenceTime)
+              .AddPair("epicentre", Eq01Teleg.GetEpicLat(), Eq01Teleg.GetEpicLong())
+              .Add("depth", Eq01Teleg.GetEpicDepth())
+              .Add("magnitude", Eq01Teleg.GetMagnitude()));
+}
+
+void TVeskHeadlessPrinter::EqAlertSkipped(const TEqTelegram01& Eq01Teleg)
+{
+    Print(TVeskJsonLine()
+              .Add("event", "skip")
+              .Add("eq_id", Eq01Teleg.GetEqId())
+              .Add("telegram_no", Eq01Teleg.GetTelegNo()));
+}
+
+void TVeskHeadlessPrinter::EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason)
+{
+    Print(TVeskJsonLine()
+              .Add("event", "rejected")
+              .Add("eq_id", Eq01Teleg.GetEqId())
+              .Add("telegram_no", Eq01Teleg.GetTelegNo())
+              .Add("reason", AlertRejectReasonName(Reason)));
+}
+
+void TVeskHeadlessPrinter::EqEpicentreNamed(const TEqTelegram10& Eq10Teleg)
+{
+    Print(TVeskJsonLine()
+              .Add("event", "epicentre_name")
+              .Add("eq_id", Eq10Teleg.GetEqId())
+              .Add("name", Eq10Teleg.GetEpicName()));
+}
+
+void TVeskHeadlessPrinter::ServerCommStatusChanged(TServerCommStatus Status)
+{
+    Print(TVeskJsonLine().Add("event", "status").Add("status", StatusName(Status)));
+}
+
+void TVeskHeadlessPrinter::AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick)
+{
+    // For people watching a terminal; never on standard output.
+    const QString line =
+        Tick.Arrived ? QStringLiteral("%1-%2  S波到達 (到達から %3 秒)  / S-wave arrived %3 s ago\n")
+                           .arg(Eq01Teleg.GetEqId())
+                           .arg(Eq01Teleg.GetTelegNo(), 3, 10, QLatin1Char('0'))
+                           .arg(Tick.AdvanceSec)
+                     : QStringLiteral("%1-%2  S波到達まで %3 秒 (経過 %4 秒)  / S-wave in %3 s (elapsed %4 s)\n")
+                           .arg(Eq01Teleg.GetEqId())
+                           .arg(Eq01Teleg.GetTelegNo(), 3, 10, QLatin1Char('0'))
+                           .arg(Tick.AdvanceSec)
+                           .arg(Tick.ElapsedSec);
+    const QByteArray utf8 = line.toUtf8();
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), FErr);
+    std::fflush(FErr);
+}
+
+void TVeskHeadlessPrinter::AlertArrived(const TEqTelegram01& Eq01Teleg)
+{
+    Print(TVeskJsonLine().Add("event", "arrival").Add("eq_id", Eq01Teleg.GetEqId()));
+}
+
+void TVeskHeadlessPrinter::AlertRegistered(const TEqHistory& EqHistory, bool Inserted)
+{
+    if (Inserted) {
+        Print(TVeskJsonLine().Add("event", "history").Add("eq_id", EqHistory.EqID));
+    }
+}
+
+void TVeskHeadlessPrinter::InvalidLine(const QString& Line)
+{
+    Print(TVeskJsonLine().Add("event", "invalid").Add("line", Line));
+}

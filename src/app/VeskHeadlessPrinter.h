@@ -1,0 +1,63 @@
+#pragma once
+
+#include "EqAlertWindowless.h"
+#include "EqTelegramDispatcher.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+// One JSON object written on a line, keys in the order they were added.
+class TVeskJsonLine
+{
+public:
+    TVeskJsonLine& Add(const char* Key, const QString& Value);
+    TVeskJsonLine& Add(const char* Key, const char* Value) { return Add(Key, QString::fromUtf8(Value)); }
+    TVeskJsonLine& Add(const char* Key, qint64 Value);
+    TVeskJsonLine& Add(const char* Key, int Value) { return Add(Key, qint64(Value)); }
+    TVeskJsonLine& Add(const char* Key, double Value);
+    TVeskJsonLine& Add(const char* Key, bool Value);
+    TVeskJsonLine& AddPair(const char* Key, double First, double Second);
+    QString ToString() const;
+
+    static QString Quote(const QString& Text);
+    static QString Number(double Value);
+
+private:
+    std::vector<std::pair<QString, QString>> FItems;
+};
+
+// The console face of the receiver: every event as one JSON object per line on
+// standard output, flushed at once; a countdown line once a second on standard
+// error while an alert runs.
+class TVeskHeadlessPrinter : public TEqDispatchObserver, public TEqAlertViewObserver, public TEqDispatchView
+{
+public:
+    TVeskHeadlessPrinter(std::FILE* Out = stdout, std::FILE* Err = stderr) : FOut(Out), FErr(Err) {}
+
+    void EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
+                        bool IsWarning) override;
+    void EqAlertSkipped(const TEqTelegram01& Eq01Teleg) override;
+    void EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason) override;
+    void EqEpicentreNamed(const TEqTelegram10& Eq10Teleg) override;
+    void ServerCommStatusChanged(TServerCommStatus Status) override;
+
+    void AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick) override;
+    void AlertArrived(const TEqTelegram01& Eq01Teleg) override;
+    void AlertRegistered(const TEqHistory& EqHistory, bool Inserted) override;
+
+    void PutNumOfEqTelegrams(int) override {}
+    void PutNumOfAlerts(int) override {}
+    void PutServerCommStatus(TServerCommStatus, const QString&) override {}
+
+    void InvalidLine(const QString& Line);
+    void Print(const TVeskJsonLine& Line);
+
+    static QString StatusName(TServerCommStatus Status);
+
+private:
+    std::FILE* FOut;
+    std::FILE* FErr;
+};
