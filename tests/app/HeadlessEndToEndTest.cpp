@@ -1,0 +1,456 @@
+// End-to-end tests: eqsim and ulmarox-headless as real processes over a real
+// loopback connection, with real settings, history and plug-in files.
+
+#include "AppTestSupport.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const QString IdAlphabet = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-/*_");
+
+// Earthquakes of the main scenario. A and B lie a few kilometres from the Tokyo
+// office (S-wave after about 3 and 5 s); D is a drill, E deep, C far and small.
+const QString EqA = QStringLiteral("ND20300601120000");
+const QString EqD = QStringLiteral("ND20300601120001");
+const QString EqE = QStringLiteral("ND20300601120002");
+const QString EqC = QStringLiteral("ND20300601120003");
+const QString EqB = QStringLiteral("ND20300601120004");
+const QString InvalidLine = QStringLiteral("ab\"c\\d\tx");
+
+QString Str(const QJsonObject& AEvent, const char* AKey)
+{
+    return AEvent.value(QLatin1String(AKey)).toString();
+}
+
+// One entry per type-01 telegram: how the receiver must end it.
+struct TExpectedOutcome
+{
+    QString EqId;
+    int TelegNo;
+    QString Event;  // alert, skip, rejected
+    QString Detail; // kind of an alert, reason of a rejection
+};
+
+QString Describe(const QJsonObject& AEvent)
+{
+    return QString::fromUtf8(QJsonDocument(AEvent).toJson(QJsonDocument::Compact));
+}
+
+// The scenario file: "+<ms> <line>" per line.
+QByteArray Scenario(const std::vector<std::pair<int, QString>>& ALines)
+{
+    QByteArray out;
+    for (const auto& [delay, line] : ALines) {
+        out += "+" + QByteArray::number(delay) + " " + line.toUtf8() + "\n";
+    }
+    return out;
+}
+
+int CountTelegrams(const QStringList& ALines, const char* AHeader)
+{
+    int n = 0;
+    for (const QString& line : ALines) {
+        n += line.startsWith(QLatin1String(AHeader)) ? 1 : 0;
+    }
+    return n;
+}
+
+} // namespace
+
+TEST(HeadlessProgram, HelpPrintsTheUsageInJapaneseAndEnglish)
+{
+    for (const QString& option : {QStringLiteral("-Help"), QStringLiteral("/help"), QStringLiteral("-HELP")}) {
+        SCOPED_TRACE(option.toStdString());
+        TTestFolders folders;
+        const TRunResult run = RunHeadless(folders, {option});
+        ASSERT_TRUE(run.Finished);
+        EXPECT_EQ(run.ExitCode, 0);
+        const QString text = run.Lines.join(QLatin1Char('\n'));
+        EXPECT_TRUE(text.contains(QStringLiteral("使い方"))) << qPrintable(text);
+        EXPECT_TRUE(text.contains(QStringLiteral("Usage:"))) << qPrintable(text);
+        for (const char* name : {"-DebugOnLocal", "-EqServer ", "-EqServerPort", "-ConId", "-ListHistory", "-Help"}) {
+            EXPECT_TRUE(text.contains(QLatin1String(name))) << name;
+        }
+        EXPECT_TRUE(run.Err.isEmpty()) << qPrintable(run.Err);
+        // Asking for help touches no settings, log or history.
+        EXPECT_TRUE(QDir(folders.AppData()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+    }
+}
+
+// The whole decision chain against one scenario, then an orderly stop.
+TEST(HeadlessEndToEnd, AlertSkipUpgradeReplaceRejectAndShutdown)
+{
+    TTestFolders folders;
+    const std::vector<std::pair<int, QString>> lines = {
+        {300, Teleg01("00", EqA, 1, "357", "1397", "010", "60", "11111")},
+        {100, Teleg01("00", EqA, 2, "357", "1397", "010", "60", "22222")},
+        {100, Teleg10(EqA, 2, QStringLiteral("350"), QStringLiteral("東京都２３区"))},
+        {100, Teleg01("00", EqA, 3, "357", "1397", "010", "60", "22222", QStringLiteral("360"))},
+        {100, Teleg01("00", EqA, 4, "357", "1397", "010", "62", "33333", QStringLiteral("360350"))},
+        {100, Teleg01("00", EqA, 5, "357", "1397", "010", "62", "33333", QStringLiteral("350"))},
+        {100, Teleg01("01", EqD, 1, "356", "1398", "010", "60", "33333", QStringLiteral("350"))},
+        {100, Teleg01("00", EqE, 1, "280", "1407", "590", "81", "33333", QStringLiteral("350"))},
+        {100, Teleg01("00", EqC, 1, "430", "1450", "010", "40", "33333")},
+        {100, InvalidLine},
+        {100, Teleg10(EqE, 1, QStringLiteral("992"), QStringLiteral("小笠原諸島西方沖"))},
+        // Long enough for A's S-wave (about 3 s after its first report) to arrive first.
+        {6000, Teleg01("00", EqB, 1, "356", "1396", "010", "60", "22222", QStringLiteral("341"))},
+        {100, Teleg01("00", EqB, 2, "356", "1396", "010", "60", "22222", QStringLiteral("341"))},
+    };
+    const std::vector<TExpectedOutcome> expected = {
+        {EqA, 1, "rejected", "accuracy"},
+        {EqA, 2, "alert", "new"},
+        {EqA, 3, "skip", ""},
+        {EqA, 4, "alert", "upgrade"},
+        {EqA, 5, "skip", ""},
+        {EqD, 1, "rejected", "drill"},
+        {EqE, 1, "rejected", "deep"},
+        {EqC, 1, "rejected", "conditions"},
+        {EqB, 1, "alert", "replace"},
+        {EqB, 2, "skip", ""},
+    };
+    const QString scenarioPath = folders.File(QStringLiteral("flow.txt"));
+    ASSERT_TRUE(folders.WriteFile(scenarioPath, Scenario(lines)));
+
+    TEqSim sim({scenarioPath}, folders.Environment());
+    ASSERT_GT(sim.Port, 0) << qPrintable(sim.Out() + sim.Err());
+    THeadless app(folders, THeadless::ServerArgs(sim.Port));
+
+    // Connection request of a first start: a fresh id and the Tokyo office's area.
+    ASSERT_TRUE(WaitUntil([&] { return !sim.ConnectionRequests().isEmpty(); })) << qPrintable(app.Err());
+    const QString request = sim.ConnectionRequests().first();
+    static const QRegularExpression requestForm(QStringLiteral("^93:(.{12}):350$"));
+    const QRegularExpressionMatch requestMatch = requestForm.match(request);
+    ASSERT_TRUE(requestMatch.hasMatch()) << qPrintable(request);
+    const QString conId = requestMatch.captured(1);
+    for (const QChar c : conId) {
+        EXPECT_TRUE(IdAlphabet.contains(c)) << qPrintable(request);
+    }
+
+    // Every type-01 telegram has been decided once B's second report is.
+    ASSERT_TRUE(app.WaitForEvent([](const QJsonObject& E) {
+        return Str(E, "eq_id") == EqB && E.value(QStringLiteral("telegram_no")).toInt() == 2;
+    })) << qPrintable(app.Out());
+
+    // Nothing but JSON objects on standard output, the connection status first.
+    const std::vector<QJsonObject> events = app.Events();
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        EXPECT_FALSE(Str(events[i], "event").isEmpty()) << "not a JSON event: " << qPrintable(app.Lines()[int(i)]);
+    }
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(Str(events.front(), "event"), "status");
+    EXPECT_EQ(Str(events.front(), "status"), "connected");
+
+    // Each type-01 telegram ends in exactly one alert, skip or rejected line, in order.
+    std::vector<QJsonObject> outcomes;
+    for (const QJsonObject& e : events) {
+        const QString kind = Str(e, "event");
+        if (kind == QLatin1String("alert") || kind == QLatin1String("skip") || kind == QLatin1String("rejected")) {
+            outcomes.push_back(e);
+        }
+    }
+    ASSERT_EQ(outcomes.size(), expected.size()) << qPrintable(app.Out());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const TExpectedOutcome& want = expected[i];
+        const QJsonObject& got = outcomes[i];
+        SCOPED_TRACE(QStringLiteral("%1-%2: %3").arg(want.EqId).arg(want.TelegNo).arg(Describe(got)).toStdString());
+        EXPECT_EQ(Str(got, "eq_id"), want.EqId);
+        EXPECT_EQ(got.value(QStringLiteral("telegram_no")).toInt(-1), want.TelegNo);
+        EXPECT_EQ(Str(got, "event"), want.Event);
+        if (want.Event == QLatin1String("alert")) {
+            EXPECT_EQ(Str(got, "kind"), want.Detail);
+        } else if (want.Event == QLatin1String("rejected")) {
+            EXPECT_EQ(Str(got, "reason"), want.Detail);
+        }
+    }
+
+    // The alert lines carry the estimate; the upgrade is a warning for the user's area.
+    const std::vector<QJsonObject> alerts = app.Events(QStringLiteral("alert"));
+    ASSERT_EQ(alerts.size(), 3u);
+    const std::vector<bool> warnings = {false, true, false};
+    for (std::size_t i = 0; i < alerts.size(); ++i) {
+        const QJsonObject& a = alerts[i];
+        SCOPED_TRACE(Describe(a).toStdString());
+        EXPECT_EQ(a.value(QStringLiteral("warning")).toBool(), warnings[i]);
+        EXPECT_GE(a.value(QStringLiteral("intensity")).toDouble(), 4.5);
+        EXPECT_FALSE(Str(a, "class").isEmpty());
+        const double sSec = a.value(QStringLiteral("s_sec")).toDouble();
+        EXPECT_GT(sSec, 1.0);
+        EXPECT_LT(sSec, 8.0);
+        const QJsonArray epicentre = a.value(QStringLiteral("epicentre")).toArray();
+        ASSERT_EQ(epicentre.size(), 2);
+        EXPECT_GT(epicentre[0].toDouble(), 35.0);
+        EXPECT_LT(epicentre[1].toDouble(), 140.0);
+        EXPECT_EQ(a.value(QStringLiteral("depth")).toInt(), 10);
+        EXPECT_TRUE(QDateTime::fromString(Str(a, "occurrence"), QStringLiteral("yyyy/MM/dd HH:mm:ss")).isValid());
+    }
+    EXPECT_DOUBLE_EQ(alerts[0].value(QStringLiteral("magnitude")).toDouble(), 6.0);
+    EXPECT_DOUBLE_EQ(alerts[1].value(QStringLiteral("magnitude")).toDouble(), 6.2);
+
+    // The type-10 line of the alerting earthquake names it; the one of E only reaches the plug-in.
+    const std::vector<QJsonObject> names = app.Events(QStringLiteral("epicentre_name"));
+    ASSERT_EQ(names.size(), 1u) << qPrintable(app.Out());
+    EXPECT_EQ(Str(names[0], "eq_id"), EqA);
+    EXPECT_EQ(Str(names[0], "name"), QStringLiteral("東京都２３区"));
+
+    const std::vector<QJsonObject> invalid = app.Events(QStringLiteral("invalid"));
+    ASSERT_EQ(invalid.size(), 1u) << qPrintable(app.Out());
+    EXPECT_EQ(Str(invalid[0], "line"), InvalidLine);
+
+    // A's S-wave time came before B replaced it: arrival, then its history row.
+    const int upgradeAt =
+        app.FindEvent([](const QJsonObject& E) { return Str(E, "kind") == QLatin1String("upgrade"); });
+    const int arrivalA = app.FindEvent(IsEvent(QStringLiteral("arrival"), EqA));
+    const int replaceAt =
+        app.FindEvent([](const QJsonObject& E) { return Str(E, "kind") == QLatin1String("replace"); });
+    ASSERT_GE(arrivalA, 0) << qPrintable(app.Out());
+    EXPECT_LT(upgradeAt, arrivalA);
+    EXPECT_LT(arrivalA, replaceAt);
+    const int historyA = app.FindEvent(IsEvent(QStringLiteral("history"), EqA), arrivalA);
+    EXPECT_GT(historyA, arrivalA);
+    EXPECT_LT(historyA, replaceAt);
+    EXPECT_EQ(app.Events(QStringLiteral("arrival")).size(), 1u) << qPrintable(app.Out());
+    // Not before the S-wave time of the upgraded estimate (whole seconds after the
+    // occurrence second), and not long after it either.
+    const QDateTime occurrence =
+        QDateTime::fromString(Str(alerts[1], "occurrence"), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    const qint64 sWaveAt = occurrence.toMSecsSinceEpoch() +
+                           1000 * qint64(std::nearbyint(alerts[1].value(QStringLiteral("s_sec")).toDouble()));
+    EXPECT_GE(app.LineTime(arrivalA), sWaveAt - 50);
+    EXPECT_LE(app.LineTime(arrivalA), sWaveAt + 5000);
+
+    // The countdown goes to standard error only.
+    EXPECT_TRUE(app.Err().contains(QStringLiteral("S-wave in"))) << qPrintable(app.Err());
+    EXPECT_TRUE(app.Err().contains(EqA + QStringLiteral("-004"))) << qPrintable(app.Err());
+    EXPECT_FALSE(app.Out().contains(QStringLiteral("S-wave"))) << qPrintable(app.Out());
+
+    // -ListHistory only reads: it runs beside the receiver.
+    const TRunResult listWhileRunning = RunHeadless(folders, {QStringLiteral("-ListHistory")});
+    ASSERT_TRUE(listWhileRunning.Finished);
+    EXPECT_EQ(listWhileRunning.ExitCode, 0) << qPrintable(listWhileRunning.Err);
+    EXPECT_GE(listWhileRunning.Lines.size(), 1);
+
+    // SIGTERM: the running alert of B is written, the link reports its end, status 0.
+    const int linesBeforeStop = int(app.Lines().size());
+    ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+    EXPECT_EQ(app.ExitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.ExitCode(), 0);
+    EXPECT_GE(app.FindEvent(IsEvent(QStringLiteral("history"), EqB), linesBeforeStop), 0) << qPrintable(app.Out());
+    const std::vector<QJsonObject> statuses = app.Events(QStringLiteral("status"));
+    EXPECT_EQ(Str(statuses.back(), "status"), "disconnected");
+
+    // The settings hold the counters and the location.
+    const QMap<QString, QString> conf = ReadConfFile(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+    EXPECT_EQ(conf.value(QStringLiteral("TotalEqTelegrams")), QString::number(CountTelegrams(sim.SentLines(), "01")));
+    EXPECT_EQ(conf.value(QStringLiteral("TotalEqTelegrams")), QString::number(expected.size()));
+    EXPECT_EQ(conf.value(QStringLiteral("TotalAlerts")), QStringLiteral("3"));
+    EXPECT_EQ(conf.value(QStringLiteral("AreaCode")), QStringLiteral("350"));
+    EXPECT_EQ(conf.value(QStringLiteral("LocationName")), QStringLiteral("東京都庁"));
+    EXPECT_NEAR(conf.value(QStringLiteral("Latitude")).toDouble(), 35.68949, 1e-4);
+    EXPECT_NEAR(conf.value(QStringLiteral("Longitude")).toDouble(), 139.69171, 1e-4);
+
+    // The id sent is the one logged.
+    QFile log(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString logText = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(logText.contains(QStringLiteral("Server conId(Value=") + conId + QLatin1Char(')')));
+    EXPECT_TRUE(logText.trimmed().contains(QStringLiteral("<== FormDestroy")));
+
+    // One row per history line, newest earthquake first.
+    const TRunResult list = RunHeadless(folders, {QStringLiteral("-ListHistory")});
+    ASSERT_TRUE(list.Finished);
+    EXPECT_EQ(list.ExitCode, 0) << qPrintable(list.Err);
+    EXPECT_EQ(list.Lines.size(), qsizetype(app.Events(QStringLiteral("history")).size())) << qPrintable(app.Out());
+    ASSERT_FALSE(list.Lines.isEmpty());
+    EXPECT_EQ(QJsonDocument::fromJson(list.Lines.first().toUtf8()).object().value(QStringLiteral("EQ_ID")).toString(),
+              EqB);
+}
+
+// More alerts than the history keeps: five rows survive, the newest, listed newest first.
+TEST(HeadlessEndToEnd, HistoryKeepsTheFiveNewestAndCountersSurviveARestart)
+{
+    TTestFolders folders;
+    std::vector<std::pair<int, QString>> lines;
+    QStringList eqIds;
+    for (int i = 0; i < 7; ++i) {
+        const QString eqId = QStringLiteral("ND2030060213%1").arg(i, 4, 10, QLatin1Char('0'));
+        eqIds << eqId;
+        lines.push_back({i == 0 ? 300 : 150, Teleg01("00", eqId, 1, "356", "1396", "010", "60", "22222")});
+    }
+    const QString scenarioPath = folders.File(QStringLiteral("seven.txt"));
+    ASSERT_TRUE(folders.WriteFile(scenarioPath, Scenario(lines)));
+
+    {
+        TEqSim sim({scenarioPath}, folders.Environment());
+        ASSERT_GT(sim.Port, 0);
+        THeadless app(folders, THeadless::ServerArgs(sim.Port));
+        ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqIds.last()))) << qPrintable(app.Out());
+        // Each replaced alert was written before the next one started.
+        for (int i = 0; i < 6; ++i) {
+            const int history = app.FindEvent(IsEvent(QStringLiteral("history"), eqIds[i]));
+            const int next = app.FindEvent(IsEvent(QStringLiteral("alert"), eqIds[i + 1]));
+            EXPECT_GE(history, 0) << qPrintable(eqIds[i]);
+            EXPECT_LT(history, next) << qPrintable(eqIds[i]);
+        }
+        ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+        EXPECT_EQ(app.ExitCode(), 0);
+        EXPECT_EQ(app.Events(QStringLiteral("history")).size(), 7u) << qPrintable(app.Out());
+    }
+
+    const TRunResult list = RunHeadless(folders, {QStringLiteral("-ListHistory")});
+    ASSERT_TRUE(list.Finished);
+    EXPECT_EQ(list.ExitCode, 0) << qPrintable(list.Err);
+    QStringList listed;
+    for (const QString& line : list.Lines) {
+        const QJsonObject row = QJsonDocument::fromJson(line.toUtf8()).object();
+        EXPECT_EQ(row.size(), 10) << qPrintable(line);
+        for (const char* key : {"EQ_ID", "OUTGOING_TIME", "OCCURRENCE_TIME", "EPIC_LAT", "EPIC_LONG", "EPIC_DEPTH",
+                                "EQ_MAGNITUDE", "EPIC_NAME", "SI_SCALE", "SWAVE_SEC"}) {
+            EXPECT_TRUE(row.contains(QLatin1String(key))) << key << " in " << qPrintable(line);
+        }
+        listed << row.value(QStringLiteral("EQ_ID")).toString();
+    }
+    EXPECT_EQ(listed, (QStringList{eqIds[6], eqIds[5], eqIds[4], eqIds[3], eqIds[2]}));
+
+    // A second run loads what the first saved: same area, counters carried on.
+    QMap<QString, QString> conf = ReadConfFile(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+    EXPECT_EQ(conf.value(QStringLiteral("TotalEqTelegrams")), QStringLiteral("7"));
+    EXPECT_EQ(conf.value(QStringLiteral("TotalAlerts")), QStringLiteral("7"));
+    {
+        TEqSim sim({scenarioPath}, folders.Environment());
+        ASSERT_GT(sim.Port, 0);
+        THeadless app(folders, THeadless::ServerArgs(sim.Port));
+        ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqIds.last()))) << qPrintable(app.Out());
+        ASSERT_FALSE(sim.ConnectionRequests().isEmpty());
+        EXPECT_TRUE(sim.ConnectionRequests().first().endsWith(QStringLiteral(":350")));
+        ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+        EXPECT_EQ(app.ExitCode(), 0);
+    }
+    conf = ReadConfFile(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+    EXPECT_EQ(conf.value(QStringLiteral("TotalEqTelegrams")), QStringLiteral("14"));
+    // The first alert of the second run replaces nothing: every run starts without an alert.
+    EXPECT_EQ(conf.value(QStringLiteral("TotalAlerts")), QStringLiteral("14"));
+}
+
+TEST(HeadlessEndToEnd, SecondInstanceEndsAtOnceAndAKilledOwnerFreesTheLock)
+{
+    TTestFolders folders;
+    TEqSim sim({}, folders.Environment());
+    ASSERT_GT(sim.Port, 0);
+    THeadless first(folders, THeadless::ServerArgs(sim.Port));
+    ASSERT_TRUE(first.WaitForConnected()) << qPrintable(first.Err());
+
+    TChild second;
+    QElapsedTimer clock;
+    clock.start();
+    second.Start(HeadlessPath, THeadless::ServerArgs(sim.Port), folders.Environment());
+    ASSERT_TRUE(second.WaitForEnd());
+    WaitUntil([] { return false; }, 50);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(second.ExitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.ExitCode(), 0);
+    EXPECT_TRUE(second.Lines().isEmpty()) << qPrintable(second.Out());
+    const QString err = second.Err();
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << qPrintable(err);
+    EXPECT_TRUE(err.endsWith(QLatin1Char('\n'))) << qPrintable(err);
+    // It never connected, and the first one runs on.
+    EXPECT_EQ(sim.ConnectionRequests().size(), 1);
+    EXPECT_TRUE(first.IsRunning());
+
+    // A killed owner leaves its lock file behind; the next start takes it over.
+    ::kill(static_cast<pid_t>(first.Pid()), SIGKILL);
+    ASSERT_TRUE(first.WaitForEnd());
+    THeadless third(folders, THeadless::ServerArgs(sim.Port));
+    ASSERT_TRUE(third.WaitForConnected()) << qPrintable(third.Err());
+    ASSERT_TRUE(third.SignalAndWait(SIGTERM));
+    EXPECT_EQ(third.ExitCode(), 0);
+}
+
+// SIGINT and SIGHUP stop as orderly as SIGTERM: settings and log are finished.
+TEST(HeadlessEndToEnd, InterruptAndHangUpSaveLikeTerminate)
+{
+    for (const int signalNumber : {SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        TTestFolders folders;
+        TEqSim sim({}, folders.Environment());
+        ASSERT_GT(sim.Port, 0);
+        THeadless app(folders, THeadless::ServerArgs(sim.Port));
+        ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err());
+        ASSERT_TRUE(app.SignalAndWait(signalNumber));
+        EXPECT_EQ(app.ExitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.ExitCode(), 0);
+        const QMap<QString, QString> conf = ReadConfFile(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+        EXPECT_EQ(conf.value(QStringLiteral("AreaCode")), QStringLiteral("350"));
+        EXPECT_EQ(conf.value(QStringLiteral("TotalEqTelegrams")), QStringLiteral("0"));
+        QFile log(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(QStringLiteral("<== FormDestroy")));
+        // The lock is gone with the process.
+        EXPECT_TRUE(QDir(folders.Tmp()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+    }
+}
+
+// The sample plug-in records each telegram handed to it: every one, in order, unchanged.
+TEST(HeadlessEndToEnd, PlugInSeesEveryTelegramInOrder)
+{
+    TTestFolders folders;
+    QDir().mkpath(folders.DataFolder());
+    ASSERT_TRUE(folders.WriteFile(folders.DataFolder() + QStringLiteral("/UlmaroXCust.cnf"),
+                                  "[Ext_Conf]\nPlugInName=Sample\nPlugInLibrary=" + SamplePlugInPath.toUtf8() +
+                                      "\nOnMainFormCreate=1\nOnMainFormDestroy=1\nOnEq01Queued=1\nOnEq10Queued=1\n"));
+    const QString pluginOut = folders.File(QStringLiteral("plugin.txt"));
+    QProcessEnvironment env = folders.Environment();
+    env.insert(QStringLiteral("ULX_SAMPLE_PLUGIN_OUT"), pluginOut);
+
+    // Two interleaved earthquakes with their type-10 lines, and invalid lines that must not reach it.
+    TEqSim sim({QStringLiteral("--speed"), QStringLiteral("5"), QStringLiteral("overlap")}, env);
+    ASSERT_GT(sim.Port, 0);
+    THeadless app(folders, THeadless::ServerArgs(sim.Port), &env);
+    ASSERT_TRUE(WaitUntil([&] { return sim.IsScenarioFinished(); })) << qPrintable(sim.Out());
+    const QStringList sent = sim.SentLines();
+    const int sent01 = CountTelegrams(sent, "01");
+    ASSERT_GT(sent01, 0);
+    ASSERT_TRUE(WaitUntil([&] {
+        return app.Events(QStringLiteral("alert")).size() + app.Events(QStringLiteral("skip")).size() +
+                   app.Events(QStringLiteral("rejected")).size() ==
+               std::size_t(sent01);
+    })) << qPrintable(app.Out());
+    ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+    EXPECT_EQ(app.ExitCode(), 0);
+
+    QFile file(pluginOut);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList calls = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (!calls.isEmpty() && calls.last().isEmpty()) {
+        calls.removeLast();
+    }
+    ASSERT_GE(calls.size(), 2);
+    EXPECT_TRUE(calls.first().startsWith(QStringLiteral("VpiMainFormCreate\t"))) << qPrintable(calls.first());
+    EXPECT_EQ(calls.last(), QStringLiteral("VpiMainFormDestroy\t"));
+
+    // Each kind in the order it was sent; type-01 and type-10 are drained by separate handlers.
+    for (const auto& [entry, header] : {std::pair{"VpiEq01Queued\t", "01"}, std::pair{"VpiEq10Queued\t", "10"}}) {
+        QStringList got;
+        for (const QString& call : calls) {
+            if (call.startsWith(QLatin1String(entry))) {
+                got << call.mid(qsizetype(std::strlen(entry)));
+            }
+        }
+        QStringList want;
+        for (const QString& line : sent) {
+            if (line.startsWith(QLatin1String(header))) {
+                want << line;
+            }
+        }
+        EXPECT_EQ(got, want) << entry;
+    }
+    EXPECT_EQ(calls.size(), sent.size() + 2) << qPrintable(calls.join(QLatin1Char('\n')));
+}
