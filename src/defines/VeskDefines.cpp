@@ -93,6 +93,11 @@ QStringView TEqTelegram01::ColumnView(int Start, int Length) const
 
 qint32 TEqTelegram01::IntColumn(int Start, int Length, qint32 Failure) const
 {
+    // A number cut off by the end of the line is no number: "7" of a cut "72" is not magnitude 0.7.
+    const qsizetype count = FCodePointOffsets.isEmpty() ? FTelegram.size() : FCodePointOffsets.size();
+    if (Start + Length - 1 > count) {
+        return Failure;
+    }
     return VeskStrToInt(ColumnView(Start, Length)).value_or(Failure);
 }
 
@@ -135,6 +140,10 @@ QString TEqTelegram10::Column(int Start, int Length) const
 
 qint32 TEqTelegram10::GetTelegNo() const
 {
+    const qsizetype count = FCodePointOffsets.isEmpty() ? FTelegram.size() : FCodePointOffsets.size();
+    if (count < 21) {
+        return -1;
+    }
     return VeskStrToInt(ColumnOf(FTelegram, FCodePointOffsets, 20, 2)).value_or(-1);
 }
 

@@ -289,13 +289,15 @@ TEST(EqTelegram01, ColumnLayout)
     }
 }
 
-// A line cut short at a field boundary: the fields that exist decode as usual, text
-// fields past the end are empty and numeric ones give their failure values.
+// A line cut short: the fields that exist decode as usual, text fields keep what is
+// there, and a numeric field that is not complete gives its failure value (a cut
+// "72" must not read as magnitude 0.7).
 TEST(EqTelegram01, ShortLines)
 {
     const QString full = TLine01().Build();
     const TExpect01 whole;
-    for (const int n : {0, 1, 2, 4, 6, 18, 30, 46, 47, 49, 50, 53, 54, 58, 61, 63, 64, 65, 66, 67}) {
+    for (const int n :
+         {0, 1, 2, 4, 6, 18, 30, 46, 47, 48, 49, 50, 51, 52, 53, 54, 56, 58, 60, 61, 62, 63, 64, 65, 66, 67}) {
         const TEqTelegram01 t(full.left(n));
         auto text = [&](int Start, int Length) {
             return Start > n ? QString() : full.mid(Start - 1, std::min(Length, n - Start + 1));
@@ -512,6 +514,8 @@ TEST(EqTelegram10, ColumnLayout)
          QStringLiteral("///"), QString()},
         {"21 characters", QStringLiteral("10") + id + QStringLiteral("007"), QStringLiteral("10"), id, 7, QString(),
          QString()},
+        {"number cut by the line end", QStringLiteral("10") + id + QStringLiteral("07"), QStringLiteral("10"), id, -1,
+         QString(), QString()},
         {"19 characters", QStringLiteral("10") + id + QStringLiteral("0"), QStringLiteral("10"), id, -1, QString(),
          QString()},
         {"header only", QStringLiteral("10"), QStringLiteral("10"), QString(), -1, QString(), QString()},
