@@ -97,6 +97,12 @@ void TVeskAppCore::Startup(const TOptions& Options)
     FLogger->Send(QStringLiteral("Create EqXXTelegram Queue buffers"));
     FQueues = std::make_unique<TEqTelegramQueues>();
     FDecision = std::make_unique<TEqAlertDecision>(FLogger.get(), TForecastFunc(&calcForecast));
+    // The forecast library builds its travel-time tables on first use (about 20 ms);
+    // pay for that now rather than in front of the first alert.
+    {
+        double intensity = 0.0, pSec = 0.0, sSec = 0.0;
+        calcForecast(35.7, 139.7, 10, 6.0, 35.7, 139.8, 1.0, &intensity, &pSec, &sSec);
+    }
     FSettingsAdapter = std::make_unique<TSettingsAdapter>(*FSettings);
     FDispatcher =
         std::make_unique<TEqTelegramDispatcher>(FLogger.get(), *FQueues, *FDecision, *FAlertView, *FSettingsAdapter);
