@@ -410,7 +410,7 @@ TEST(HeadlessEndToEnd, PlugInSeesEveryTelegramInOrder)
     QProcessEnvironment env = folders.Environment();
     env.insert(QStringLiteral("ULX_SAMPLE_PLUGIN_OUT"), pluginOut);
 
-    // Two interleaved earthquakes with their type-10 lines, and invalid lines that must not reach it.
+    // Two interleaved earthquakes with their type-10 lines.
     TEqSim sim({QStringLiteral("--speed"), QStringLiteral("5"), QStringLiteral("overlap")}, env);
     ASSERT_GT(sim.Port, 0);
     THeadless app(folders, THeadless::ServerArgs(sim.Port), &env);
@@ -453,4 +453,28 @@ TEST(HeadlessEndToEnd, PlugInSeesEveryTelegramInOrder)
         EXPECT_EQ(got, want) << entry;
     }
     EXPECT_EQ(calls.size(), sent.size() + 2) << qPrintable(calls.join(QLatin1Char('\n')));
+}
+
+// The shipped mix of valid and invalid lines: only lines of no known kind are reported, unchanged.
+TEST(HeadlessEndToEnd, InvalidLinesAreReportedAsSent)
+{
+    TTestFolders folders;
+    TEqSim sim({QStringLiteral("--speed"), QStringLiteral("5"), QStringLiteral("invalid-lines")},
+               folders.Environment());
+    ASSERT_GT(sim.Port, 0);
+    THeadless app(folders, THeadless::ServerArgs(sim.Port));
+    const QStringList want = {QStringLiteral("991"), QStringLiteral("1"), QStringLiteral("abc"), QStringLiteral("99 ")};
+    // The scenario ends with the type-10 line of the alerting earthquake: once it is
+    // reported, every line before it has been handled.
+    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("epicentre_name")))) << qPrintable(app.Out());
+    EXPECT_EQ(Str(app.Events(QStringLiteral("epicentre_name")).front(), "name"), QStringLiteral("東京都23区"));
+    QStringList got;
+    for (const QJsonObject& e : app.Events(QStringLiteral("invalid"))) {
+        got << Str(e, "line");
+    }
+    EXPECT_EQ(got, want);
+    // The one type-01 telegram is decided as usual; the short "100" is a type-10 line, not invalid.
+    EXPECT_EQ(app.Events(QStringLiteral("alert")).size(), 1u) << qPrintable(app.Out());
+    ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+    EXPECT_EQ(app.ExitCode(), 0);
 }
