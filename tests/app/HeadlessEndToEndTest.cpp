@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QSet>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -477,4 +478,27 @@ TEST(HeadlessEndToEnd, InvalidLinesAreReportedAsSent)
     EXPECT_EQ(app.Events(QStringLiteral("alert")).size(), 1u) << qPrintable(app.Out());
     ASSERT_TRUE(app.SignalAndWait(SIGTERM));
     EXPECT_EQ(app.ExitCode(), 0);
+}
+
+// A service stop while the server is unreachable does not wait out the 60 s before the next attempt.
+TEST(HeadlessEndToEnd, StopsAtOnceWhileWaitingToReconnect)
+{
+    TTestFolders folders;
+    // A port nobody listens on: a free one, released again.
+    int port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    THeadless app(folders, THeadless::ServerArgs(port));
+    ASSERT_TRUE(app.WaitForEvent([](const QJsonObject& E) {
+        return Str(E, "event") == QLatin1String("status") && Str(E, "status") != QLatin1String("connected");
+    })) << qPrintable(app.Out());
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(app.SignalAndWait(SIGTERM, 30000));
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_EQ(app.ExitCode(), 0);
+    EXPECT_TRUE(QFile::exists(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf")));
 }
