@@ -330,3 +330,32 @@ TEST(EqAlertWindowless, RealTimerTicksEverySecond)
     loop.exec();
     EXPECT_EQ(obs.Events, QStringList({"tick 2", "arrival ND20160414212634", "history ND20160414212634 1"}));
 }
+
+// An upgrade restarts the alert for the same earthquake: the epicentre name already
+// received stays with it (and reaches its history row); another earthquake starts unnamed.
+TEST(EqAlertWindowless, EpicentreNameStaysWithTheSameEarthquakeOnly)
+{
+    App();
+    TFakeClock clock;
+    TFakeHistoryStore store;
+    TEqAlertWindowless view(nullptr, &store, &clock);
+    const TLocationInfo home{35.32, 139.16, 1.0, "350"};
+    ASSERT_TRUE(view.StartAlerting(home, Eq01(), 5.2, 30.0, false));
+    view.SetAlertEq10Telegram(Eq10(QStringLiteral("ND20160414212634"), QStringLiteral("熊本県熊本地方")));
+
+    TEq01Fields upgraded;
+    upgraded.TelegNo = 6;
+    view.RegisterAlertingEqInfo();
+    ASSERT_TRUE(view.StartAlerting(home, Eq01(upgraded), 6.1, 25.0, false));
+    EXPECT_EQ(view.GetAlertEq10Telegram().GetEpicName(), QStringLiteral("熊本県熊本地方"));
+    view.RegisterAlertingEqInfo();
+
+    TEq01Fields other;
+    other.EqId = "ND20160416012505";
+    ASSERT_TRUE(view.StartAlerting(home, Eq01(other), 6.1, 25.0, false));
+    EXPECT_TRUE(view.GetAlertEq10Telegram().GetEpicName().isEmpty());
+
+    ASSERT_EQ(store.Records.size(), 2);
+    EXPECT_EQ(store.Records[0].EpicName, QStringLiteral("熊本県熊本地方"));
+    EXPECT_EQ(store.Records[1].EpicName, QStringLiteral("熊本県熊本地方"));
+}
