@@ -130,7 +130,36 @@ QString TempNameFor(const QString& FileName)
 void RemoveTempFiles(const QString& TempName)
 {
     QFile::remove(TempName);
-    QFile::remove(TempName + QStringLiteral("-journal"));
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        QFile::remove(TempName + QLatin1String(suffix));
+    }
+}
+
+// Bytes of a log without frames.
+constexpr qint64 WalHeaderSize = 32;
+
+// The log and shared-memory files SQLite keeps beside a file in WAL mode.
+bool HasSideFiles(const QString& FileName)
+{
+    return QFileInfo::exists(FileName + QStringLiteral("-wal")) || QFileInfo::exists(FileName + QStringLiteral("-shm"));
+}
+
+// Reading a file in WAL mode creates its side files, and a read-only connection
+// never removes them. A read-write connection that only reads lets SQLite remove
+// them on close when nobody else has the file open; its checkpoint of the empty
+// log writes nothing. With another user they stay for that user.
+void ReleaseSideFiles(const QString& FileName)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(SqliteFileName(FileName).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 200);
+        QString value, error;
+        if (Exec(db, "PRAGMA query_only=1", error)) {
+            QueryValue(db, "PRAGMA user_version", value, error);
+        }
+    }
+    sqlite3_close_v2(db);
 }
 
 bool HasInvalidPathChar(const QString& Path)
@@ -346,12 +375,17 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
         sqlite3_close_v2(db);
         return false;
     }
+    // Side files already there belong to another user of the file or to a writer
+    // that crashed: nothing is checkpointed from them before the file is known.
+    const bool hadSideFiles = HasSideFiles(FileName);
     auto fail = [&](const QString& Message) {
         Error = Message;
+        // Side files the checks created hold an empty log: SQLite removes them on
+        // close without writing to the rejected file.
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, hadSideFiles ? 1 : 0, nullptr);
         sqlite3_close_v2(db);
         return false;
     };
-    // A foreign file in WAL mode must not be checkpointed into when it is closed again.
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_busy_timeout(db, 2000);
@@ -373,15 +407,20 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
                         .arg(version)
                         .arg(SchemaVersion));
     }
-    QString pageCount, pageSize;
-    if (!QueryValue(db, "PRAGMA page_count", pageCount, Error) ||
-        !QueryValue(db, "PRAGMA page_size", pageSize, Error)) {
-        return fail(Error);
-    }
-    if (QFileInfo(FileName).size() < pageCount.toLongLong() * pageSize.toLongLong()) {
-        return fail(QStringLiteral("The history file is truncated (%1 of %2 bytes).")
-                        .arg(QFileInfo(FileName).size())
-                        .arg(pageCount.toLongLong() * pageSize.toLongLong()));
+    // SQLite reads missing pages at the end of a file as empty ones. Pages of a log
+    // that holds frames (a writer that crashed, or another user) may lie beyond the
+    // file's end, so the size is compared only when the log is empty.
+    if (QFileInfo(FileName + QStringLiteral("-wal")).size() <= WalHeaderSize) {
+        QString pageCount, pageSize;
+        if (!QueryValue(db, "PRAGMA page_count", pageCount, Error) ||
+            !QueryValue(db, "PRAGMA page_size", pageSize, Error)) {
+            return fail(Error);
+        }
+        if (QFileInfo(FileName).size() < pageCount.toLongLong() * pageSize.toLongLong()) {
+            return fail(QStringLiteral("The history file is truncated (%1 of %2 bytes).")
+                            .arg(QFileInfo(FileName).size())
+                            .arg(pageCount.toLongLong() * pageSize.toLongLong()));
+        }
     }
     if (!QueryValue(db, "PRAGMA quick_check", value, Error)) {
         return fail(Error);
@@ -410,10 +449,20 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
         return fail(QStringLiteral("The history file has an unexpected table layout (%1).").arg(columns.join(u',')));
     }
 
-    // Every commit reaches the disk before the insert answers. EXTRA also syncs the
-    // folder after the journal is removed, so a power loss cannot undo a commit.
-    if (!Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA;", Error)) {
-        return fail(Error);
+    // Only now that the file is known to be ours: a write-ahead log synced at every
+    // commit, so a commit costs one sync of the log and still survives a power loss.
+    // SQLite writes the log back into the file at its automatic checkpoints, on
+    // save and on close, and removes it on close.
+    QString mode;
+    QString modeError;
+    if (!QueryValue(db, "PRAGMA journal_mode=WAL", mode, modeError) || mode.compare(u"wal", Qt::CaseInsensitive) != 0 ||
+        !Exec(db, "PRAGMA synchronous=FULL", modeError)) {
+        // No log possible here (no shared memory on this file system, or the file is
+        // busy being converted): a rollback journal, with the folder synced after
+        // each commit so that a power loss cannot undo it.
+        if (!Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA;", Error)) {
+            return fail(Error);
+        }
     }
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     FDb = db;
@@ -435,12 +484,22 @@ bool TVeskDataMdl::CreateHistoryFile(const QString& FileName, QString& Error)
         RemoveTempFiles(tempName);
         return false;
     }
-    const QByteArray script = QByteArray("PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA; BEGIN; ") +
-                              CreateTableSql + "; " + CreateIndexesSql + QByteArray("PRAGMA application_id=") +
-                              QByteArray::number(ApplicationId) +
-                              "; PRAGMA user_version=" + QByteArray::number(SchemaVersion) + "; COMMIT;";
-    const bool built = Exec(db, script.constData(), Error);
-    sqlite3_close_v2(db);
+    // Made in WAL mode, which the file keeps, so that opening it writes nothing.
+    // The checkpoint and the close put everything into the file (synced) and
+    // remove the log before the file gets its name.
+    const QByteArray script =
+        QByteArray("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN; ") + CreateTableSql + "; " +
+        CreateIndexesSql + QByteArray("PRAGMA application_id=") + QByteArray::number(ApplicationId) +
+        "; PRAGMA user_version=" + QByteArray::number(SchemaVersion) + "; COMMIT; PRAGMA wal_checkpoint(TRUNCATE);";
+    bool built = Exec(db, script.constData(), Error);
+    if (sqlite3_close_v2(db) != SQLITE_OK && built) {
+        Error = QStringLiteral("Cannot close %1").arg(tempName);
+        built = false;
+    }
+    if (built && HasSideFiles(tempName)) {
+        Error = QStringLiteral("The log of %1 was not written back into it.").arg(tempName);
+        built = false;
+    }
     if (!built) {
         RemoveTempFiles(tempName);
         return false;
@@ -457,6 +516,25 @@ bool TVeskDataMdl::CreateHistoryFile(const QString& FileName, QString& Error)
         return false;
     }
     SyncDirectory(QFileInfo(FileName).absolutePath());
+    return true;
+}
+
+bool TVeskDataMdl::CheckpointLog(QString& Error)
+{
+    TStatement stmt(FDb, "PRAGMA wal_checkpoint(TRUNCATE)");
+    if (!stmt.IsPrepared()) {
+        Error = stmt.Error();
+        return false;
+    }
+    if (stmt.Step() != SQLITE_ROW) {
+        Error = stmt.Error();
+        return false;
+    }
+    // First column: 1 when a reader or writer of another connection kept it from finishing.
+    if (sqlite3_column_int(stmt.Get(), 0) != 0) {
+        Error = QStringLiteral("The history file is in use; its log could not be written back into it.");
+        return false;
+    }
     return true;
 }
 
@@ -495,11 +573,16 @@ bool TVeskDataMdl::ReadEqHistoryFile(const QString& FileName, QList<QStringList>
     Rows.clear();
     QString error;
     sqlite3* db = nullptr;
+    const bool hadSideFiles = HasSideFiles(FileName);
     auto finish = [&](bool Ok) {
         if (!Ok && Error) {
             *Error = error;
         }
         sqlite3_close_v2(db);
+        db = nullptr;
+        if (!hadSideFiles && HasSideFiles(FileName)) {
+            ReleaseSideFiles(FileName);
+        }
         return Ok;
     };
     if (sqlite3_open_v2(SqliteFileName(FileName).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
@@ -523,25 +606,28 @@ bool TVeskDataMdl::ReadEqHistoryFile(const QString& FileName, QList<QStringList>
         error = QStringLiteral("Unsupported history file version %1.").arg(value);
         return finish(false);
     }
-    TStatement stmt(db, SelectRowsSql);
-    if (!stmt.IsPrepared()) {
-        error = stmt.Error();
-        return finish(false);
-    }
-    int rc;
-    while ((rc = stmt.Step()) == SQLITE_ROW) {
-        QStringList values;
-        for (int i = 0; i < FieldCount; ++i) {
-            values << stmt.Text(i);
+    // The statement is finalized before the close, so that the connection really
+    // closes there and the side files can be released.
+    bool read = false;
+    {
+        TStatement stmt(db, SelectRowsSql);
+        int rc = SQLITE_ERROR;
+        if (stmt.IsPrepared()) {
+            while ((rc = stmt.Step()) == SQLITE_ROW) {
+                QStringList values;
+                for (int i = 0; i < FieldCount; ++i) {
+                    values << stmt.Text(i);
+                }
+                Rows.append(values);
+            }
         }
-        Rows.append(values);
+        read = rc == SQLITE_DONE;
+        if (!read) {
+            error = stmt.Error();
+            Rows.clear();
+        }
     }
-    if (rc != SQLITE_DONE) {
-        error = stmt.Error();
-        Rows.clear();
-        return finish(false);
-    }
-    return finish(true);
+    return finish(read);
 }
 
 bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
@@ -769,8 +855,9 @@ bool TVeskDataMdl::SaveEqHistoryDB(const QString& SaveFileName)
         } else {
             const QString target = QFileInfo(SaveFileName).canonicalFilePath();
             if (!target.isEmpty() && target == QFileInfo(FFileName).canonicalFilePath()) {
-                // The open file itself: every change was committed to it when it was made.
-                result = true;
+                // The open file itself: every change is committed already; the log is
+                // written back so that the file alone holds the whole table.
+                result = CheckpointLog(error);
             } else {
                 result = CopyTableTo(SaveFileName, error);
             }

@@ -11,9 +11,11 @@ struct sqlite3;
 class TVeskLogger;
 
 // The earthquake history: one row per alerted earthquake, kept in an SQLite
-// file. Every insert and trim is committed at once, so a crash loses nothing
-// that was reported as recorded. Rows are listed highest "EQ_ID" first; rows
-// with the same id newest insertion first. Main thread only.
+// file in WAL mode. Every insert and trim is committed at once with one sync of
+// the log, so a crash or power loss loses nothing that was reported as recorded.
+// While the file is open its "-wal" and "-shm" files lie beside it; closing
+// writes the log back and removes them. Rows are listed highest "EQ_ID" first;
+// rows with the same id newest insertion first. Main thread only.
 class TVeskDataMdl : public QObject
 {
     Q_OBJECT
@@ -37,7 +39,8 @@ public:
     bool InsertEqHistoryRecord(const TEqHistory& EqHistory);
     // Deletes rows from the oldest end until at most NumberOfSaveRecords remain.
     bool DeleteAllEqHistoryRecord(int NumberOfSaveRecords);
-    // Writes the whole table to the file, replacing it atomically.
+    // Writes the whole table to the file, replacing it atomically; for the open file
+    // itself, writes the log back into it.
     bool SaveEqHistoryDB(const QString& SaveFileName);
 
     // Display controls bound to the table must not change rows while this is set.
@@ -65,6 +68,8 @@ public:
 
     // Reads the rows of a history file in the active order without changing the
     // file or taking a write lock, so it works while another process uses it.
+    // Side files that the read itself created are removed again when no one else
+    // has the file open.
     static bool ReadEqHistoryFile(const QString& FileName, QList<QStringList>& Rows, QString* Error = nullptr);
 
 signals:
@@ -95,6 +100,7 @@ private:
     void CloseTable();
     bool OpenHistoryFile(const QString& FileName, QString& Error);
     bool CreateHistoryFile(const QString& FileName, QString& Error);
+    bool CheckpointLog(QString& Error);
     bool EnsureIndexes(QString& Error);
     bool LoadRows(QString& Error);
     bool CopyTableTo(const QString& FileName, QString& Error);

@@ -6,22 +6,38 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <ostream>
 #include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+// Readable failure messages for texts and lists of texts.
+inline void PrintTo(const QString& Value, std::ostream* Os)
+{
+    *Os << '"' << Value.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& Value, std::ostream* Os)
+{
+    *Os << '{' << Value.join(QStringLiteral(", ")).toStdString() << '}';
+}
+
 namespace {
 
 const QString DbName = QStringLiteral("EqHistDB.cds");
+// The folder's files while a store has the history file open: SQLite's log and shared memory beside it.
+const QStringList OpenDbFiles = {DbName, DbName + "-shm", DbName + "-wal"};
 
 TEqHistory Entry(const QString& Id, const QString& Name = QString())
 {
@@ -161,7 +177,39 @@ TEST_F(VeskDataTest, MissingFileGivesEmptyTableWithTenFieldsAndCreatesTheFile)
     EXPECT_TRUE(indexes[0].startsWith("EQ_ID_IDX|") && indexes[0].contains("EQ_ID DESC")) << indexes[0].toStdString();
     EXPECT_TRUE(indexes[1].startsWith("OUTGOING_TIME_IDX|") && indexes[1].contains("OUTGOING_TIME DESC"))
         << indexes[1].toStdString();
+    // Made in WAL mode, which the file itself records (bytes 18 and 19 of the header).
+    const QByteArray header = ReadBytes(DbPath()).left(20);
+    ASSERT_EQ(header.size(), 20);
+    EXPECT_EQ(int(header[18]), 2);
+    EXPECT_EQ(int(header[19]), 2);
+    EXPECT_EQ(Files(), OpenDbFiles);
+}
+
+TEST_F(VeskDataTest, ClosingWritesTheLogBackAndRemovesIt)
+{
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        for (const char* id : {"1", "2", "3"}) {
+            ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::fromLatin1(id))));
+        }
+        EXPECT_EQ(Files(), OpenDbFiles);
+        EXPECT_GT(QFileInfo(DbPath() + "-wal").size(), 0);
+    }
     EXPECT_EQ(Files(), QStringList({DbName}));
+    // The file alone holds the rows: a copy of just its bytes reads them.
+    QTemporaryDir other;
+    WriteBytes(other.filePath(DbName), ReadBytes(DbPath()));
+    QList<QStringList> rows;
+    ASSERT_TRUE(TVeskDataMdl::ReadEqHistoryFile(other.filePath(DbName), rows));
+    EXPECT_EQ(rows.size(), 3);
+
+    // Closing the table by loading another file does the same.
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("4")));
+    ASSERT_TRUE(store.CreateEqHistoryDB(FDir.filePath("other.cds")));
+    EXPECT_EQ(Files(), QStringList({DbName, "other.cds", "other.cds-shm", "other.cds-wal"}));
 }
 
 TEST_F(VeskDataTest, InsertsAreInTheFileWithoutSaving)
@@ -508,7 +556,7 @@ TEST_F(VeskDataTest, SaveRefusesPathsWithForbiddenCharacters)
         EXPECT_EQ(Log(), QStringList({"==> SaveEqHistoryDb()", "Try to save HistoryDB(Value=" + path + ")",
                                       "<2> Invalid file name given.", "<== SaveEqHistoryDb()"}))
             << int(bad[0].unicode());
-        EXPECT_EQ(Files(), QStringList({DbName})) << int(bad[0].unicode());
+        EXPECT_EQ(Files(), OpenDbFiles) << int(bad[0].unicode());
     }
 }
 
@@ -525,22 +573,37 @@ TEST_F(VeskDataTest, SaveWritesAConsistentCopyReplacingTheTarget)
     ASSERT_TRUE(store.SaveEqHistoryDB(copy));
     EXPECT_EQ(Log(), QStringList({"==> SaveEqHistoryDb()", "Try to save HistoryDB(Value=" + copy + ")",
                                   "Saved HistoryDB", "<== SaveEqHistoryDb()"}));
-    EXPECT_EQ(Files(), QStringList({DbName, "copy.cds"}));
+    EXPECT_EQ(Files(), OpenDbFiles + QStringList({"copy.cds"}));
 
     // The copy is a history file of its own; changes after saving do not reach it.
     ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("9")));
-    TVeskDataMdl fromCopy(&FLogger);
-    ASSERT_TRUE(fromCopy.CreateEqHistoryDB(copy));
-    EXPECT_EQ(Ids(fromCopy), QStringList({"3", "2", "1"}));
-    EXPECT_EQ(fromCopy.GetValue(0, 7), QStringLiteral("震央"));
+    {
+        TVeskDataMdl fromCopy(&FLogger);
+        ASSERT_TRUE(fromCopy.CreateEqHistoryDB(copy));
+        EXPECT_EQ(Ids(fromCopy), QStringList({"3", "2", "1"}));
+        EXPECT_EQ(fromCopy.GetValue(0, 7), QStringLiteral("震央"));
+    }
 
-    // Saving to the open file itself keeps it whole and loadable.
+    // Saving to the open file itself writes the log back: the file alone holds
+    // every row, and the log is empty.
+    ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("8")));
+    EXPECT_GT(QFileInfo(DbPath() + "-wal").size(), 0);
     FMemo.Clear();
     ASSERT_TRUE(store.SaveEqHistoryDB(QDir(FDir.path()).filePath("./" + DbName)));
     EXPECT_EQ(Log()[2], "Saved HistoryDB");
-    TVeskDataMdl fromOpen(&FLogger);
-    ASSERT_TRUE(fromOpen.CreateEqHistoryDB(DbPath()));
-    EXPECT_EQ(Ids(fromOpen), QStringList({"9", "3", "2", "1"}));
+    EXPECT_EQ(QFileInfo(DbPath() + "-wal").size(), 0);
+    QTemporaryDir other;
+    WriteBytes(other.filePath(DbName), ReadBytes(DbPath()));
+    QList<QStringList> rows;
+    ASSERT_TRUE(TVeskDataMdl::ReadEqHistoryFile(other.filePath(DbName), rows));
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0][0], "9");
+    EXPECT_EQ(rows[1][0], "8");
+    {
+        TVeskDataMdl fromOpen(&FLogger);
+        ASSERT_TRUE(fromOpen.CreateEqHistoryDB(DbPath()));
+        EXPECT_EQ(Ids(fromOpen), QStringList({"9", "8", "3", "2", "1"}));
+    }
 
     // A target that cannot be written: false, logged, nothing left behind.
     const QString unreachable = FDir.filePath("no/such/folder.cds");
@@ -548,7 +611,7 @@ TEST_F(VeskDataTest, SaveWritesAConsistentCopyReplacingTheTarget)
     EXPECT_FALSE(store.SaveEqHistoryDB(unreachable));
     ASSERT_EQ(Log().size(), 4);
     EXPECT_TRUE(Log()[2].startsWith("<37> SaveEqHistoryDB()(Value=")) << Log()[2].toStdString();
-    EXPECT_EQ(Files(), QStringList({DbName, "copy.cds"}));
+    EXPECT_EQ(Files(), OpenDbFiles + QStringList({"copy.cds"}));
 }
 
 TEST_F(VeskDataTest, EightAlertsTrimmedAndSavedAtShutdownReopenAsTheFiveNewest)
@@ -589,6 +652,9 @@ TEST_F(VeskDataTest, AnInvalidFileIsNeverWritten)
     }
     const QString otherSchema = makeDir.filePath("other.cds");
     ASSERT_TRUE(RawExec(otherSchema, "CREATE TABLE Foo (A TEXT); INSERT INTO Foo VALUES ('x');"));
+    // Reading a file in WAL mode creates side files: none may stay beside a rejected one.
+    const QString otherWal = makeDir.filePath("other-wal.cds");
+    ASSERT_TRUE(RawExec(otherWal, "PRAGMA journal_mode=WAL; CREATE TABLE Foo (A TEXT); INSERT INTO Foo VALUES ('x');"));
     const QString wrongColumns = makeDir.filePath("columns.cds");
     ASSERT_TRUE(RawExec(wrongColumns, "PRAGMA application_id=1431066696; PRAGMA user_version=1;"
                                       "CREATE TABLE EqHistoryDS (EQ_ID TEXT, OUTGOING_TIME TEXT);"));
@@ -609,6 +675,7 @@ TEST_F(VeskDataTest, AnInvalidFileIsNeverWritten)
         {"truncated to half", validBytes.left(validBytes.size() / 2)},
         {"last page missing", validBytes.left(validBytes.size() - 4096)},
         {"another schema", ReadBytes(otherSchema)},
+        {"another schema in WAL mode", ReadBytes(otherWal)},
         {"history table with other columns", ReadBytes(wrongColumns)},
         {"newer version", ReadBytes(newer)},
     };
@@ -635,6 +702,15 @@ TEST_F(VeskDataTest, AnInvalidFileIsNeverWritten)
         EXPECT_TRUE(Log().contains("<37> InsertEqHistoryRecord()(Value=The history table is not open.)"));
         EXPECT_EQ(ReadBytes(DbPath()), c.Bytes);
         EXPECT_EQ(Files(), QStringList({DbName}));
+
+        // The listing refuses it as well, and leaves it as it was.
+        QList<QStringList> rows;
+        QString error;
+        EXPECT_FALSE(TVeskDataMdl::ReadEqHistoryFile(DbPath(), rows, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(rows.isEmpty());
+        EXPECT_EQ(ReadBytes(DbPath()), c.Bytes);
+        EXPECT_EQ(Files(), QStringList({DbName}));
     }
     // The valid original still opens: the checks above reject damage, not history files.
     TVeskDataMdl store(&FLogger);
@@ -659,45 +735,92 @@ TEST_F(VeskDataTest, ReopeningAClosedTableWorksAfterAFailedLoad)
     EXPECT_EQ(resets, 3);
 }
 
-// The writer child reports each insert that answered true; after SIGKILL every reported row is in the file.
+// The writer helper as a child process, reporting the id of each insert that answered true.
+class TWriterChild
+{
+public:
+    TWriterChild(const QString& DbPath, long long FirstId)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            return;
+        }
+        const QByteArray db = QFile::encodeName(DbPath);
+        const QByteArray first = QByteArray::number(FirstId);
+        FPid = ::fork();
+        if (FPid == 0) {
+            ::dup2(fds[1], STDOUT_FILENO);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            ::execl(ULX_HISTORY_WRITER, ULX_HISTORY_WRITER, db.constData(), first.constData(), nullptr);
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        FOut = FPid > 0 ? ::fdopen(fds[0], "r") : nullptr;
+        if (!FOut) {
+            ::close(fds[0]);
+        }
+    }
+    ~TWriterChild()
+    {
+        Kill(nullptr);
+        if (FOut) {
+            std::fclose(FOut);
+        }
+    }
+    TWriterChild(const TWriterChild&) = delete;
+    TWriterChild& operator=(const TWriterChild&) = delete;
+
+    // Adds the next Count reported ids; false when the writer stopped before.
+    bool ReadIds(int Count, std::set<QString>& Ids)
+    {
+        char line[64];
+        for (int i = 0; i < Count; ++i) {
+            if (!FOut || !std::fgets(line, sizeof line, FOut)) {
+                return false;
+            }
+            Ids.insert(QString::fromLatin1(line).trimmed());
+        }
+        return true;
+    }
+
+    // SIGKILL, then adds the ids reported before it; true when the writer died of the signal.
+    bool Kill(std::set<QString>* Ids)
+    {
+        if (FPid <= 0) {
+            return false;
+        }
+        ::kill(FPid, SIGKILL);
+        char line[64];
+        while (FOut && std::fgets(line, sizeof line, FOut)) {
+            if (Ids) {
+                Ids->insert(QString::fromLatin1(line).trimmed());
+            }
+        }
+        int status = 0;
+        const bool reaped = ::waitpid(FPid, &status, 0) == FPid;
+        FPid = -1;
+        return reaped && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    }
+
+private:
+    pid_t FPid = -1;
+    FILE* FOut = nullptr;
+};
+
+// After SIGKILL every row the writer reported is in the file.
 TEST_F(VeskDataTest, RowsSurviveAKilledWriter)
 {
     std::set<QString> reported;
     const int killAfter[] = {1, 17, 40};
     long long firstId = 1000;
     for (const int lines : killAfter) {
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::dup2(fds[1], STDOUT_FILENO);
-            ::close(fds[0]);
-            ::close(fds[1]);
-            const QByteArray db = QFile::encodeName(DbPath());
-            const QByteArray first = QByteArray::number(firstId);
-            ::execl(ULX_HISTORY_WRITER, ULX_HISTORY_WRITER, db.constData(), first.constData(), nullptr);
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        FILE* out = ::fdopen(fds[0], "r");
-        ASSERT_NE(out, nullptr);
-        char line[64];
-        int read = 0;
-        while (read < lines && std::fgets(line, sizeof line, out)) {
-            reported.insert(QString::fromLatin1(line).trimmed());
-            ++read;
-        }
-        ASSERT_EQ(read, lines) << "the writer stopped early";
-        ::kill(pid, SIGKILL);
+        TWriterChild writer(DbPath(), firstId);
+        ASSERT_TRUE(writer.ReadIds(lines, reported)) << "the writer stopped early";
         // Lines written before the kill are still in the pipe.
-        while (std::fgets(line, sizeof line, out)) {
-            reported.insert(QString::fromLatin1(line).trimmed());
-        }
-        std::fclose(out);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        ASSERT_TRUE(writer.Kill(&reported));
+        // The killed writer's log holds its rows; the next writer recovers them.
+        EXPECT_EQ(Files(), OpenDbFiles);
         firstId += 100000;
     }
 
@@ -716,6 +839,80 @@ TEST_F(VeskDataTest, RowsSurviveAKilledWriter)
     // The reopened table still takes rows.
     EXPECT_TRUE(store.InsertEqHistoryRecord(Entry("ND99999999999999")));
     EXPECT_EQ(store.GetValue(0, 0), "ND99999999999999");
+}
+
+// The listing (a read-only connection of its own) beside no writer, a writer in
+// this process, one in another process, and the log a killed writer left.
+TEST_F(VeskDataTest, ListingReadsBesideAWriterAndLeavesNoSideFilesOfItsOwn)
+{
+    auto listed = [&] {
+        QList<QStringList> rows;
+        QString error;
+        EXPECT_TRUE(TVeskDataMdl::ReadEqHistoryFile(DbPath(), rows, &error)) << error.toStdString();
+        QStringList ids;
+        for (const QStringList& row : rows) {
+            EXPECT_EQ(row.size(), TVeskDataMdl::FieldCount);
+            ids << row.value(0);
+        }
+        return ids;
+    };
+    auto containsAll = [](const QStringList& Listed, const std::set<QString>& Ids) {
+        return std::all_of(Ids.begin(), Ids.end(), [&](const QString& Id) { return Listed.contains(Id); });
+    };
+
+    // No writer: the file is read and left exactly as it was, with nothing beside it.
+    MakeHistoryFile(DbPath(), {"2", "3", "1"});
+    ASSERT_EQ(Files(), QStringList({DbName}));
+    const QByteArray closedBytes = ReadBytes(DbPath());
+    EXPECT_EQ(listed(), QStringList({"3", "2", "1"}));
+    EXPECT_EQ(Files(), QStringList({DbName}));
+    EXPECT_EQ(ReadBytes(DbPath()), closedBytes);
+
+    // A writer in this process: each commit is listed at once; its side files stay for it.
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("4")));
+        EXPECT_EQ(listed(), QStringList({"4", "3", "2", "1"}));
+        EXPECT_EQ(Files(), OpenDbFiles);
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("5")));
+        ASSERT_TRUE(store.DeleteAllEqHistoryRecord(2));
+        EXPECT_EQ(listed(), QStringList({"5", "4"}));
+        EXPECT_EQ(Files(), OpenDbFiles);
+    }
+    EXPECT_EQ(Files(), QStringList({DbName}));
+
+    // A writer in another process, still inserting while the listing reads.
+    std::set<QString> reported;
+    TWriterChild writer(DbPath(), 1000);
+    ASSERT_TRUE(writer.ReadIds(10, reported));
+    QStringList whileRunning = listed();
+    EXPECT_TRUE(containsAll(whileRunning, reported)) << whileRunning.join(u' ').toStdString();
+    EXPECT_TRUE(whileRunning.contains("5") && whileRunning.contains("4"));
+    ASSERT_TRUE(writer.ReadIds(5, reported));
+    whileRunning = listed();
+    EXPECT_TRUE(containsAll(whileRunning, reported)) << whileRunning.join(u' ').toStdString();
+
+    // Killed, the writer leaves its log holding rows not yet in the file. The
+    // listing reads them and leaves log and file alone for the next writer.
+    ASSERT_TRUE(writer.Kill(&reported));
+    ASSERT_EQ(Files(), OpenDbFiles);
+    const QByteArray fileBytes = ReadBytes(DbPath());
+    const QByteArray logBytes = ReadBytes(DbPath() + "-wal");
+    const QStringList afterKill = listed();
+    EXPECT_TRUE(containsAll(afterKill, reported)) << afterKill.join(u' ').toStdString();
+    EXPECT_EQ(afterKill.mid(0, 2), QStringList({"5", "4"}));
+    EXPECT_EQ(Files(), OpenDbFiles);
+    EXPECT_EQ(ReadBytes(DbPath()), fileBytes);
+    EXPECT_EQ(ReadBytes(DbPath() + "-wal"), logBytes);
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        EXPECT_EQ(store.RowCount(), afterKill.size());
+    }
+    EXPECT_EQ(Files(), QStringList({DbName}));
+    EXPECT_EQ(listed(), afterKill);
+    EXPECT_EQ(Files(), QStringList({DbName}));
 }
 
 } // namespace
