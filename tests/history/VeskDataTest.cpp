@@ -120,6 +120,106 @@ QStringList RawQuery(const QString& Path, const char* Sql)
     return rows;
 }
 
+struct TSyncCounts
+{
+    int File = 0; // the database itself
+    int Log = 0;  // its write-ahead log
+    int Other = 0;
+};
+
+// Counts the syncs SQLite asks for, by kind of file, through a VFS wrapped
+// around the default one; registered as the default while it exists.
+class TSyncCountingVfs
+{
+public:
+    using TCounts = TSyncCounts;
+
+    TSyncCountingVfs()
+    {
+        GReal = sqlite3_vfs_find(nullptr);
+        GVfs = *GReal;
+        GVfs.zName = "ulx-sync-counting";
+        GVfs.szOsFile = int(sizeof(TFile)) + GReal->szOsFile;
+        GVfs.xOpen = &Open;
+        GVfs.pNext = nullptr;
+        GCounts = {};
+        sqlite3_vfs_register(&GVfs, 1);
+    }
+    ~TSyncCountingVfs()
+    {
+        sqlite3_vfs_unregister(&GVfs);
+        sqlite3_vfs_register(GReal, 1);
+    }
+    TSyncCountingVfs(const TSyncCountingVfs&) = delete;
+    TSyncCountingVfs& operator=(const TSyncCountingVfs&) = delete;
+
+    // The counts since the last call.
+    TCounts Take()
+    {
+        const TCounts counts = GCounts;
+        GCounts = {};
+        return counts;
+    }
+
+private:
+    struct TFile
+    {
+        sqlite3_file Base;
+        int* Counter;
+    };
+
+    static sqlite3_file* Real(sqlite3_file* File)
+    {
+        return reinterpret_cast<sqlite3_file*>(reinterpret_cast<TFile*>(File) + 1);
+    }
+
+    static int Open(sqlite3_vfs*, const char* Name, sqlite3_file* File, int Flags, int* OutFlags)
+    {
+        auto* file = reinterpret_cast<TFile*>(File);
+        file->Counter = (Flags & SQLITE_OPEN_MAIN_DB) ? &GCounts.File
+                        : (Flags & SQLITE_OPEN_WAL)   ? &GCounts.Log
+                                                      : &GCounts.Other;
+        const int rc = GReal->xOpen(GReal, Name, Real(File), Flags, OutFlags);
+        File->pMethods = Real(File)->pMethods ? &Methods : nullptr;
+        return rc;
+    }
+
+    static int Sync(sqlite3_file* F, int Flags)
+    {
+        ++*reinterpret_cast<TFile*>(F)->Counter;
+        return Real(F)->pMethods->xSync(Real(F), Flags);
+    }
+
+    static inline sqlite3_vfs* GReal = nullptr;
+    static inline sqlite3_vfs GVfs{};
+    static inline TSyncCounts GCounts;
+    static inline const sqlite3_io_methods Methods = {
+        3,
+        [](sqlite3_file* F) { return Real(F)->pMethods->xClose(Real(F)); },
+        [](sqlite3_file* F, void* B, int N, sqlite3_int64 O) { return Real(F)->pMethods->xRead(Real(F), B, N, O); },
+        [](sqlite3_file* F, const void* B, int N, sqlite3_int64 O) {
+            return Real(F)->pMethods->xWrite(Real(F), B, N, O);
+        },
+        [](sqlite3_file* F, sqlite3_int64 S) { return Real(F)->pMethods->xTruncate(Real(F), S); },
+        &Sync,
+        [](sqlite3_file* F, sqlite3_int64* S) { return Real(F)->pMethods->xFileSize(Real(F), S); },
+        [](sqlite3_file* F, int L) { return Real(F)->pMethods->xLock(Real(F), L); },
+        [](sqlite3_file* F, int L) { return Real(F)->pMethods->xUnlock(Real(F), L); },
+        [](sqlite3_file* F, int* R) { return Real(F)->pMethods->xCheckReservedLock(Real(F), R); },
+        [](sqlite3_file* F, int Op, void* A) { return Real(F)->pMethods->xFileControl(Real(F), Op, A); },
+        [](sqlite3_file* F) { return Real(F)->pMethods->xSectorSize(Real(F)); },
+        [](sqlite3_file* F) { return Real(F)->pMethods->xDeviceCharacteristics(Real(F)); },
+        [](sqlite3_file* F, int P, int S, int E, void volatile** M) {
+            return Real(F)->pMethods->xShmMap(Real(F), P, S, E, M);
+        },
+        [](sqlite3_file* F, int O, int N, int Fl) { return Real(F)->pMethods->xShmLock(Real(F), O, N, Fl); },
+        [](sqlite3_file* F) { Real(F)->pMethods->xShmBarrier(Real(F)); },
+        [](sqlite3_file* F, int D) { return Real(F)->pMethods->xShmUnmap(Real(F), D); },
+        [](sqlite3_file* F, sqlite3_int64 O, int A, void** P) { return Real(F)->pMethods->xFetch(Real(F), O, A, P); },
+        [](sqlite3_file* F, sqlite3_int64 O, void* P) { return Real(F)->pMethods->xUnfetch(Real(F), O, P); },
+    };
+};
+
 class VeskDataTest : public ::testing::Test
 {
 protected:
@@ -239,6 +339,40 @@ TEST_F(VeskDataTest, InsertsAreInTheFileWithoutSaving)
                            "6.4", QStringLiteral("熊本県熊本地方"), QStringLiteral("５弱"), "12"}));
     EXPECT_EQ(reopened.GetRow(1), QStringList());
     EXPECT_EQ(reopened.GetRow(-1), QStringList());
+}
+
+// A commit is made durable by one sync of the log; the file itself is synced
+// only when the log is written back into it.
+TEST_F(VeskDataTest, ACommitSyncsTheLogOnce)
+{
+    TSyncCountingVfs vfs;
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    vfs.Take();
+
+    // The first commit into an empty log also syncs the log's header.
+    ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("1")));
+    TSyncCounts counts = vfs.Take();
+    EXPECT_GE(counts.Log, 1);
+    EXPECT_LE(counts.Log, 2);
+    EXPECT_EQ(counts.File, 0);
+    EXPECT_EQ(counts.Other, 0);
+    for (const char* id : {"2", "3", "4", "5"}) {
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::fromLatin1(id))));
+        counts = vfs.Take();
+        EXPECT_EQ(counts.Log, 1) << id;
+        EXPECT_EQ(counts.File, 0) << id;
+        EXPECT_EQ(counts.Other, 0) << id;
+    }
+    ASSERT_TRUE(store.DeleteAllEqHistoryRecord(2));
+    counts = vfs.Take();
+    EXPECT_EQ(counts.Log, 1);
+    EXPECT_EQ(counts.File, 0);
+
+    // Saving onto the open file writes the log back and syncs the file.
+    ASSERT_TRUE(store.SaveEqHistoryDB(DbPath()));
+    counts = vfs.Take();
+    EXPECT_GE(counts.File, 1);
 }
 
 TEST_F(VeskDataTest, RowsRunFromHighestIdWithTiesNewestFirst)
