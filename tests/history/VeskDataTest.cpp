@@ -341,6 +341,29 @@ TEST_F(VeskDataTest, InsertsAreInTheFileWithoutSaving)
     EXPECT_EQ(reopened.GetRow(-1), QStringList());
 }
 
+// A history file with a rollback journal (as files were written before) is
+// recognised first and then switched to WAL mode for good.
+TEST_F(VeskDataTest, AFileWithARollbackJournalIsSwitchedOnceRecognised)
+{
+    MakeHistoryFile(DbPath(), {"1", "2"});
+    ASSERT_TRUE(RawExec(DbPath(), "PRAGMA journal_mode=DELETE"));
+    auto logMode = [&] {
+        const QByteArray header = ReadBytes(DbPath()).left(20);
+        return header.size() == 20 ? int(header[18]) : -1;
+    };
+    ASSERT_EQ(logMode(), 1);
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        EXPECT_EQ(Ids(store), QStringList({"2", "1"}));
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("3")));
+        EXPECT_EQ(Files(), OpenDbFiles);
+    }
+    EXPECT_EQ(logMode(), 2);
+    EXPECT_EQ(Files(), QStringList({DbName}));
+    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY EQ_ID DESC"), QStringList({"3", "2", "1"}));
+}
+
 // A commit is made durable by one sync of the log; the file itself is synced
 // only when the log is written back into it.
 TEST_F(VeskDataTest, ACommitSyncsTheLogOnce)
