@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -69,6 +70,9 @@ int ListHistory()
 
 int main(int argc, char* argv[])
 {
+    // A reader of standard output that goes away must not kill the receiver
+    // before it has saved its settings and history; writes then simply fail.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("UlmaroX"));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
