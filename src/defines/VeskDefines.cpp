@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 std::optional<qint32> VeskStrToInt(QStringView Field)
 {
@@ -40,13 +41,75 @@ std::optional<qint32> VeskStrToInt(QStringView Field)
 
 namespace {
 
+// Every text of one or two printable ASCII characters and every three-digit
+// text, built once as constant strings over one never-resized buffer.
+class TShortFieldTexts
+{
+public:
+    static constexpr char16_t First = 0x20;
+    static constexpr int Printable = 0x7F - 0x20;
+
+    TShortFieldTexts()
+    {
+        FStorage.resize(std::size_t(Printable + 2 * Printable * Printable + 3 * 1000));
+        char16_t* out = FStorage.data();
+        auto add = [&](std::initializer_list<char16_t> Chars) {
+            const char16_t* begin = out;
+            for (const char16_t c : Chars) {
+                *out++ = c;
+            }
+            return QString::fromRawData(reinterpret_cast<const QChar*>(begin), qsizetype(Chars.size()));
+        };
+        F1.reserve(Printable);
+        for (int a = 0; a < Printable; ++a) {
+            F1.push_back(add({char16_t(First + a)}));
+        }
+        F2.reserve(std::size_t(Printable * Printable));
+        for (int a = 0; a < Printable; ++a) {
+            for (int b = 0; b < Printable; ++b) {
+                F2.push_back(add({char16_t(First + a), char16_t(First + b)}));
+            }
+        }
+        F3.reserve(1000);
+        for (int n = 0; n < 1000; ++n) {
+            F3.push_back(add({char16_t(u'0' + n / 100), char16_t(u'0' + n / 10 % 10), char16_t(u'0' + n % 10)}));
+        }
+    }
+
+    const QString* Find(QStringView Field) const
+    {
+        auto printable = [](QChar c) { return c.unicode() >= First && c.unicode() < First + Printable; };
+        auto digit = [](QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; };
+        switch (Field.size()) {
+        case 1:
+            return printable(Field[0]) ? &F1[Field[0].unicode() - First] : nullptr;
+        case 2:
+            return printable(Field[0]) && printable(Field[1])
+                       ? &F2[std::size_t((Field[0].unicode() - First) * Printable + (Field[1].unicode() - First))]
+                       : nullptr;
+        case 3:
+            return digit(Field[0]) && digit(Field[1]) && digit(Field[2])
+                       ? &F3[std::size_t((Field[0].unicode() - u'0') * 100 + (Field[1].unicode() - u'0') * 10 +
+                                         (Field[2].unicode() - u'0'))]
+                       : nullptr;
+        default:
+            return nullptr;
+        }
+    }
+
+private:
+    std::vector<char16_t> FStorage;
+    std::vector<QString> F1, F2, F3;
+};
+
 // UTF-16 offset of every code point, or nothing when the line has no surrogate
 // pairs (then code point n is simply UTF-16 unit n).
 QVector<int> CodePointOffsets(const QString& Line)
 {
     bool hasPairs = false;
-    for (const QChar c : Line) {
-        if (c.isSurrogate()) {
+    const char16_t* units = reinterpret_cast<const char16_t*>(Line.constData());
+    for (qsizetype i = 0, n = Line.size(); i < n; ++i) {
+        if ((units[i] & 0xF800) == 0xD800) {
             hasPairs = true;
             break;
         }
@@ -86,6 +149,15 @@ QStringView ColumnOf(const QString& Line, const QVector<int>& Offsets, int Start
 
 } // namespace
 
+QString VeskFieldText(QStringView Field)
+{
+    static const TShortFieldTexts texts;
+    if (const QString* text = texts.Find(Field)) {
+        return *text;
+    }
+    return Field.toString();
+}
+
 QStringView TEqTelegram01::ColumnView(int Start, int Length) const
 {
     return ColumnOf(FTelegram, FCodePointOffsets, Start, Length);
@@ -119,6 +191,10 @@ QString TEqTelegram01::GetAreaCode(int Index) const
 
 bool TEqTelegram01::IsTargetAreaOfWarning(const QString& AreaCode) const
 {
+    // Every code has three characters (3 to 6 UTF-16 units), so nothing else can equal one.
+    if (AreaCode.size() < 3 || AreaCode.size() > 6) {
+        return false;
+    }
     for (int i = 0; i < FNumOfAreaCode; ++i) {
         if (ColumnView(69 + 3 * i, 3) == AreaCode) {
             return true;
@@ -135,7 +211,7 @@ void TEqTelegram10::SetTelegram(const QString& Telegram)
 
 QString TEqTelegram10::Column(int Start, int Length) const
 {
-    return ColumnOf(FTelegram, FCodePointOffsets, Start, Length).toString();
+    return VeskFieldText(ColumnOf(FTelegram, FCodePointOffsets, Start, Length));
 }
 
 qint32 TEqTelegram10::GetTelegNo() const

@@ -21,6 +21,11 @@ enum TServerCommStatus : int
 // decimal digits and nothing else, within 32 bits. Anything else is no value.
 std::optional<qint32> VeskStrToInt(QStringView Field);
 
+// The text of a telegram field. Short fields (markers, two-character codes,
+// accuracy digits, three-digit area codes and depths) come from a table of
+// shared constant strings, so reading them allocates nothing.
+QString VeskFieldText(QStringView Field);
+
 // A type-01 telegram line (an early warning for one earthquake). Fields are
 // decoded from fixed columns on demand; columns count characters (code points).
 class TEqTelegram01
@@ -67,7 +72,7 @@ public:
 
 private:
     QStringView ColumnView(int Start, int Length) const;
-    QString Column(int Start, int Length) const { return ColumnView(Start, Length).toString(); }
+    QString Column(int Start, int Length) const { return VeskFieldText(ColumnView(Start, Length)); }
     qint32 IntColumn(int Start, int Length, qint32 Failure) const;
 
     QString FTelegram;

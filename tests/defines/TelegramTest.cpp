@@ -597,3 +597,27 @@ TEST(VeskStrToInt, TelegramIntegerRule)
 }
 
 } // namespace
+
+// Short fields are shared constant strings: they stay valid after the record is gone
+// and behave like any other string (terminated UTF-16, detach on change).
+TEST(EqTelegram01, ShortFieldTextsOutliveTheirRecord)
+{
+    QString header, depth, cert, area;
+    {
+        const TEqTelegram01 t(TLine01().Build() + QStringLiteral("350"));
+        header = t.GetHeader();
+        depth = t.GetEpicDepthStr();
+        cert = t.GetCertOfEpi();
+        area = t.GetAreaCode(0);
+    }
+    EXPECT_EQ(header, QStringLiteral("01"));
+    EXPECT_EQ(area, QStringLiteral("350"));
+    EXPECT_EQ(area.utf16()[3], u'\0');
+    EXPECT_EQ(depth.size(), 3);
+    EXPECT_EQ(cert.size(), 1);
+    area[0] = u'9';
+    EXPECT_EQ(area, QStringLiteral("950"));
+    EXPECT_EQ(TEqTelegram01(TLine01().Build() + QStringLiteral("350")).GetAreaCode(0), QStringLiteral("350"));
+    EXPECT_EQ(VeskFieldText(u"\u9707"), QStringLiteral("\u9707"));
+    EXPECT_EQ(VeskFieldText(u"12a"), QStringLiteral("12a"));
+}
