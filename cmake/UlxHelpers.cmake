@@ -3,15 +3,6 @@ function(ulx_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wno-error=deprecated-declarations)
 endfunction()
 
-# Adds every sub-folder that has a CMakeLists.txt, in the given order.
-function(ulx_add_subdirectories)
-    foreach(dir IN LISTS ARGN)
-        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-            add_subdirectory(${dir})
-        endif()
-    endforeach()
-endfunction()
-
 set(ULX_REFERENCE_DIR "${PROJECT_SOURCE_DIR}/../shared/reference" CACHE PATH "Reference data read by tests")
 
 # ulx_add_test(NAME name SOURCES ... LIBS ... [ENV VAR=VALUE ...])
