@@ -1,7 +1,6 @@
 #include "AlertMapGeometry.h"
 
 #include <cmath>
-#include <limits>
 
 namespace AlertMapGeometry {
 
@@ -39,27 +38,6 @@ int GetMapHeight(TAlertMapSize Size)
 int GetVerticalOffset(TAlertMapSize Size)
 {
     return GetMapWidth(Size) / 100;
-}
-
-int RoundHalfEven(double Value)
-{
-    if (std::isnan(Value)) {
-        return 0;
-    }
-    const double lo = static_cast<double>(std::numeric_limits<int>::min());
-    const double hi = static_cast<double>(std::numeric_limits<int>::max());
-    double r = std::floor(Value);
-    const double diff = Value - r;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0)) {
-        r += 1.0;
-    }
-    if (r < lo) {
-        return std::numeric_limits<int>::min();
-    }
-    if (r > hi) {
-        return std::numeric_limits<int>::max();
-    }
-    return static_cast<int>(r);
 }
 
 void LatLngToXY(float Lat, float Lng, int& X, int& Y, TAlertMapSize Size)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VeskDefines.h"
+
 // Projection of latitude and longitude onto the square alert map of Japan:
 // linear in longitude, Mercator in latitude, every step held as a 32-bit float.
 
@@ -21,8 +23,8 @@ int GetMapWidth(TAlertMapSize Size = amsSmall);
 int GetMapHeight(TAlertMapSize Size = amsSmall);
 int GetVerticalOffset(TAlertMapSize Size = amsSmall);
 
-// Nearest integer, halves to the even neighbour. Values beyond the int range are clamped.
-int RoundHalfEven(double Value);
+// Nearest integer, halves to the even neighbour (shared with the history entries).
+using ::RoundHalfEven;
 
 // Pixel position of a point; (0, 0) for a point outside the map (bounds are inside).
 void LatLngToXY(float Lat, float Lng, int& X, int& Y, TAlertMapSize Size = amsSmall);

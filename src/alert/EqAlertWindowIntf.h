@@ -25,4 +25,7 @@ public:
                                double EstSec, bool AlwaysAlertSoundOn) = 0;
     virtual void SetAlertEq10Telegram(const TEqTelegram10& Eq10Teleg) = 0;
     virtual void Show() = 0;
+    // What closing the window does: the alert ends and is written to the history
+    // if it was not yet. Shutdown calls it for a window nobody closed.
+    virtual void StopAlerting() = 0;
 };

@@ -37,13 +37,11 @@ bool TEqAlertWindowless::StartAlerting(const TLocationInfo& Location, const TEqT
     }
     // The epicentre name already received stays with a later alert of the same
     // earthquake (an upgrade), so its history row keeps the name.
-    if (FAlertEqTeleg10.GetEqId() != Eq01Teleg.GetEqId()) {
-        FAlertEqTeleg10 = TEqTelegram10();
-    }
-    FAlertEqTeleg01 = Eq01Teleg;
+    const TEqTelegram10 eq10 =
+        FTiming.GetEq10Telegram().GetEqId() == Eq01Teleg.GetEqId() ? FTiming.GetEq10Telegram() : TEqTelegram10();
     FTiming.SetIsIssuedWarning(FIsAlertingWarning);
-    FTiming.SetEqInfo(static_cast<float>(Location.Latitude), static_cast<float>(Location.Longitude), FAlertEqTeleg01,
-                      FAlertEqTeleg10, static_cast<float>(EstSIS), static_cast<float>(EstSec));
+    FTiming.SetEqInfo(static_cast<float>(Location.Latitude), static_cast<float>(Location.Longitude), Eq01Teleg, eq10,
+                      static_cast<float>(EstSIS), static_cast<float>(EstSec));
     if (!FTiming.StartAlert()) {
         return false;
     }
@@ -54,7 +52,6 @@ bool TEqAlertWindowless::StartAlerting(const TLocationInfo& Location, const TEqT
 
 void TEqAlertWindowless::SetAlertEq10Telegram(const TEqTelegram10& Eq10Teleg)
 {
-    FAlertEqTeleg10 = Eq10Teleg;
     FTiming.SetEq10Telegram(Eq10Teleg);
 }
 
@@ -76,7 +73,7 @@ void TEqAlertWindowless::DoAlert()
         FTimer.stop();
         return;
     }
-    const TEqTelegram01 teleg = FAlertEqTeleg01;
+    const TEqTelegram01 teleg = FTiming.GetEq01Telegram();
     FInTick = true;
     FHasPendingRegistration = false;
     const TAlertTick tick = FTiming.DoAlert();

@@ -36,7 +36,7 @@ public:
     void SetIsAlerting(bool Value) override { FIsAlerting = Value; }
     bool IsAlertingWarning() const override { return FIsAlertingWarning; }
     void SetIsAlertingWarning(bool Value) override { FIsAlertingWarning = Value; }
-    QString GetAlertingEqId() const override { return FAlertEqTeleg01.GetEqId(); }
+    QString GetAlertingEqId() const override { return FTiming.GetEq01Telegram().GetEqId(); }
     bool RegisterAlertingEqInfo() override { return FTiming.RegisterEqInfoInDb(); }
     bool StartAlerting(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg, double EstSIS, double EstSec,
                        bool AlwaysAlertSoundOn) override;
@@ -44,14 +44,14 @@ public:
     // Nothing to show.
     void Show() override {}
 
-    // What closing the window does: tick off, history registration, not alerting.
-    void StopAlerting();
+    // Tick off, history registration, not alerting.
+    void StopAlerting() override;
     // The tick handler; public so that a test can drive it.
     void DoAlert();
 
     bool IsTicking() const { return FTimer.isActive(); }
-    const TEqTelegram01& GetAlertEq01Telegram() const { return FAlertEqTeleg01; }
-    const TEqTelegram10& GetAlertEq10Telegram() const { return FAlertEqTeleg10; }
+    const TEqTelegram01& GetAlertEq01Telegram() const { return FTiming.GetEq01Telegram(); }
+    const TEqTelegram10& GetAlertEq10Telegram() const { return FTiming.GetEq10Telegram(); }
     TAlertTiming& Timing() { return FTiming; }
     const TAlertTiming& Timing() const { return FTiming; }
 
@@ -62,8 +62,6 @@ private:
     TEqAlertViewObserver* FObserver = nullptr;
     bool FIsAlerting = false;
     bool FIsAlertingWarning = false;
-    TEqTelegram01 FAlertEqTeleg01;
-    TEqTelegram10 FAlertEqTeleg10;
     // Registration inside a tick is reported after the tick's own events.
     bool FInTick = false;
     bool FHasPendingRegistration = false;

@@ -63,19 +63,12 @@ void TEqTelegramDispatcher::SetLocationInfo()
 
 void TEqTelegramDispatcher::WMEq01Queued()
 {
-    std::size_t length = 0;
-    {
-        // The length is only for the log line; read it under the lock so that the
-        // read never races with an append.
-        QMutexLocker lock(&FQueues.Lock);
-        length = FQueues.Eq01.size();
-    }
-    if (FLogger) {
-        FLogger->Send(QStringLiteral("01 Queued."), static_cast<qint64>(length));
-    }
-
+    // The length is read under the lock, so it never races with an append.
     QMutexLocker lock(&FQueues.Lock);
     const std::size_t n = FQueues.Eq01.size();
+    if (FLogger) {
+        FLogger->Send(QStringLiteral("01 Queued."), static_cast<qint64>(n));
+    }
     for (std::size_t i = 0; i < n && !FQueues.Eq01.empty(); ++i) {
         const qint32 total = Incremented(FSettings.GetNumOfTotalEqTelegrams());
         FSettings.SetNumOfTotalEqTelegrams(total);
@@ -126,7 +119,7 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
     }
     TAlertRejectReason reason = arrNone;
     if (!FDecision.IsAlertableEqTeleg(Eq01Teleg, sis, FSettings.GetAlertConditions(), &reason)) {
-        Reject(Eq01Teleg, reason == arrNone ? arrConditions : reason);
+        Reject(Eq01Teleg, reason);
         return;
     }
 
@@ -215,17 +208,12 @@ void TEqTelegramDispatcher::Reject(const TEqTelegram01& Eq01Teleg, TAlertRejectR
 
 void TEqTelegramDispatcher::WMEq10Queued()
 {
-    std::size_t length = 0;
-    {
-        QMutexLocker lock(&FQueues.Lock);
-        length = FQueues.Eq10.size();
-    }
-    if (FLogger) {
-        FLogger->Send(QStringLiteral("10 Queued."), static_cast<qint64>(length));
-    }
-
+    // The length is read under the lock, so it never races with an append.
     QMutexLocker lock(&FQueues.Lock);
     const std::size_t n = FQueues.Eq10.size();
+    if (FLogger) {
+        FLogger->Send(QStringLiteral("10 Queued."), static_cast<qint64>(n));
+    }
     for (std::size_t i = 0; i < n && !FQueues.Eq10.empty(); ++i) {
         const TEqTelegram10 teleg = FQueues.Eq10.front();
         FQueues.Eq10.pop_front();

@@ -43,8 +43,7 @@ const char* const UsageText =
 
 int ListHistory()
 {
-    const QString fileName =
-        TVeskAppSettings::GetAppHistoryDbPath() + QLatin1Char('/') + TVeskAppSettings::GetAppHistoryDbName();
+    const QString fileName = TVeskAppSettings::GetAppHistoryDbFileName();
     if (!QFileInfo::exists(fileName)) {
         return 0;
     }
@@ -93,12 +92,11 @@ int main(int argc, char* argv[])
 
     TVeskHeadlessPrinter printer;
     TVeskAppCore core;
-    core.SetInvalidLineHandler([&printer](const QString& Line) { printer.InvalidLine(Line); });
 
     TVeskAppCore::TOptions options;
     options.Arguments = arguments;
     options.Observer = &printer;
-    options.View = &printer;
+    options.InvalidLineHandler = [&printer](const QString& Line) { printer.InvalidLine(Line); };
     options.AlertViewFactory = [&printer](TVeskLogger* Logger, TEqHistoryStore* Store) {
         auto view = std::make_unique<TEqAlertWindowless>(Logger, Store);
         view->SetObserver(&printer);

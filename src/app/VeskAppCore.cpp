@@ -11,13 +11,6 @@
 #include "VeskPlugIn.h"
 #include "eqFunction.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
-#ifndef ULX_PROGRAM_VERSION
-#define ULX_PROGRAM_VERSION "0.0.0"
-#endif
-
 // The live settings as the dispatcher reads them at each decision.
 class TVeskAppCore::TSettingsAdapter : public TEqDispatchSettings
 {
@@ -49,28 +42,13 @@ TVeskAppCore::~TVeskAppCore()
     }
 }
 
-QString TVeskAppCore::HistoryDbFileName() const
-{
-    return TVeskAppSettings::GetAppHistoryDbPath() + QLatin1Char('/') + TVeskAppSettings::GetAppHistoryDbName();
-}
-
-void TVeskAppCore::SetInvalidLineHandler(std::function<void(const QString&)> Handler)
-{
-    FInvalidLineHandler = std::move(Handler);
-}
-
 void TVeskAppCore::Startup(const TOptions& Options)
 {
-    // The logger comes first: everything after it logs.
-    const QString logPath = TVeskAppSettings::GetAppLogPath();
-    QDir().mkpath(logPath);
-    FLogger = std::make_unique<TVeskLogger>(logPath, TVeskAppSettings::GetAppLogName());
+    // The logger comes first (it makes the data folder): everything after it logs.
+    FLogger = std::make_unique<TVeskLogger>(TVeskAppSettings::GetAppLogPath(), TVeskAppSettings::GetAppLogName());
     FLogger->StartLogging();
     FLogger->EnterMethod(QStringLiteral("FormCreate"));
     SetVeskLogger(FLogger.get());
-
-    FTimeOfStart = QDateTime::currentDateTime();
-    FProgramVersion = QStringLiteral(ULX_PROGRAM_VERSION);
 
     FSettings = std::make_unique<TVeskAppSettings>(FLogger.get());
     FSettings->LoadParamsFromConfFile();
@@ -81,7 +59,7 @@ void TVeskAppCore::Startup(const TOptions& Options)
     FLogger->Send(QStringLiteral("Create DataMdl."));
     FDataMdl = std::make_unique<TVeskDataMdl>(FLogger.get());
     SetVeskDataMdl(FDataMdl.get());
-    const QString dbFileName = HistoryDbFileName();
+    const QString dbFileName = TVeskAppSettings::GetAppHistoryDbFileName();
     FLogger->Send(QStringLiteral("DB path"), dbFileName);
     if (!FDataMdl->CreateEqHistoryDB(dbFileName)) {
         FLogger->Send(QStringLiteral("Failed to create EqHistoryDB."));
@@ -97,12 +75,6 @@ void TVeskAppCore::Startup(const TOptions& Options)
     FLogger->Send(QStringLiteral("Create EqXXTelegram Queue buffers"));
     FQueues = std::make_unique<TEqTelegramQueues>();
     FDecision = std::make_unique<TEqAlertDecision>(FLogger.get(), TForecastFunc(&calcForecast));
-    // The forecast library builds its travel-time tables on first use (about 20 ms);
-    // pay for that now rather than in front of the first alert.
-    {
-        double intensity = 0.0, pSec = 0.0, sSec = 0.0;
-        calcForecast(35.7, 139.7, 10, 6.0, 35.7, 139.8, 1.0, &intensity, &pSec, &sSec);
-    }
     FSettingsAdapter = std::make_unique<TSettingsAdapter>(*FSettings);
     FDispatcher =
         std::make_unique<TEqTelegramDispatcher>(FLogger.get(), *FQueues, *FDecision, *FAlertView, *FSettingsAdapter);
@@ -122,10 +94,9 @@ void TVeskAppCore::Startup(const TOptions& Options)
     FReceiver =
         std::make_unique<TEqReceiverThread>(serverName, serverPort, conId, areaCode, FDispatcher.get(), FQueues.get(),
                                             Options.KeepAliveInterval, FLogger.get(), Options.ReconnectWait);
-    FReceiver->SetCommStatusSink(FDispatcher.get());
-    if (FInvalidLineHandler) {
+    if (Options.InvalidLineHandler) {
         QObject* target = FDispatcher.get();
-        auto handler = FInvalidLineHandler;
+        auto handler = Options.InvalidLineHandler;
         FReceiver->SetInvalidTelegramHandler([target, handler](const QString& Line) {
             QMetaObject::invokeMethod(
                 target, [handler, Line] { handler(Line); }, Qt::QueuedConnection);
@@ -133,6 +104,12 @@ void TVeskAppCore::Startup(const TOptions& Options)
     }
     FLogger->ExitMethod(QStringLiteral("Create EqReceiver thread."));
     FReceiver->start();
+    // The forecast library builds its travel-time tables on first use (about 20 ms);
+    // pay for that now, while the receiver connects, rather than in front of the first alert.
+    {
+        double intensity = 0.0, pSec = 0.0, sSec = 0.0;
+        calcForecast(35.7, 139.7, 10, 6.0, 35.7, 139.8, 1.0, &intensity, &pSec, &sSec);
+    }
 
     FPlugIn = std::make_unique<TVeskPlugIn>();
     FPlugIn->LoadParamsFromExtConfFile(TVeskAppSettings::GetAppConfPath(), FLogger.get(), Options.ProgramFolder);
@@ -170,9 +147,7 @@ void TVeskAppCore::Shutdown()
     }
 
     // A running alert ends like a closed window: it is written to the history now.
-    if (auto* windowless = dynamic_cast<TEqAlertWindowless*>(FAlertView.get())) {
-        windowless->StopAlerting();
-    }
+    FAlertView->StopAlerting();
 
     FLogger->Send(QStringLiteral("Save configuration file."));
     FSettings->SaveParamsToConfFile();
@@ -180,7 +155,7 @@ void TVeskAppCore::Shutdown()
 
     FLogger->Send(QStringLiteral("Save EqHistory records."), FDataMdl != nullptr);
     if (FDataMdl) {
-        const QString dbFileName = HistoryDbFileName();
+        const QString dbFileName = TVeskAppSettings::GetAppHistoryDbFileName();
         FLogger->Send(QStringLiteral("Delete extra records."));
         FDataMdl->DeleteAllEqHistoryRecord(5);
         FLogger->Send(QStringLiteral("Saved records to [") + dbFileName + QStringLiteral("]."));

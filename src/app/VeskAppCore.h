@@ -3,7 +3,6 @@
 #include "EqTelegramDispatcher.h"
 #include "EqTelegramQueues.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -40,6 +39,8 @@ public:
         TAlertViewFactory AlertViewFactory;
         TEqDispatchObserver* Observer = nullptr;
         TEqDispatchView* View = nullptr;
+        // Told about the receiver's invalid lines, on the main thread.
+        std::function<void(const QString&)> InvalidLineHandler;
         TScreenSaverControl* ScreenSaver = nullptr;
         // Folder searched first for a plug-in named without a folder; the program's when empty.
         QString ProgramFolder;
@@ -65,12 +66,6 @@ public:
     TEqTelegramDispatcher* Dispatcher() const { return FDispatcher.get(); }
     TEqReceiverThread* ReceiverThread() const { return FReceiver.get(); }
     TVeskPlugIn* PlugIn() const { return FPlugIn.get(); }
-    QDateTime TimeOfStart() const { return FTimeOfStart; }
-    QString ProgramVersion() const { return FProgramVersion; }
-    QString HistoryDbFileName() const;
-
-    // The receiver's invalid lines, delivered on the main thread.
-    void SetInvalidLineHandler(std::function<void(const QString&)> Handler);
 
 private:
     class TSettingsAdapter;
@@ -87,9 +82,6 @@ private:
     std::unique_ptr<TEqTelegramDispatcher> FDispatcher;
     std::unique_ptr<TEqReceiverThread> FReceiver;
     std::unique_ptr<TVeskPlugIn> FPlugIn;
-    std::function<void(const QString&)> FInvalidLineHandler;
-    QDateTime FTimeOfStart;
-    QString FProgramVersion;
     bool FStarted = false;
     bool FShutDown = false;
 };

@@ -110,8 +110,6 @@ void TVeskHeadlessPrinter::Print(const TVeskJsonLine& Line)
 void TVeskHeadlessPrinter::EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale,
                                           double EstSWaveSec, bool IsWarning)
 {
-    TEqHistory history;
-    history.CopyFromEq01Telegram(Eq01Teleg, EstSIScale, EstSWaveSec);
     Print(TVeskJsonLine()
               .Add("event", "alert")
               .Add("kind", AlertKindName(Kind))
@@ -121,7 +119,7 @@ void TVeskHeadlessPrinter::EqAlertStarted(TAlertKind Kind, const TEqTelegram01& 
               .Add("intensity", EstSIScale)
               .Add("class", TSeismicIntensityScale::GetScaleAsString(EstSIScale))
               .Add("s_sec", EstSWaveSec)
-              .Add("occurrence", history.OccurrenceTime)
+              .Add("occurrence", TelegramTimeText(Eq01Teleg.GetOccurrenceTime()))
               .AddPair("epicentre", Eq01Teleg.GetEpicLat(), Eq01Teleg.GetEpicLong())
               .Add("depth", Eq01Teleg.GetEpicDepth())
               .Add("magnitude", Eq01Teleg.GetMagnitude()));
@@ -160,16 +158,14 @@ void TVeskHeadlessPrinter::ServerCommStatusChanged(TServerCommStatus Status)
 void TVeskHeadlessPrinter::AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick)
 {
     // For people watching a terminal; never on standard output.
+    const QString id = TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo());
     const QString line =
-        Tick.Arrived ? QStringLiteral("%1-%2  S波到達 (到達から %3 秒)  / S-wave arrived %3 s ago\n")
-                           .arg(Eq01Teleg.GetEqId())
-                           .arg(Eq01Teleg.GetTelegNo(), 3, 10, QLatin1Char('0'))
-                           .arg(Tick.AdvanceSec)
-                     : QStringLiteral("%1-%2  S波到達まで %3 秒 (経過 %4 秒)  / S-wave in %3 s (elapsed %4 s)\n")
-                           .arg(Eq01Teleg.GetEqId())
-                           .arg(Eq01Teleg.GetTelegNo(), 3, 10, QLatin1Char('0'))
-                           .arg(Tick.AdvanceSec)
-                           .arg(Tick.ElapsedSec);
+        Tick.Arrived
+            ? QStringLiteral("%1  S波到達 (到達から %2 秒)  / S-wave arrived %2 s ago\n").arg(id).arg(Tick.AdvanceSec)
+            : QStringLiteral("%1  S波到達まで %2 秒 (経過 %3 秒)  / S-wave in %2 s (elapsed %3 s)\n")
+                  .arg(id)
+                  .arg(Tick.AdvanceSec)
+                  .arg(Tick.ElapsedSec);
     const QByteArray utf8 = line.toUtf8();
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), FErr);
     std::fflush(FErr);

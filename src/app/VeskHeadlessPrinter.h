@@ -32,7 +32,7 @@ private:
 // The console face of the receiver: every event as one JSON object per line on
 // standard output, flushed at once; a countdown line once a second on standard
 // error while an alert runs.
-class TVeskHeadlessPrinter : public TEqDispatchObserver, public TEqAlertViewObserver, public TEqDispatchView
+class TVeskHeadlessPrinter : public TEqDispatchObserver, public TEqAlertViewObserver
 {
 public:
     TVeskHeadlessPrinter(std::FILE* Out = stdout, std::FILE* Err = stderr) : FOut(Out), FErr(Err) {}
@@ -47,10 +47,6 @@ public:
     void AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick) override;
     void AlertArrived(const TEqTelegram01& Eq01Teleg) override;
     void AlertRegistered(const TEqHistory& EqHistory, bool Inserted) override;
-
-    void PutNumOfEqTelegrams(int) override {}
-    void PutNumOfAlerts(int) override {}
-    void PutServerCommStatus(TServerCommStatus, const QString&) override {}
 
     void InvalidLine(const QString& Line);
     void Print(const TVeskJsonLine& Line);

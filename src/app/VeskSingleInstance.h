@@ -5,7 +5,7 @@
 
 #include <memory>
 
-// One running receiver per user and machine. The lock lives in the temporary
+// One running receiver per machine. The lock lives in the temporary
 // folder; a lock left behind by a crashed process is taken over.
 class TVeskSingleInstance
 {

@@ -89,6 +89,11 @@ QString TVeskAppSettings::GetAppHistoryDbName()
     return QStringLiteral("EqHistDB.cds");
 }
 
+QString TVeskAppSettings::GetAppHistoryDbFileName()
+{
+    return GetAppHistoryDbPath() + QLatin1Char('/') + GetAppHistoryDbName();
+}
+
 QString TVeskAppSettings::GetAppLogPath()
 {
     return GetAppConfPath();

@@ -42,6 +42,8 @@ public:
     static QString GetAppCustConfName();
     static QString GetAppHistoryDbPath();
     static QString GetAppHistoryDbName();
+    // The history file's full path: GetAppHistoryDbPath() + "/" + GetAppHistoryDbName().
+    static QString GetAppHistoryDbFileName();
     static QString GetAppLogPath();
     static QString GetAppLogName();
 

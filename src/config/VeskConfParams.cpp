@@ -1,5 +1,6 @@
 #include "VeskConfParams.h"
 
+#include "VeskDefines.h"
 #include "VeskProfileFile.h"
 
 #include <limits>
@@ -42,33 +43,11 @@ std::optional<qint32> VeskParseInteger(const QString& AText)
         }
         return qint32(value);
     }
-    qsizetype pos = 0;
-    bool negative = false;
-    if (pos < AText.size() && (AText.at(pos) == QLatin1Char('+') || AText.at(pos) == QLatin1Char('-'))) {
-        negative = AText.at(pos) == QLatin1Char('-');
-        ++pos;
-    }
-    if (pos >= AText.size()) {
+    // Decimal: the telegram rule without its leading blanks (stored values are trimmed).
+    if (AText.startsWith(QLatin1Char(' '))) {
         return std::nullopt;
     }
-    qint64 value = 0;
-    for (; pos < AText.size(); ++pos) {
-        const char16_t c = AText.at(pos).unicode();
-        if (c < u'0' || c > u'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - u'0');
-        if (value > qint64(std::numeric_limits<qint32>::max()) + 1) {
-            return std::nullopt;
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
-        return std::nullopt;
-    }
-    return qint32(value);
+    return VeskStrToInt(AText);
 }
 
 int TVeskParamItem::AsInteger() const

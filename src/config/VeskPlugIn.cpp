@@ -1,5 +1,6 @@
 #include "VeskPlugIn.h"
 
+#include "VeskAppSettings.h"
 #include "VeskLogging.h"
 
 #include <QCoreApplication>
@@ -54,7 +55,7 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
         return FIsLoadedExtParams;
     };
 
-    const QString path = ADataFolder + QLatin1Char('/') + QStringLiteral("UlmaroXCust.cnf");
+    const QString path = ADataFolder + QLatin1Char('/') + TVeskAppSettings::GetAppCustConfName();
     if (!QFileInfo::exists(path)) {
         return finish();
     }

@@ -2,39 +2,11 @@
 
 #include "VeskDefines.h"
 
-#include <cmath>
-#include <limits>
-
-namespace {
-
-// "yymmddhhnnss" as "20yy/mm/dd hh:nn:ss"; pieces past the end of a short text are empty.
 QString TelegramTimeText(const QString& Time)
 {
     return QStringLiteral("20%1/%2/%3 %4:%5:%6")
         .arg(Time.mid(0, 2), Time.mid(2, 2), Time.mid(4, 2), Time.mid(6, 2), Time.mid(8, 2), Time.mid(10, 2));
 }
-
-// Nearest integer, halves to the even neighbour. A value that has no integer
-// (not a number, beyond 32 bits) is clamped so the entry can still be recorded.
-qint32 RoundHalfEven(double Value)
-{
-    if (std::isnan(Value)) {
-        return 0;
-    }
-    double rounded = std::round(Value);
-    if (std::fabs(Value - std::trunc(Value)) == 0.5) {
-        rounded = 2.0 * std::round(Value / 2.0);
-    }
-    if (rounded >= double(std::numeric_limits<qint32>::max())) {
-        return std::numeric_limits<qint32>::max();
-    }
-    if (rounded <= double(std::numeric_limits<qint32>::min())) {
-        return std::numeric_limits<qint32>::min();
-    }
-    return static_cast<qint32>(rounded);
-}
-
-} // namespace
 
 void TEqHistory::CopyFromEq01Telegram(const TEqTelegram01& Eq01Teleg, double EstimatedSIS, double EstimatedSec)
 {

@@ -5,6 +5,10 @@
 class TEqTelegram01;
 class TEqTelegram10;
 
+// A telegram time "yymmddhhnnss" as "20yy/mm/dd hh:nn:ss"; pieces past the end
+// of a short text are empty.
+QString TelegramTimeText(const QString& Time);
+
 // One history entry: an alerted earthquake as it is recorded and listed.
 struct TEqHistory
 {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 std::optional<qint32> VeskStrToInt(QStringView Field)
@@ -37,6 +38,24 @@ std::optional<qint32> VeskStrToInt(QStringView Field)
         return std::nullopt;
     }
     return static_cast<qint32>(value);
+}
+
+qint32 RoundHalfEven(double Value)
+{
+    if (std::isnan(Value)) {
+        return 0;
+    }
+    double rounded = std::round(Value);
+    if (std::fabs(Value - std::trunc(Value)) == 0.5) {
+        rounded = 2.0 * std::round(Value / 2.0);
+    }
+    if (rounded >= double(std::numeric_limits<qint32>::max())) {
+        return std::numeric_limits<qint32>::max();
+    }
+    if (rounded <= double(std::numeric_limits<qint32>::min())) {
+        return std::numeric_limits<qint32>::min();
+    }
+    return static_cast<qint32>(rounded);
 }
 
 namespace {
@@ -147,12 +166,28 @@ QStringView ColumnOf(const QString& Line, const QVector<int>& Offsets, int Start
     return QStringView(Line).sliced(from, to - from);
 }
 
+qsizetype CodePointCount(const QString& Line, const QVector<int>& Offsets)
+{
+    return Offsets.isEmpty() ? Line.size() : Offsets.size();
+}
+
+// A number cut off by the end of the line is no number: "7" of a cut "72" is not magnitude 0.7.
+qint32 IntColumnOf(const QString& Line, const QVector<int>& Offsets, int Start, int Length, qint32 Failure)
+{
+    if (Start + Length - 1 > CodePointCount(Line, Offsets)) {
+        return Failure;
+    }
+    return VeskStrToInt(ColumnOf(Line, Offsets, Start, Length)).value_or(Failure);
+}
+
+// Built when the program loads, so the first telegram does not pay for it.
+const TShortFieldTexts GShortFieldTexts;
+
 } // namespace
 
 QString VeskFieldText(QStringView Field)
 {
-    static const TShortFieldTexts texts;
-    if (const QString* text = texts.Find(Field)) {
+    if (const QString* text = GShortFieldTexts.Find(Field)) {
         return *text;
     }
     return Field.toString();
@@ -165,19 +200,14 @@ QStringView TEqTelegram01::ColumnView(int Start, int Length) const
 
 qint32 TEqTelegram01::IntColumn(int Start, int Length, qint32 Failure) const
 {
-    // A number cut off by the end of the line is no number: "7" of a cut "72" is not magnitude 0.7.
-    const qsizetype count = FCodePointOffsets.isEmpty() ? FTelegram.size() : FCodePointOffsets.size();
-    if (Start + Length - 1 > count) {
-        return Failure;
-    }
-    return VeskStrToInt(ColumnView(Start, Length)).value_or(Failure);
+    return IntColumnOf(FTelegram, FCodePointOffsets, Start, Length, Failure);
 }
 
 void TEqTelegram01::SetTelegram(const QString& Telegram)
 {
     FTelegram = Telegram;
     FCodePointOffsets = CodePointOffsets(Telegram);
-    const qsizetype length = FCodePointOffsets.isEmpty() ? FTelegram.size() : FCodePointOffsets.size();
+    const qsizetype length = CodePointCount(FTelegram, FCodePointOffsets);
     FNumOfAreaCode = length > 68 ? static_cast<int>((length - 68) / 3) : 0;
 }
 
@@ -216,11 +246,7 @@ QString TEqTelegram10::Column(int Start, int Length) const
 
 qint32 TEqTelegram10::GetTelegNo() const
 {
-    const qsizetype count = FCodePointOffsets.isEmpty() ? FTelegram.size() : FCodePointOffsets.size();
-    if (count < 21) {
-        return -1;
-    }
-    return VeskStrToInt(ColumnOf(FTelegram, FCodePointOffsets, 20, 2)).value_or(-1);
+    return IntColumnOf(FTelegram, FCodePointOffsets, 20, 2, -1);
 }
 
 namespace {

@@ -21,6 +21,10 @@ enum TServerCommStatus : int
 // decimal digits and nothing else, within 32 bits. Anything else is no value.
 std::optional<qint32> VeskStrToInt(QStringView Field);
 
+// Nearest integer, halves to the even neighbour. Not a number gives 0; values
+// beyond 32 bits are clamped.
+qint32 RoundHalfEven(double Value);
+
 // The text of a telegram field. Short fields (markers, two-character codes,
 // accuracy digits, three-digit area codes and depths) come from a table of
 // shared constant strings, so reading them allocates nothing.

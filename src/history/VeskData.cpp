@@ -112,6 +112,55 @@ bool QueryValue(sqlite3* Db, const char* Sql, QString& Value, QString& Error)
     return false;
 }
 
+// The file carries this program's mark and a layout it reads.
+bool CheckIdentity(sqlite3* Db, QString& Error)
+{
+    QString value;
+    if (!QueryValue(Db, "PRAGMA application_id", value, Error)) {
+        return false;
+    }
+    if (value.toLongLong() != TVeskDataMdl::ApplicationId) {
+        Error = QStringLiteral("Not a history file (application id %1).").arg(value);
+        return false;
+    }
+    if (!QueryValue(Db, "PRAGMA user_version", value, Error)) {
+        return false;
+    }
+    const int version = value.toInt();
+    // Files of older layouts are migrated here once a later layout exists.
+    if (version != TVeskDataMdl::SchemaVersion) {
+        Error = QStringLiteral("Unsupported history file version %1 (this program reads version %2).")
+                    .arg(version)
+                    .arg(TVeskDataMdl::SchemaVersion);
+        return false;
+    }
+    return true;
+}
+
+// Calls Fn(values, sequence) for every row in the active order.
+template <typename F>
+bool ReadRows(sqlite3* Db, F&& Fn, QString& Error)
+{
+    TStatement stmt(Db, SelectRowsSql);
+    if (!stmt.IsPrepared()) {
+        Error = stmt.Error();
+        return false;
+    }
+    int rc;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < TVeskDataMdl::FieldCount; ++i) {
+            values << stmt.Text(i);
+        }
+        Fn(std::move(values), sqlite3_column_int64(stmt.Get(), TVeskDataMdl::FieldCount));
+    }
+    if (rc != SQLITE_DONE) {
+        Error = stmt.Error();
+        return false;
+    }
+    return true;
+}
+
 // Makes a rename in Dir survive a power loss.
 void SyncDirectory(const QString& Dir)
 {
@@ -390,23 +439,10 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_busy_timeout(db, 2000);
 
+    if (!CheckIdentity(db, Error)) {
+        return fail(Error);
+    }
     QString value;
-    if (!QueryValue(db, "PRAGMA application_id", value, Error)) {
-        return fail(Error);
-    }
-    if (value.toLongLong() != ApplicationId) {
-        return fail(QStringLiteral("Not a history file (application id %1).").arg(value));
-    }
-    if (!QueryValue(db, "PRAGMA user_version", value, Error)) {
-        return fail(Error);
-    }
-    const int version = value.toInt();
-    // Files of older layouts are migrated here once a later layout exists.
-    if (version != SchemaVersion) {
-        return fail(QStringLiteral("Unsupported history file version %1 (this program reads version %2).")
-                        .arg(version)
-                        .arg(SchemaVersion));
-    }
     // SQLite reads missing pages at the end of a file as empty ones. Pages of a log
     // that holds frames (a writer that crashed, or another user) may lie beyond the
     // file's end, so the size is compared only when the log is empty.
@@ -546,26 +582,16 @@ bool TVeskDataMdl::EnsureIndexes(QString& Error)
 bool TVeskDataMdl::LoadRows(QString& Error)
 {
     FRows.clear();
-    TStatement stmt(FDb, SelectRowsSql);
-    if (!stmt.IsPrepared()) {
-        Error = stmt.Error();
-        return false;
-    }
-    int rc;
-    while ((rc = stmt.Step()) == SQLITE_ROW) {
-        TRow row;
-        for (int i = 0; i < FieldCount; ++i) {
-            row.Values << stmt.Text(i);
-        }
-        row.Seq = sqlite3_column_int64(stmt.Get(), FieldCount);
-        FRows.append(row);
-    }
-    if (rc != SQLITE_DONE) {
-        Error = stmt.Error();
+    const bool read = ReadRows(
+        FDb,
+        [this](QStringList Values, qint64 Seq) {
+            FRows.append(TRow{std::move(Values), Seq});
+        },
+        Error);
+    if (!read) {
         FRows.clear();
-        return false;
     }
-    return true;
+    return read;
 }
 
 bool TVeskDataMdl::ReadEqHistoryFile(const QString& FileName, QList<QStringList>& Rows, QString* Error)
@@ -591,41 +617,15 @@ bool TVeskDataMdl::ReadEqHistoryFile(const QString& FileName, QList<QStringList>
         return finish(false);
     }
     sqlite3_busy_timeout(db, 2000);
-    QString value;
-    if (!QueryValue(db, "PRAGMA application_id", value, error)) {
+    if (!CheckIdentity(db, error)) {
         return finish(false);
     }
-    if (value.toLongLong() != ApplicationId) {
-        error = QStringLiteral("Not a history file (application id %1).").arg(value);
-        return finish(false);
-    }
-    if (!QueryValue(db, "PRAGMA user_version", value, error)) {
-        return finish(false);
-    }
-    if (value.toInt() != SchemaVersion) {
-        error = QStringLiteral("Unsupported history file version %1.").arg(value);
-        return finish(false);
-    }
-    // The statement is finalized before the close, so that the connection really
-    // closes there and the side files can be released.
-    bool read = false;
-    {
-        TStatement stmt(db, SelectRowsSql);
-        int rc = SQLITE_ERROR;
-        if (stmt.IsPrepared()) {
-            while ((rc = stmt.Step()) == SQLITE_ROW) {
-                QStringList values;
-                for (int i = 0; i < FieldCount; ++i) {
-                    values << stmt.Text(i);
-                }
-                Rows.append(values);
-            }
-        }
-        read = rc == SQLITE_DONE;
-        if (!read) {
-            error = stmt.Error();
-            Rows.clear();
-        }
+    // ReadRows finalizes its statement before the close, so that the connection
+    // really closes there and the side files can be released.
+    const bool read = ReadRows(
+        db, [&Rows](QStringList Values, qint64) { Rows.append(std::move(Values)); }, error);
+    if (!read) {
+        Rows.clear();
     }
     return finish(read);
 }

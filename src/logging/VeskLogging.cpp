@@ -7,9 +7,10 @@
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
 
+#include <atomic>
+
 namespace {
 std::atomic<TVeskLogger*> GVeskLogger{nullptr};
-std::atomic<int> GLoggerSerial{0};
 } // namespace
 
 TVeskLogger* VeskLogger()
@@ -36,8 +37,8 @@ TVeskLogger::TVeskLogger(const QString& LogFilePath, const QString& LogFileName,
         // LogFileCount counts the current file too; the sink counts only the rolled-over ones.
         auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
             file.toStdString(), static_cast<std::size_t>(LogFileSizeLimit), LogFileCount - 1);
-        FLogCSDest =
-            std::make_shared<spdlog::logger>("UlmaroX." + std::to_string(GLoggerSerial.fetch_add(1)), std::move(sink));
+        // Not registered with spdlog, so the name need not be unique.
+        FLogCSDest = std::make_shared<spdlog::logger>("UlmaroX", std::move(sink));
         FLogCSDest->set_pattern("%v");
         FLogCSDest->set_level(spdlog::level::trace);
         // Every line reaches the disk at once: the log must explain an alert even after a crash.
@@ -47,15 +48,8 @@ TVeskLogger::TVeskLogger(const QString& LogFilePath, const QString& LogFileName,
     }
 }
 
-TVeskLogger::~TVeskLogger()
-{
-    if (FLogCSDest) {
-        try {
-            FLogCSDest->flush();
-        } catch (const std::exception&) {
-        }
-    }
-}
+// Every line is flushed as it is written (flush_on), so nothing is pending here.
+TVeskLogger::~TVeskLogger() = default;
 
 void TVeskLogger::SetLogMemo(TVeskLogMemo* ALogMemo)
 {
@@ -135,26 +129,25 @@ void TVeskLogger::Send(const QString& AMsg, const QObject* Obj)
     Write(TimeStamp() + AMsg + QStringLiteral("(Object=") + ObjectText(Obj) + QStringLiteral(")."));
 }
 
+// A typed message is the untyped one with "<type> " in front of its text.
 void TVeskLogger::Send(int AMsgType, const QString& AMsg)
 {
-    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg);
+    Send(TypePrefix(AMsgType) + AMsg);
 }
 
 void TVeskLogger::Send(int AMsgType, const QString& AMsg, const QString& Value)
 {
-    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg + QStringLiteral("(Value=") + Value + QLatin1Char(')'));
+    Send(TypePrefix(AMsgType) + AMsg, Value);
 }
 
 void TVeskLogger::Send(int AMsgType, const QString& AMsg, bool Expression)
 {
-    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg + QStringLiteral("(Expression=") +
-          (Expression ? QStringLiteral("-1") : QStringLiteral("0")) + QLatin1Char(')'));
+    Send(TypePrefix(AMsgType) + AMsg, Expression);
 }
 
 void TVeskLogger::Send(int AMsgType, const QString& AMsg, const QObject* Obj)
 {
-    Write(TimeStamp() + TypePrefix(AMsgType) + AMsg + QStringLiteral("(Object=") + ObjectText(Obj) +
-          QStringLiteral(")."));
+    Send(TypePrefix(AMsgType) + AMsg, Obj);
 }
 
 void TVeskLogger::EnterMethod(const QString& AMsg)
@@ -173,11 +166,5 @@ void TVeskLogger::EndLogging()
         Write(TimeStamp() + TypePrefix(25) + QStringLiteral("End logging(CodeSite:5.3.2)."));
     } else {
         Write(TimeStamp() + QStringLiteral("End logging."));
-    }
-    if (FLogCSDest) {
-        try {
-            FLogCSDest->flush();
-        } catch (const std::exception&) {
-        }
     }
 }

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <atomic>
 #include <memory>
 
 class QObject;

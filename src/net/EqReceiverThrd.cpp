@@ -95,11 +95,6 @@ void TEqReceiverThread::SetQueueLockCS(QMutex* ALock)
     FQueueLockCS = ALock;
 }
 
-void TEqReceiverThread::SetCommStatusSink(TEqCommStatusSink* ASink)
-{
-    FStatusSink.store(ASink);
-}
-
 void TEqReceiverThread::InitTcpClient()
 {
     FTcpClient.reset();
@@ -225,10 +220,8 @@ void TEqReceiverThread::UpdateCommStatus(TServerCommStatus ANewStatus)
         FLogger->Send(28, QStringLiteral("UpdateCommStatus()"), QStringLiteral("from Thread."));
     }
     QObject* owner = FOwnerFormHandle.load();
-    TEqCommStatusSink* sink = FStatusSink.load();
-    if (!sink) {
-        sink = dynamic_cast<TEqCommStatusSink*>(owner);
-    }
+    // The owner receives the status when it is a status sink.
+    TEqCommStatusSink* sink = dynamic_cast<TEqCommStatusSink*>(owner);
     if (!sink) {
         return;
     }

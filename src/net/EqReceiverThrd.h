@@ -55,8 +55,6 @@ public:
     void SetOwnerFormHandle(QObject* AOwnerForm);
     // Replaces the lock that guards the queues; call before start().
     void SetQueueLockCS(QMutex* ALock);
-    // Receiver of status hand-overs; when none is set, the owner object is used if it is a sink.
-    void SetCommStatusSink(TEqCommStatusSink* ASink);
     // Told about every invalid line, on the receiver thread; set before start().
     void SetInvalidTelegramHandler(std::function<void(const QString&)> AHandler)
     {
@@ -108,7 +106,6 @@ private:
     quint32 FReconnectWait = DefaultReconnectWait;
     quint32 FTimeoutMargin = DefaultTimeoutMargin;
     std::atomic<QObject*> FOwnerFormHandle{nullptr};
-    std::atomic<TEqCommStatusSink*> FStatusSink{nullptr};
     QMutex* FQueueLockCS = nullptr;
     TEqTelegramQueues* FQueues = nullptr;
     std::unique_ptr<TVeskNetworkAvailableChecker> FNetAvailableChecker;

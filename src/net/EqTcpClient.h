@@ -36,7 +36,6 @@ public:
     bool WriteLine(const QByteArray& AData, QString& AError);
     // Returns a buffered line at once; otherwise waits up to ATimeoutMs for one to complete.
     TReadResult ReadLine(int ATimeoutMs, QString& ALine, QString& AError);
-    bool HasBufferedLine() const { return FBuffer.indexOf('\n', FBufferPos) >= 0; }
 
 private:
     bool TakeLine(QString& ALine, QString& AError, bool& AFailed);

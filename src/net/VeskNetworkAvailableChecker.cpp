@@ -51,9 +51,11 @@ TVeskNetworkAvailableChecker::TVeskNetworkAvailableChecker(const QString& AServe
                                                            bool AUseNetworkInformation)
     : FLoopbackServer(IsLoopbackHost(AServerHost))
 {
-    if (AUseNetworkInformation) {
+    QString backendName;
+    // A loopback server never asks the platform, so its service is not even loaded.
+    if (AUseNetworkInformation && !FLoopbackServer) {
         if (QNetworkInformation* info = LoadNetworkInformation()) {
-            FBackendName = info->backendName();
+            backendName = info->backendName();
             FReachability.store(static_cast<int>(info->reachability()));
             FReachabilityConnection = QObject::connect(
                 info, &QNetworkInformation::reachabilityChanged,
@@ -61,17 +63,16 @@ TVeskNetworkAvailableChecker::TVeskNetworkAvailableChecker(const QString& AServe
             FNetInfoConnected = true;
         }
     }
-    if (ALogger) {
+    if (ALogger && !FLoopbackServer) {
         if (FNetInfoConnected) {
             ALogger->Send(QStringLiteral("Detect network information backend \"%1\". Using QNetworkInformation.")
-                              .arg(FBackendName));
+                              .arg(backendName));
         } else {
             ALogger->Send(QStringLiteral("Detect no network information backend. Using QNetworkInterface."));
         }
-        if (FLoopbackServer) {
-            ALogger->Send(QStringLiteral("EQ server is on the loopback interface; network always available."),
-                          AServerHost);
-        }
+    }
+    if (ALogger && FLoopbackServer) {
+        ALogger->Send(QStringLiteral("EQ server is on the loopback interface; network always available."), AServerHost);
     }
 }
 

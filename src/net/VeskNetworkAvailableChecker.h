@@ -38,7 +38,6 @@ public:
     bool IsLoopbackServer() const { return FLoopbackServer; }
     // True when the network information service answers (rather than the interface list).
     bool IsUsingNetworkInformation() const { return FNetInfoConnected; }
-    QString GetBackendName() const { return FBackendName; }
 
     // True when AHost names this machine's loopback interface ("localhost", 127.x.x.x, ::1).
     static bool IsLoopbackHost(const QString& AHost);
@@ -50,7 +49,6 @@ private:
 
     bool FLoopbackServer = false;
     bool FNetInfoConnected = false;
-    QString FBackendName;
     // Last reachability reported by the service, updated from its change signal.
     std::atomic<int> FReachability{0};
     QMetaObject::Connection FReachabilityConnection;

@@ -92,6 +92,7 @@ struct TFakeWindow : TEqAlertWindowIntf
         Calls << "SetAlertEq10Telegram " + Eq10Teleg.GetEpicName();
     }
     void Show() override { Calls << "Show"; }
+    void StopAlerting() override { Alerting = false; }
 };
 
 struct TRecordingView : TEqDispatchView
