@@ -1,7 +1,7 @@
 // calcForecast per call (after the first, which builds the travel-time grid)
 // and the one-time cost of building the grid.
-#include "EqTravelTime.h"
-#include "eqFunction.h"
+#include "eqfunction/EqTravelTime.h"
+#include "eqfunction/eqFunction.h"
 
 #include <benchmark/benchmark.h>
 

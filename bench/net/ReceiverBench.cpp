@@ -2,9 +2,9 @@
 // the queue event reaching the main thread's handler, and the CPU the thread
 // uses while connected and idle.
 
-#include "EqReceiverThrd.h"
-#include "EqTelegramQueues.h"
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
+#include "net/EqReceiverThrd.h"
+#include "net/EqTelegramQueues.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "AlertMapGeometry.h"
+#include "alert/AlertMapGeometry.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VeskDefines.h"
+#include "defines/VeskDefines.h"
 
 // Projection of latitude and longitude onto the square alert map of Japan:
 // linear in longitude, Mercator in latitude, every step held as a 32-bit float.

@@ -1,7 +1,7 @@
-#include "AlertTiming.h"
+#include "alert/AlertTiming.h"
 
-#include "EqAlertDecision.h"
-#include "VeskLogging.h"
+#include "alert/EqAlertDecision.h"
+#include "logging/VeskLogging.h"
 
 #include <QDateTime>
 

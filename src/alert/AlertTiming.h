@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AlertMapGeometry.h"
-#include "EqHistory.h"
-#include "VeskDefines.h"
+#include "alert/AlertMapGeometry.h"
+#include "defines/EqHistory.h"
+#include "defines/VeskDefines.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "EqAlertDecision.h"
+#include "alert/EqAlertDecision.h"
 
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 #include <charconv>
 #include <cmath>

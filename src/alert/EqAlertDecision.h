@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AlertConditions.h"
-#include "VeskDefines.h"
+#include "config/AlertConditions.h"
+#include "defines/VeskDefines.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VeskDefines.h"
+#include "defines/VeskDefines.h"
 
 #include <QString>
 

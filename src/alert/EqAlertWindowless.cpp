@@ -1,6 +1,6 @@
-#include "EqAlertWindowless.h"
+#include "alert/EqAlertWindowless.h"
 
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 TEqAlertWindowless::TEqAlertWindowless(TVeskLogger* ALogger, TEqHistoryStore* AStore, const TAlertClock* AClock,
                                        QObject* Parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AlertTiming.h"
-#include "EqAlertWindowIntf.h"
+#include "alert/AlertTiming.h"
+#include "alert/EqAlertWindowIntf.h"
 
 #include <QObject>
 #include <QTimer>

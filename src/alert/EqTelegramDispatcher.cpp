@@ -1,6 +1,6 @@
-#include "EqTelegramDispatcher.h"
+#include "alert/EqTelegramDispatcher.h"
 
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 #include <QEvent>
 #include <QMutexLocker>

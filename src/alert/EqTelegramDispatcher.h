@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AlertConditions.h"
-#include "EqAlertDecision.h"
-#include "EqAlertWindowIntf.h"
-#include "EqTelegramQueues.h"
-#include "VeskDefines.h"
+#include "alert/EqAlertDecision.h"
+#include "alert/EqAlertWindowIntf.h"
+#include "config/AlertConditions.h"
+#include "defines/VeskDefines.h"
+#include "net/EqTelegramQueues.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "ScreenSaverControl.h"
+#include "alert/ScreenSaverControl.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EqTelegramDispatcher.h"
+#include "alert/EqTelegramDispatcher.h"
 
 // The desktop's screen saver through the freedesktop ScreenSaver service on the
 // session bus. Without a session bus or the service it reports none running.

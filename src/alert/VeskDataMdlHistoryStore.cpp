@@ -1,6 +1,6 @@
-#include "VeskDataMdlHistoryStore.h"
+#include "alert/VeskDataMdlHistoryStore.h"
 
-#include "VeskData.h"
+#include "history/VeskData.h"
 
 bool TVeskDataMdlHistoryStore::InsertEqHistoryRecord(const TEqHistory& EqHistory)
 {

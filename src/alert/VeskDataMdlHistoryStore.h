@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AlertTiming.h"
+#include "alert/AlertTiming.h"
 
 class TVeskDataMdl;
 

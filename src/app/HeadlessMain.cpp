@@ -1,13 +1,13 @@
 // ulmarox-headless: the receiver without windows. Events go to standard output
 // as JSON lines; a countdown goes to standard error while an alert runs.
 
-#include "VeskAppCore.h"
-#include "VeskAppSettings.h"
-#include "VeskCommandLine.h"
-#include "VeskData.h"
-#include "VeskHeadlessPrinter.h"
-#include "VeskSignalHandler.h"
-#include "VeskSingleInstance.h"
+#include "app/VeskAppCore.h"
+#include "app/VeskHeadlessPrinter.h"
+#include "app/VeskSignalHandler.h"
+#include "app/VeskSingleInstance.h"
+#include "config/VeskAppSettings.h"
+#include "config/VeskCommandLine.h"
+#include "history/VeskData.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,15 +1,15 @@
-#include "VeskAppCore.h"
+#include "app/VeskAppCore.h"
 
-#include "EqAlertDecision.h"
-#include "EqAlertWindowless.h"
-#include "EqReceiverThrd.h"
-#include "VeskAppSettings.h"
-#include "VeskCommandLine.h"
-#include "VeskData.h"
-#include "VeskDataMdlHistoryStore.h"
-#include "VeskLogging.h"
-#include "VeskPlugIn.h"
-#include "eqFunction.h"
+#include "alert/EqAlertDecision.h"
+#include "alert/EqAlertWindowless.h"
+#include "alert/VeskDataMdlHistoryStore.h"
+#include "config/VeskAppSettings.h"
+#include "config/VeskCommandLine.h"
+#include "config/VeskPlugIn.h"
+#include "eqfunction/eqFunction.h"
+#include "history/VeskData.h"
+#include "logging/VeskLogging.h"
+#include "net/EqReceiverThrd.h"
 
 // The live settings as the dispatcher reads them at each decision.
 class TVeskAppCore::TSettingsAdapter : public TEqDispatchSettings

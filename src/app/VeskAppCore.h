@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EqTelegramDispatcher.h"
-#include "EqTelegramQueues.h"
+#include "alert/EqTelegramDispatcher.h"
+#include "net/EqTelegramQueues.h"
 
 #include <QObject>
 #include <QString>

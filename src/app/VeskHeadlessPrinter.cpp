@@ -1,6 +1,6 @@
-#include "VeskHeadlessPrinter.h"
+#include "app/VeskHeadlessPrinter.h"
 
-#include "EqHistory.h"
+#include "defines/EqHistory.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EqAlertWindowless.h"
-#include "EqTelegramDispatcher.h"
+#include "alert/EqAlertWindowless.h"
+#include "alert/EqTelegramDispatcher.h"
 
 #include <QString>
 

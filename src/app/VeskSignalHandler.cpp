@@ -1,4 +1,4 @@
-#include "VeskSignalHandler.h"
+#include "app/VeskSignalHandler.h"
 
 #include <QSocketNotifier>
 

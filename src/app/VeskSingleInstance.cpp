@@ -1,4 +1,4 @@
-#include "VeskSingleInstance.h"
+#include "app/VeskSingleInstance.h"
 
 #include <QDir>
 

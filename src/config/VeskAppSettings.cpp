@@ -1,6 +1,6 @@
-#include "VeskAppSettings.h"
+#include "config/VeskAppSettings.h"
 
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 #include <QDir>
 #include <QLocale>

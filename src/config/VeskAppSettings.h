@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AlertConditions.h"
-#include "VeskConfParams.h"
-#include "VeskDefines.h"
+#include "config/AlertConditions.h"
+#include "config/VeskConfParams.h"
+#include "defines/VeskDefines.h"
 
 #include <QList>
 #include <QObject>

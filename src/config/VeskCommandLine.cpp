@@ -1,7 +1,7 @@
-#include "VeskCommandLine.h"
+#include "config/VeskCommandLine.h"
 
-#include "VeskConfParams.h"
-#include "VeskLogging.h"
+#include "config/VeskConfParams.h"
+#include "logging/VeskLogging.h"
 
 #include <QRandomGenerator>
 

@@ -1,7 +1,7 @@
-#include "VeskConfParams.h"
+#include "config/VeskConfParams.h"
 
-#include "VeskDefines.h"
-#include "VeskProfileFile.h"
+#include "config/VeskProfileFile.h"
+#include "defines/VeskDefines.h"
 
 #include <limits>
 

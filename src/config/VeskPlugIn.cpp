@@ -1,7 +1,7 @@
-#include "VeskPlugIn.h"
+#include "config/VeskPlugIn.h"
 
-#include "VeskAppSettings.h"
-#include "VeskLogging.h"
+#include "config/VeskAppSettings.h"
+#include "logging/VeskLogging.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "VeskConfParams.h"
-#include "VeskPlugInInterface.h"
+#include "config/VeskConfParams.h"
+#include "config/include/VeskPlugInInterface.h"
 
 #include <QString>
 

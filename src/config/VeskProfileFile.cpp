@@ -1,4 +1,4 @@
-#include "VeskProfileFile.h"
+#include "config/VeskProfileFile.h"
 
 #include <QDir>
 #include <QFile>

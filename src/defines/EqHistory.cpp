@@ -1,6 +1,6 @@
-#include "EqHistory.h"
+#include "defines/EqHistory.h"
 
-#include "VeskDefines.h"
+#include "defines/VeskDefines.h"
 
 QString TelegramTimeText(const QString& Time)
 {

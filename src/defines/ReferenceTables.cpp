@@ -1,4 +1,4 @@
-#include "VeskDefines.h"
+#include "defines/VeskDefines.h"
 
 #include <QVector>
 

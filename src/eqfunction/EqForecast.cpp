@@ -1,6 +1,6 @@
-#include "EqForecast.h"
+#include "eqfunction/EqForecast.h"
 
-#include "EqTravelTime.h"
+#include "eqfunction/EqTravelTime.h"
 
 #include <cmath>
 #include <limits>

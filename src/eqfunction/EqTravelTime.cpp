@@ -1,4 +1,4 @@
-#include "EqTravelTime.h"
+#include "eqfunction/EqTravelTime.h"
 
 #include <algorithm>
 #include <cmath>

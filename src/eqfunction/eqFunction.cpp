@@ -1,6 +1,6 @@
-#include "eqFunction.h"
+#include "eqfunction/eqFunction.h"
 
-#include "EqForecast.h"
+#include "eqfunction/EqForecast.h"
 
 extern "C" EQFUNCTION_API int32_t EQFUNCTION_CALL calcForecast(double epiLat, double epiLng, int32_t depthKm,
                                                                double magnitude, double locLat, double locLng,

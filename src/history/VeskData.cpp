@@ -1,6 +1,6 @@
-#include "VeskData.h"
+#include "history/VeskData.h"
 
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EqHistory.h"
+#include "defines/EqHistory.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 #include <QMutex>
 #include <QMutexLocker>

@@ -1,4 +1,4 @@
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 #include <QDateTime>
 #include <QDir>

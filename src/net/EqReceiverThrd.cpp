@@ -1,7 +1,7 @@
-#include "EqReceiverThrd.h"
+#include "net/EqReceiverThrd.h"
 
-#include "EqTcpClient.h"
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
+#include "net/EqTcpClient.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EqTelegramQueues.h"
-#include "VeskDefines.h"
-#include "VeskNetworkAvailableChecker.h"
+#include "defines/VeskDefines.h"
+#include "net/EqTelegramQueues.h"
+#include "net/VeskNetworkAvailableChecker.h"
 
 #include <QMutex>
 #include <QObject>

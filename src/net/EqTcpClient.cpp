@@ -1,4 +1,4 @@
-#include "EqTcpClient.h"
+#include "net/EqTcpClient.h"
 
 #include <QByteArray>
 

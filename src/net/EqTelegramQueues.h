@@ -3,7 +3,7 @@
 // The two telegram queues shared by the receiver thread (producer) and the
 // main thread (consumer), and the contracts between the two threads.
 
-#include "VeskDefines.h"
+#include "defines/VeskDefines.h"
 
 #include <QEvent>
 #include <QMutex>

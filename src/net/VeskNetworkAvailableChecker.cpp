@@ -1,6 +1,6 @@
-#include "VeskNetworkAvailableChecker.h"
+#include "net/VeskNetworkAvailableChecker.h"
 
-#include "VeskLogging.h"
+#include "logging/VeskLogging.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>

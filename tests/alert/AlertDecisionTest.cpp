@@ -1,5 +1,5 @@
 #include "AlertTestSupport.h"
-#include "EqAlertDecision.h"
+#include "alert/EqAlertDecision.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "AlertTestSupport.h"
-#include "EqAlertWindowless.h"
-#include "ScreenSaverControl.h"
-#include "VeskData.h"
-#include "VeskDataMdlHistoryStore.h"
+#include "alert/EqAlertWindowless.h"
+#include "alert/ScreenSaverControl.h"
+#include "alert/VeskDataMdlHistoryStore.h"
+#include "history/VeskData.h"
 
 #include <gtest/gtest.h>
 

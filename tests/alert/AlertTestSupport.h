@@ -1,8 +1,8 @@
 #pragma once
 
-#include "VeskDefines.h"
-#include "VeskLogTestMemo.h"
-#include "VeskLogging.h"
+#include "defines/VeskDefines.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
 
 #include <QString>
 #include <QStringList>
@@ -76,7 +76,7 @@ private:
 
 } // namespace AlertTest
 
-#include "AlertTiming.h"
+#include "alert/AlertTiming.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
-#include "AlertTiming.h"
-#include "AlertMapGeometry.h"
+#include "alert/AlertTiming.h"
 #include "AlertTestSupport.h"
-#include "EqAlertWindowless.h"
+#include "alert/AlertMapGeometry.h"
+#include "alert/EqAlertWindowless.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "AlertTestSupport.h"
-#include "EqAlertWindowless.h"
-#include "EqTelegramDispatcher.h"
+#include "alert/EqAlertWindowless.h"
+#include "alert/EqTelegramDispatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "VeskAppSettings.h"
-#include "VeskLogTestMemo.h"
-#include "VeskLogging.h"
-#include "VeskProfileFile.h"
+#include "config/VeskAppSettings.h"
+#include "config/VeskProfileFile.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
 
 #include <QDir>
 #include <QFile>

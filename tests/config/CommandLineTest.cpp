@@ -1,6 +1,6 @@
-#include "VeskCommandLine.h"
-#include "VeskLogTestMemo.h"
-#include "VeskLogging.h"
+#include "config/VeskCommandLine.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
 
 #include <QRegularExpression>
 

@@ -1,5 +1,5 @@
-#include "VeskConfParams.h"
-#include "VeskProfileFile.h"
+#include "config/VeskConfParams.h"
+#include "config/VeskProfileFile.h"
 
 #include <QDir>
 #include <QFile>

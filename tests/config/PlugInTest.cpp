@@ -1,6 +1,6 @@
-#include "VeskLogTestMemo.h"
-#include "VeskLogging.h"
-#include "VeskPlugIn.h"
+#include "config/VeskPlugIn.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
 
 #include <QFile>
 #include <QTemporaryDir>

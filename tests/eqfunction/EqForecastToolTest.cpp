@@ -1,5 +1,5 @@
-#include "VeskDefines.h"
-#include "eqFunction.h"
+#include "defines/VeskDefines.h"
+#include "eqfunction/eqFunction.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "EqForecast.h"
+#include "eqfunction/EqForecast.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "EqHistory.h"
-#include "VeskDefines.h"
+#include "defines/EqHistory.h"
+#include "defines/VeskDefines.h"
 
 #include <gtest/gtest.h>
 

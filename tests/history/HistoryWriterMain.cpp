@@ -1,6 +1,6 @@
 // Test helper: inserts history rows into the given file until it is killed,
 // printing the id of every insert that answered true, one per line, at once.
-#include "VeskData.h"
+#include "history/VeskData.h"
 
 #include <QString>
 

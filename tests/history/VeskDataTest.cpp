@@ -1,7 +1,7 @@
-#include "VeskData.h"
-#include "VeskDefines.h"
-#include "VeskLogTestMemo.h"
-#include "VeskLogging.h"
+#include "history/VeskData.h"
+#include "defines/VeskDefines.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "VeskLogging.h"
-#include "VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
+#include "logging/VeskLogTestMemo.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Integration tests of the receiver thread against a real loopback server run
 // by the test's main thread.
 
-#include "EqTcpClient.h"
 #include "NetTestSupport.h"
+#include "net/EqTcpClient.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

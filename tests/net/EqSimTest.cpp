@@ -3,7 +3,7 @@
 
 #include "EqSimScenario.h"
 #include "NetTestSupport.h"
-#include "VeskDefines.h"
+#include "defines/VeskDefines.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,10 +3,10 @@
 // Helpers shared by the receiver tests: an owner object that records what the
 // receiver thread hands to the main thread, and event-pumping waits.
 
-#include "EqReceiverThrd.h"
-#include "EqTelegramQueues.h"
-#include "VeskLogTestMemo.h"
-#include "VeskLogging.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
+#include "net/EqReceiverThrd.h"
+#include "net/EqTelegramQueues.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

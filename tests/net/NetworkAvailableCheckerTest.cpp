@@ -1,7 +1,7 @@
 #include "NetTestSupport.h"
-#include "VeskLogTestMemo.h"
-#include "VeskLogging.h"
-#include "VeskNetworkAvailableChecker.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
+#include "net/VeskNetworkAvailableChecker.h"
 
 #include <QCoreApplication>
 #include <QNetworkInterface>

@@ -1,7 +1,7 @@
 // eqforecast: what an earthquake means at a prefectural office or any location,
 // computed by the eqFunction library the program uses.
-#include "VeskDefines.h"
-#include "eqFunction.h"
+#include "defines/VeskDefines.h"
+#include "eqfunction/eqFunction.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
