@@ -20,7 +20,7 @@ const TSystemAlertClock& TSystemAlertClock::Instance()
 }
 
 TAlertTiming::TAlertTiming(TVeskLogger* ALogger, const TAlertClock* AClock, TEqHistoryStore* AStore)
-    : FLogger(ALogger), FClock(AClock ? AClock : &TSystemAlertClock::Instance()), FStore(AStore)
+    : FLogger(TVeskLogger::OrNull(ALogger)), FClock(AClock ? AClock : &TSystemAlertClock::Instance()), FStore(AStore)
 {}
 
 void TAlertTiming::SetClock(const TAlertClock* AClock)
@@ -85,10 +85,8 @@ bool TAlertTiming::StartAlert()
 {
     const std::optional<qint64> occurred = ParseOccurrenceTime(FEq01Teleg.GetOccurrenceTime());
     if (!occurred) {
-        if (FLogger) {
-            FLogger->Send(37, QStringLiteral("StartAlert()"),
-                          QStringLiteral("'%1' is not a valid occurrence time").arg(FEq01Teleg.GetOccurrenceTime()));
-        }
+        FLogger->Send(vmtCaught, QStringLiteral("StartAlert()"),
+                      QStringLiteral("'%1' is not a valid occurrence time").arg(FEq01Teleg.GetOccurrenceTime()));
         return false;
     }
     FEqOccurDateTime = *occurred;
@@ -110,20 +108,10 @@ void TAlertTiming::StopAlert()
 TAlertTick TAlertTiming::DoAlert()
 {
     const QString name = QStringLiteral("DoAlert()");
-    auto log = [this](const QString& Msg, const QString& Value) {
-        if (FLogger) {
-            FLogger->Send(27, Msg, Value);
-        }
-    };
-    auto logTitle = [this](const QString& Msg) {
-        if (FLogger) {
-            FLogger->Send(27, Msg);
-        }
-    };
+    auto log = [this](const QString& Msg, const QString& Value) { FLogger->Send(vmtAlertMap, Msg, Value); };
+    auto logTitle = [this](const QString& Msg) { FLogger->Send(vmtAlertMap, Msg); };
 
-    if (FLogger) {
-        FLogger->EnterMethod(name);
-    }
+    FLogger->EnterMethod(name);
     TAlertTick tick;
     log(QStringLiteral("対象EQ ID"), TEqAlertDecision::EqIdWithTelegNo(FEq01Teleg.GetEqId(), FEq01Teleg.GetTelegNo()));
 
@@ -173,18 +161,14 @@ TAlertTick TAlertTiming::DoAlert()
     }
     tick.Color = color;
 
-    if (FLogger) {
-        FLogger->ExitMethod(name);
-    }
+    FLogger->ExitMethod(name);
     return tick;
 }
 
 bool TAlertTiming::RegisterEqInfoInDb()
 {
     const QString name = QStringLiteral("RegisterEqInfoInDb()");
-    if (FLogger) {
-        FLogger->EnterMethod(name);
-    }
+    FLogger->EnterMethod(name);
     TEqHistory record;
     record.CopyFromEqTelegram(FEq01Teleg, FEq10Teleg, FEstimatedScale, FEstimatedSec);
     const QString value = record.EqID + QString::asprintf("(%d)", record.TelegNo);
@@ -192,25 +176,17 @@ bool TAlertTiming::RegisterEqInfoInDb()
     bool result = false;
     if (!FHasStarted) {
         // Nothing was alerted yet: there is no earthquake to write.
-        if (FLogger) {
-            FLogger->Send(27, QStringLiteral("No EQ info to register."));
-        }
+        FLogger->Send(vmtAlertMap, QStringLiteral("No EQ info to register."));
     } else if (FIsRegisteredEqInfo) {
-        if (FLogger) {
-            FLogger->Send(27, QStringLiteral("Already registered EQ info."), value);
-        }
+        FLogger->Send(vmtAlertMap, QStringLiteral("Already registered EQ info."), value);
     } else {
         result = FStore ? FStore->InsertEqHistoryRecord(record) : false;
-        if (FLogger) {
-            FLogger->Send(27, QStringLiteral("Registered EQ info."), value);
-        }
+        FLogger->Send(vmtAlertMap, QStringLiteral("Registered EQ info."), value);
         FIsRegisteredEqInfo = true;
         if (FOnRegistered) {
             FOnRegistered(record, result);
         }
     }
-    if (FLogger) {
-        FLogger->ExitMethod(name);
-    }
+    FLogger->ExitMethod(name);
     return result;
 }

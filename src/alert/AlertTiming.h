@@ -63,9 +63,7 @@ public:
     explicit TAlertTiming(TVeskLogger* ALogger = nullptr, const TAlertClock* AClock = nullptr,
                           TEqHistoryStore* AStore = nullptr);
 
-    void SetLogger(TVeskLogger* ALogger) { FLogger = ALogger; }
     TVeskLogger* Logger() const { return FLogger; }
-    bool IsAvailableLogger() const { return FLogger != nullptr; }
     void SetClock(const TAlertClock* AClock);
     void SetHistoryStore(TEqHistoryStore* AStore) { FStore = AStore; }
 

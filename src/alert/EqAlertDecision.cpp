@@ -7,35 +7,6 @@
 
 namespace {
 
-// The logger is optional everywhere; these keep the call sites short.
-class TLog
-{
-public:
-    explicit TLog(TVeskLogger* ALogger) : FLogger(ALogger) {}
-    void Enter(const QString& Name) const
-    {
-        if (FLogger) {
-            FLogger->EnterMethod(Name);
-        }
-    }
-    void Exit(const QString& Name) const
-    {
-        if (FLogger) {
-            FLogger->ExitMethod(Name);
-        }
-    }
-    template <typename... A>
-    void Send(A&&... Args) const
-    {
-        if (FLogger) {
-            FLogger->Send(std::forward<A>(Args)...);
-        }
-    }
-
-private:
-    TVeskLogger* FLogger;
-};
-
 const QString CalcName = QStringLiteral("CalculateEqEffect()");
 const QString FilterName = QStringLiteral("IsAlertableEqTeleg()");
 
@@ -81,7 +52,7 @@ QString AlertRejectReasonName(TAlertRejectReason Reason)
 }
 
 TEqAlertDecision::TEqAlertDecision(TVeskLogger* ALogger, TForecastFunc AForecast)
-    : FLogger(ALogger), FForecast(std::move(AForecast))
+    : FLogger(TVeskLogger::OrNull(ALogger)), FForecast(std::move(AForecast))
 {}
 
 QString TEqAlertDecision::EqIdWithTelegNo(const QString& EqId, qint32 TelegNo)
@@ -111,8 +82,7 @@ QString TEqAlertDecision::FixedTwo(double Value)
 bool TEqAlertDecision::CalculateEqEffect(const TEqTelegram01& Eq01Teleg, const TLocationInfo& Location,
                                          double& EstSIScale, double& EstSWaveSec) const
 {
-    const TLog log(FLogger);
-    log.Enter(CalcName);
+    FLogger->EnterMethod(CalcName);
     EstSIScale = 0.0;
     EstSWaveSec = 0.0;
 
@@ -130,58 +100,57 @@ bool TEqAlertDecision::CalculateEqEffect(const TEqTelegram01& Eq01Teleg, const T
         code = FForecast(epiLat, epiLng, depth, mag, Location.Latitude, Location.Longitude, Location.GAmplifier, &sis,
                          &pSec, &sSec);
     } else {
-        log.Send(37, QStringLiteral("calcForecast is not available."));
+        FLogger->Send(vmtCaught, QStringLiteral("calcForecast is not available."));
     }
 
     // "%f" of the log formats prints two decimals.
-    log.Send(QString::asprintf("ELat: %.2f,ELng: %.2f,Depth: %.3d, Mg: %.2f,LLat: %.2f,LLng: %.2f,GAmp: %.3f,CRet: "
-                               "%d,SIS: %.2f, PSec: %.2f,SSec: %.2f",
-                               epiLat, epiLng, depth, mag, Location.Latitude, Location.Longitude, Location.GAmplifier,
-                               code, sis, pSec, sSec));
+    FLogger->Send(QString::asprintf(
+        "ELat: %.2f,ELng: %.2f,Depth: %.3d, Mg: %.2f,LLat: %.2f,LLng: %.2f,GAmp: %.3f,CRet: "
+        "%d,SIS: %.2f, PSec: %.2f,SSec: %.2f",
+        epiLat, epiLng, depth, mag, Location.Latitude, Location.Longitude, Location.GAmplifier, code, sis, pSec, sSec));
 
     if (code == 0) {
         // A success code with values that are not numbers is no estimate either:
         // such values would turn into a class and a countdown nobody can trust.
         if (!std::isfinite(sis) || !std::isfinite(sSec)) {
-            log.Send(2, QStringLiteral("Forecast values are not finite."));
-            log.Exit(CalcName);
+            FLogger->Send(vmtWarning, QStringLiteral("Forecast values are not finite."));
+            FLogger->ExitMethod(CalcName);
             return false;
         }
         EstSIScale = sis;
         EstSWaveSec = sSec;
-        log.Exit(CalcName);
+        FLogger->ExitMethod(CalcName);
         return true;
     }
     const QString text = ForecastErrorText(code);
     if (!text.isEmpty()) {
-        log.Send(text);
+        FLogger->Send(text);
     }
-    log.Exit(CalcName);
+    FLogger->ExitMethod(CalcName);
     return false;
 }
 
 bool TEqAlertDecision::IsAlertableEqTeleg(const TEqTelegram01& Eq01Teleg, double SIScale,
                                           const TAlertConditions& Conditions, TAlertRejectReason* Reason) const
 {
-    const TLog log(FLogger);
     auto reject = [&](TAlertRejectReason Why) {
         if (Reason) {
             *Reason = Why;
         }
-        log.Exit(FilterName);
+        FLogger->ExitMethod(FilterName);
         return false;
     };
 
-    log.Enter(FilterName);
-    log.Send(QStringLiteral("対象EQ ID"), EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
+    FLogger->EnterMethod(FilterName);
+    FLogger->Send(QStringLiteral("対象EQ ID"), EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
     const int rk1 = Eq01Teleg.GetRk1();
     const int rk2 = Eq01Teleg.GetRk2();
     const int rk3 = Eq01Teleg.GetRk3();
-    log.Send(QStringLiteral("精度-震央"), rk1);
-    log.Send(QStringLiteral("精度-深さ"), rk2);
-    log.Send(QStringLiteral("精度-MwMg"), rk3);
-    log.Send(QStringLiteral("条件精度"), Conditions.DataAccuracy);
-    log.Send(QStringLiteral("気象庁訓練報"), Conditions.UseJmaDrill);
+    FLogger->Send(QStringLiteral("精度-震央"), rk1);
+    FLogger->Send(QStringLiteral("精度-深さ"), rk2);
+    FLogger->Send(QStringLiteral("精度-MwMg"), rk3);
+    FLogger->Send(QStringLiteral("条件精度"), Conditions.DataAccuracy);
+    FLogger->Send(QStringLiteral("気象庁訓練報"), Conditions.UseJmaDrill);
 
     if (Eq01Teleg.GetTrainType() == QLatin1String("01") && !Conditions.UseJmaDrill) {
         return reject(arrDrill);
@@ -190,33 +159,34 @@ bool TEqAlertDecision::IsAlertableEqTeleg(const TEqTelegram01& Eq01Teleg, double
     // Only index 0 accepts one-point data; anything else (also no selection) asks
     // for the recommended two points.
     if (Conditions.DataAccuracy != 0 && (rk1 < 2 || rk2 < 2 || rk3 < 2)) {
-        log.Send(QStringLiteral("通報対象外-精度未満の為"));
+        FLogger->Send(QStringLiteral("通報対象外-精度未満の為"));
         return reject(arrAccuracy);
     }
 
     const int depth = Eq01Teleg.GetEpicDepth();
-    log.Send(QStringLiteral("深発地震の使用"), Conditions.UseDepth);
-    log.Send(QStringLiteral("震源深さ"), depth);
+    FLogger->Send(QStringLiteral("深発地震の使用"), Conditions.UseDepth);
+    FLogger->Send(QStringLiteral("震源深さ"), depth);
     if (!Conditions.UseDepth && depth > 150) {
-        log.Send(QStringLiteral("通報対象外-深発地震の為"));
+        FLogger->Send(QStringLiteral("通報対象外-深発地震の為"));
         return reject(arrDeep);
     }
 
     if (Conditions.UseSIScale) {
-        log.Send(QStringLiteral("震度判定の使用"), true);
+        FLogger->Send(QStringLiteral("震度判定の使用"), true);
     }
     if (Conditions.UseMg) {
-        log.Send(QStringLiteral("MwMg判定の使用"), true);
+        FLogger->Send(QStringLiteral("MwMg判定の使用"), true);
     }
 
     int enabled = 0;
     int met = 0;
     if (Conditions.UseSIScale) {
         ++enabled;
-        log.Send(QStringLiteral("予測震度"), FixedTwo(SIScale) + QStringLiteral(" (") +
-                                                 TSeismicIntensityScale::GetScaleAsString(SIScale) + QLatin1Char(')'));
-        log.Send(QStringLiteral("条件震度"), QString::number(Conditions.SIScaleThreshold) + QStringLiteral(" (") +
-                                                 Conditions.SIScaleLabel + QLatin1Char(')'));
+        FLogger->Send(QStringLiteral("予測震度"), FixedTwo(SIScale) + QStringLiteral(" (") +
+                                                      TSeismicIntensityScale::GetScaleAsString(SIScale) +
+                                                      QLatin1Char(')'));
+        FLogger->Send(QStringLiteral("条件震度"), QString::number(Conditions.SIScaleThreshold) + QStringLiteral(" (") +
+                                                      Conditions.SIScaleLabel + QLatin1Char(')'));
         // Without a selected class the condition cannot be met.
         if (Conditions.SIScaleThreshold >= 0 &&
             TSeismicIntensityScale::GetScaleAsInteger(SIScale) >= Conditions.SIScaleThreshold) {
@@ -227,19 +197,19 @@ bool TEqAlertDecision::IsAlertableEqTeleg(const TEqTelegram01& Eq01Teleg, double
         ++enabled;
         const float minimum = static_cast<float>(Conditions.MomentMgPosition) * 0.5f;
         const double magnitude = Eq01Teleg.GetMagnitude();
-        log.Send(QStringLiteral("条件MwMg"), ShortestDecimal(minimum));
-        log.Send(QStringLiteral("MwMg"), ShortestDecimal(magnitude));
+        FLogger->Send(QStringLiteral("条件MwMg"), ShortestDecimal(minimum));
+        FLogger->Send(QStringLiteral("MwMg"), ShortestDecimal(magnitude));
         if (magnitude >= static_cast<double>(minimum)) {
             ++met;
         }
     }
 
-    log.Send(QStringLiteral("Or条件判定の使用"), Conditions.UseOrCondition);
+    FLogger->Send(QStringLiteral("Or条件判定の使用"), Conditions.UseOrCondition);
     const bool result = Conditions.UseOrCondition ? met > 0 : (enabled > 0 && met == enabled);
-    log.Send(QStringLiteral("IsAlertableEqTeleg result:"), result);
+    FLogger->Send(QStringLiteral("IsAlertableEqTeleg result:"), result);
     if (Reason) {
         *Reason = result ? arrNone : arrConditions;
     }
-    log.Exit(FilterName);
+    FLogger->ExitMethod(FilterName);
     return result;
 }

@@ -4,7 +4,7 @@
 
 TEqAlertWindowless::TEqAlertWindowless(TVeskLogger* ALogger, TEqHistoryStore* AStore, const TAlertClock* AClock,
                                        QObject* Parent)
-    : QObject(Parent), FLogger(ALogger), FTiming(ALogger, AClock, AStore), FTimer(this)
+    : QObject(Parent), FLogger(TVeskLogger::OrNull(ALogger)), FTiming(ALogger, AClock, AStore), FTimer(this)
 {
     FTimer.setInterval(1000);
     FTimer.setTimerType(Qt::PreciseTimer);
@@ -29,10 +29,8 @@ bool TEqAlertWindowless::StartAlerting(const TLocationInfo& Location, const TEqT
     (void)AlwaysAlertSoundOn; // no sound here
     // Checked before anything is replaced, so a bad telegram leaves the running alert intact.
     if (!TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime())) {
-        if (FLogger) {
-            FLogger->Send(37, QStringLiteral("StartAlerting()"),
-                          QStringLiteral("'%1' is not a valid occurrence time").arg(Eq01Teleg.GetOccurrenceTime()));
-        }
+        FLogger->Send(vmtCaught, QStringLiteral("StartAlerting()"),
+                      QStringLiteral("'%1' is not a valid occurrence time").arg(Eq01Teleg.GetOccurrenceTime()));
         return false;
     }
     // The epicentre name already received stays with a later alert of the same
@@ -57,14 +55,10 @@ void TEqAlertWindowless::SetAlertEq10Telegram(const TEqTelegram10& Eq10Teleg)
 
 void TEqAlertWindowless::StopAlerting()
 {
-    if (FLogger) {
-        FLogger->EnterMethod(QStringLiteral("EqAlertWindowless.StopAlerting()"));
-    }
+    FLogger->EnterMethod(QStringLiteral("EqAlertWindowless.StopAlerting()"));
     FTiming.StopAlert();
     FIsAlerting = false;
-    if (FLogger) {
-        FLogger->ExitMethod(QStringLiteral("EqAlertWindowless.StopAlerting()"));
-    }
+    FLogger->ExitMethod(QStringLiteral("EqAlertWindowless.StopAlerting()"));
 }
 
 void TEqAlertWindowless::DoAlert()

@@ -33,8 +33,8 @@ QString AlertKindName(TAlertKind Kind)
 TEqTelegramDispatcher::TEqTelegramDispatcher(TVeskLogger* ALogger, TEqTelegramQueues& AQueues,
                                              const TEqAlertDecision& ADecision, TEqAlertWindowIntf& AAlertWindow,
                                              TEqDispatchSettings& ASettings, QObject* Parent)
-    : QObject(Parent), FLogger(ALogger), FQueues(AQueues), FDecision(ADecision), FAlertWindow(AAlertWindow),
-      FSettings(ASettings), FServerCommHint(ServerCommHint(scsDisconnected))
+    : QObject(Parent), FLogger(TVeskLogger::OrNull(ALogger)), FQueues(AQueues), FDecision(ADecision),
+      FAlertWindow(AAlertWindow), FSettings(ASettings), FServerCommHint(ServerCommHint(scsDisconnected))
 {}
 
 void TEqTelegramDispatcher::SetPlugInEntries(TPlugInEntry OnEq01Queued, TPlugInEntry OnEq10Queued)
@@ -66,9 +66,7 @@ void TEqTelegramDispatcher::WMEq01Queued()
     // The length is read under the lock, so it never races with an append.
     QMutexLocker lock(&FQueues.Lock);
     const std::size_t n = FQueues.Eq01.size();
-    if (FLogger) {
-        FLogger->Send(QStringLiteral("01 Queued."), static_cast<qint64>(n));
-    }
+    FLogger->Send(QStringLiteral("01 Queued."), static_cast<qint64>(n));
     for (std::size_t i = 0; i < n && !FQueues.Eq01.empty(); ++i) {
         const qint32 total = Incremented(FSettings.GetNumOfTotalEqTelegrams());
         FSettings.SetNumOfTotalEqTelegrams(total);
@@ -83,16 +81,12 @@ void TEqTelegramDispatcher::WMEq01Queued()
         try {
             HandleEq01Telegram(teleg);
         } catch (const std::exception& e) {
-            if (FLogger) {
-                FLogger->Send(37, QStringLiteral("WMEq01Queued()"), QString::fromLocal8Bit(e.what()));
-            }
+            FLogger->Send(vmtCaught, QStringLiteral("WMEq01Queued()"), QString::fromLocal8Bit(e.what()));
             if (!FOutcomeReported) {
                 Reject(teleg, arrError);
             }
         } catch (...) {
-            if (FLogger) {
-                FLogger->Send(37, QStringLiteral("WMEq01Queued()"), QStringLiteral("unknown error"));
-            }
+            FLogger->Send(vmtCaught, QStringLiteral("WMEq01Queued()"), QStringLiteral("unknown error"));
             if (!FOutcomeReported) {
                 Reject(teleg, arrError);
             }
@@ -103,9 +97,7 @@ void TEqTelegramDispatcher::WMEq01Queued()
 void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
 {
     const QString eqId = Eq01Teleg.GetEqId();
-    if (FLogger) {
-        FLogger->Send(QStringLiteral(">>"), eqId);
-    }
+    FLogger->Send(QStringLiteral(">>"), eqId);
     if (FOnEq01Queued) {
         FOnEq01Queued(Eq01Teleg.GetTelegram());
     }
@@ -127,43 +119,32 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
     const QString id = TEqAlertDecision::EqIdWithTelegNo(eqId, Eq01Teleg.GetTelegNo());
     if (!FAlertWindow.IsAlerting()) {
         if (FScreenSaver && FScreenSaver->IsScreenSaverRunning()) {
-            if (FLogger) {
-                FLogger->Send(QStringLiteral("Stop screen-saver."));
-            }
+            FLogger->Send(QStringLiteral("Stop screen-saver."));
             FScreenSaver->StopScreenSaver();
         }
-        if (FLogger) {
-            FLogger->Send(8, QStringLiteral("Do ALERT."), id);
-        }
+        FLogger->Send(vmtNotable, QStringLiteral("Do ALERT."), id);
         StartAlert(akNew, Eq01Teleg, sis, sSec, warning);
         return;
     }
     if (warning && !FAlertWindow.IsAlertingWarning()) {
-        if (FLogger) {
-            FLogger->Send(8, QStringLiteral("Do ALERT.(Forecase -> Warning)"), id);
-        }
+        FLogger->Send(vmtNotable, QStringLiteral("Do ALERT.(Forecase -> Warning)"), id);
         FAlertWindow.RegisterAlertingEqInfo();
         StartAlert(akUpgrade, Eq01Teleg, sis, sSec, warning);
         return;
     }
     const QString alertingId = FAlertWindow.GetAlertingEqId();
-    if (FLogger) {
-        FLogger->Send(8, alertingId + QStringLiteral("() - ") + eqId + QStringLiteral("(") +
-                             QString::number(Eq01Teleg.GetTelegNo()) + QStringLiteral(") (Alert EQID - New EQID)"));
-    }
+    FLogger->Send(vmtNotable, alertingId + QStringLiteral("() - ") + eqId + QStringLiteral("(") +
+                                  QString::number(Eq01Teleg.GetTelegNo()) +
+                                  QStringLiteral(") (Alert EQID - New EQID)"));
     if (alertingId == eqId) {
-        if (FLogger) {
-            FLogger->Send(8, QStringLiteral("SKIP alerting."), id);
-        }
+        FLogger->Send(vmtNotable, QStringLiteral("SKIP alerting."), id);
         FOutcomeReported = true;
         if (FObserver) {
             FObserver->EqAlertSkipped(Eq01Teleg);
         }
         return;
     }
-    if (FLogger) {
-        FLogger->Send(23, QStringLiteral("Do ALERT.(New earthquake)"), id);
-    }
+    FLogger->Send(vmtQueued, QStringLiteral("Do ALERT.(New earthquake)"), id);
     FAlertWindow.RegisterAlertingEqInfo();
     StartAlert(akReplace, Eq01Teleg, sis, sSec, warning);
 }
@@ -179,10 +160,8 @@ void TEqTelegramDispatcher::StartAlert(TAlertKind Kind, const TEqTelegram01& Eq0
         // The window kept its running alert (if any); put the flags back to match it.
         FAlertWindow.SetIsAlerting(wasAlerting);
         FAlertWindow.SetIsAlertingWarning(wasWarning);
-        if (FLogger) {
-            FLogger->Send(2, QStringLiteral("Alert not started."),
-                          TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
-        }
+        FLogger->Send(vmtWarning, QStringLiteral("Alert not started."),
+                      TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
         Reject(Eq01Teleg, arrOccurrenceTime);
         return;
     }
@@ -211,9 +190,7 @@ void TEqTelegramDispatcher::WMEq10Queued()
     // The length is read under the lock, so it never races with an append.
     QMutexLocker lock(&FQueues.Lock);
     const std::size_t n = FQueues.Eq10.size();
-    if (FLogger) {
-        FLogger->Send(QStringLiteral("10 Queued."), static_cast<qint64>(n));
-    }
+    FLogger->Send(QStringLiteral("10 Queued."), static_cast<qint64>(n));
     for (std::size_t i = 0; i < n && !FQueues.Eq10.empty(); ++i) {
         const TEqTelegram10 teleg = FQueues.Eq10.front();
         FQueues.Eq10.pop_front();
@@ -222,9 +199,7 @@ void TEqTelegramDispatcher::WMEq10Queued()
             const QString alertingId = FAlertWindow.GetAlertingEqId();
             // An empty id names no earthquake, also not "no alert yet".
             if (!alertingId.isEmpty() && eqId == alertingId) {
-                if (FLogger) {
-                    FLogger->Send(eqId, teleg.GetEpicName());
-                }
+                FLogger->Send(eqId, teleg.GetEpicName());
                 FAlertWindow.SetAlertEq10Telegram(teleg);
                 if (FObserver) {
                     FObserver->EqEpicentreNamed(teleg);
@@ -234,13 +209,9 @@ void TEqTelegramDispatcher::WMEq10Queued()
                 FOnEq10Queued(teleg.GetTelegram());
             }
         } catch (const std::exception& e) {
-            if (FLogger) {
-                FLogger->Send(37, QStringLiteral("WMEq10Queued()"), QString::fromLocal8Bit(e.what()));
-            }
+            FLogger->Send(vmtCaught, QStringLiteral("WMEq10Queued()"), QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            if (FLogger) {
-                FLogger->Send(37, QStringLiteral("WMEq10Queued()"), QStringLiteral("unknown error"));
-            }
+            FLogger->Send(vmtCaught, QStringLiteral("WMEq10Queued()"), QStringLiteral("unknown error"));
         }
     }
 }
@@ -260,23 +231,17 @@ QString TEqTelegramDispatcher::ServerCommHint(TServerCommStatus Status)
 
 void TEqTelegramDispatcher::SetServerCommStatus(TServerCommStatus ANewStatus)
 {
-    if (FLogger) {
-        FLogger->EnterMethod(QStringLiteral("SetServerCommStatus()"));
-        FLogger->Send(
-            QString::asprintf("Cur. %d -> New. %d", static_cast<int>(FServerCommStatus), static_cast<int>(ANewStatus)));
-    }
+    FLogger->EnterMethod(QStringLiteral("SetServerCommStatus()"));
+    FLogger->Send(
+        QString::asprintf("Cur. %d -> New. %d", static_cast<int>(FServerCommStatus), static_cast<int>(ANewStatus)));
     FServerCommStatus = ANewStatus;
-    if (FLogger) {
-        FLogger->ExitMethod(QStringLiteral("SetServerCommStatus()"));
-    }
+    FLogger->ExitMethod(QStringLiteral("SetServerCommStatus()"));
 }
 
 void TEqTelegramDispatcher::PutServerCommStatus()
 {
-    if (FLogger) {
-        FLogger->EnterMethod(QStringLiteral("PutServerCommStatus"));
-        FLogger->Send(QStringLiteral("ServerCommStatus"), static_cast<int>(FServerCommStatus));
-    }
+    FLogger->EnterMethod(QStringLiteral("PutServerCommStatus"));
+    FLogger->Send(QStringLiteral("ServerCommStatus"), static_cast<int>(FServerCommStatus));
     const QString hint = ServerCommHint(FServerCommStatus);
     if (!hint.isEmpty()) {
         FServerCommHint = hint;
@@ -287,7 +252,5 @@ void TEqTelegramDispatcher::PutServerCommStatus()
     if (FObserver) {
         FObserver->ServerCommStatusChanged(FServerCommStatus);
     }
-    if (FLogger) {
-        FLogger->ExitMethod(QStringLiteral("PutServerCommStatus"));
-    }
+    FLogger->ExitMethod(QStringLiteral("PutServerCommStatus"));
 }

@@ -46,8 +46,8 @@ private:
 } // namespace
 
 TVeskAppSettings::TVeskAppSettings(TVeskLogger* ALogger, QObject* AParent)
-    : QObject(AParent), FLogger(ALogger), FLocationName(QStringLiteral("---")), FLatitude(QStringLiteral("--.--")),
-      FLongitude(QStringLiteral("---.--")), FAreaCode(QStringLiteral("---")),
+    : QObject(AParent), FLogger(TVeskLogger::OrNull(ALogger)), FLocationName(QStringLiteral("---")),
+      FLatitude(QStringLiteral("--.--")), FLongitude(QStringLiteral("---.--")), FAreaCode(QStringLiteral("---")),
       FGroundAmplification(QStringLiteral("-.--"))
 {}
 
@@ -288,28 +288,20 @@ bool TVeskAppSettings::IsLocationInfoRewritten(const QString& ALocName, const QS
 
 bool TVeskAppSettings::LoadParamsFromConfFile()
 {
-    if (FLogger) {
-        FLogger->EnterMethod(kLoadParamsName);
-    }
+    FLogger->EnterMethod(kLoadParamsName);
     const QString path = GetAppConfPath() + QLatin1Char('/') + GetAppConfName();
-    if (FLogger) {
-        FLogger->Send(QStringLiteral("Configuration file path:"), path);
-    }
+    FLogger->Send(QStringLiteral("Configuration file path:"), path);
     FConfParams = std::make_unique<TVeskConfParams>();
     FConfParams->SetConfFilePath(path);
     // Whatever does not load keeps its default; the result needs no further check.
     FConfParams->LoadParams();
-    if (FLogger) {
-        FLogger->ExitMethod(kLoadParamsName);
-    }
+    FLogger->ExitMethod(kLoadParamsName);
     return true;
 }
 
 bool TVeskAppSettings::SetParamsFromConfFile()
 {
-    if (FLogger) {
-        FLogger->EnterMethod(kSetParamsName);
-    }
+    FLogger->EnterMethod(kSetParamsName);
     QString error;
     bool result = false;
     if (!FConfParams) {
@@ -317,12 +309,10 @@ bool TVeskAppSettings::SetParamsFromConfFile()
     } else {
         result = ApplyItems(&error);
     }
-    if (!result && FLogger) {
-        FLogger->Send(37, kSetParamsName, error);
+    if (!result) {
+        FLogger->Send(vmtCaught, kSetParamsName, error);
     }
-    if (FLogger) {
-        FLogger->ExitMethod(kSetParamsName);
-    }
+    FLogger->ExitMethod(kSetParamsName);
     return result;
 }
 
@@ -330,16 +320,8 @@ bool TVeskAppSettings::ApplyItems(QString* AError)
 {
     const TItemReader reader(*FConfParams);
     TVeskParamItem item;
-    auto separator = [this] {
-        if (FLogger) {
-            FLogger->AddSeparator();
-        }
-    };
-    auto log = [this](const QString& AKey, const auto& AValue) {
-        if (FLogger) {
-            FLogger->Send(AKey, AValue);
-        }
-    };
+    auto separator = [this] { FLogger->AddSeparator(); };
+    auto log = [this](const QString& AKey, const auto& AValue) { FLogger->Send(AKey, AValue); };
 
     separator();
     if (!reader.Get(QStringLiteral("TotalEqTelegrams"), &item, AError)) {
@@ -380,10 +362,8 @@ bool TVeskAppSettings::ApplyItems(QString* AError)
     // edit) is replaced by the Tokyo office.
     if (IsLocationInfoRewritten(FLocationName, FAreaCode, float(LocationNumber(FGroundAmplification)),
                                 float(LocationNumber(FLongitude)), float(LocationNumber(FLatitude)))) {
-        if (FLogger) {
-            FLogger->Send(2, QStringLiteral("所在地情報の書き換えを検出。"));
-            FLogger->Send(1, QStringLiteral("所在地を東京に変更しました。"));
-        }
+        FLogger->Send(vmtWarning, QStringLiteral("所在地情報の書き換えを検出。"));
+        FLogger->Send(vmtRejected, QStringLiteral("所在地を東京に変更しました。"));
         SetLocation(GetDefaultPrefOffice());
     }
 
@@ -527,42 +507,30 @@ bool TVeskAppSettings::StoreItems(QString* AError)
 
 bool TVeskAppSettings::SaveParamsToConfFile()
 {
-    if (FLogger) {
-        FLogger->EnterMethod(kSaveParamsName);
-    }
+    FLogger->EnterMethod(kSaveParamsName);
     auto finish = [this](bool AResult) {
-        if (FLogger) {
-            FLogger->ExitMethod(kSaveParamsName);
-        }
+        FLogger->ExitMethod(kSaveParamsName);
         return AResult;
     };
     if (!FConfParams) {
-        if (FLogger) {
-            FLogger->Send(37, QStringLiteral("ConfParams does not point to an object."));
-        }
+        FLogger->Send(vmtCaught, QStringLiteral("ConfParams does not point to an object."));
         return finish(false);
     }
     const QString folder = GetAppConfPath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
-        if (FLogger) {
-            FLogger->Send(37, QStringLiteral("Failed to create directory."), folder);
-        }
+        FLogger->Send(vmtCaught, QStringLiteral("Failed to create directory."), folder);
         return finish(false);
     }
     QString error;
     if (!StoreItems(&error)) {
-        if (FLogger) {
-            FLogger->Send(37, kSaveParamsName, error);
-        }
+        FLogger->Send(vmtCaught, kSaveParamsName, error);
         return finish(false);
     }
     FConfParams->SetConfFilePath(folder + QLatin1Char('/') + GetAppConfName());
     // A failed write is reported: the settings of this run would otherwise be lost
     // without a trace.
     if (!FConfParams->SaveParams()) {
-        if (FLogger) {
-            FLogger->Send(37, QStringLiteral("Failed to save configuration file."), FConfParams->LastError());
-        }
+        FLogger->Send(vmtCaught, QStringLiteral("Failed to save configuration file."), FConfParams->LastError());
         return finish(false);
     }
     return finish(true);

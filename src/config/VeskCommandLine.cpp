@@ -71,52 +71,42 @@ std::optional<QString> TVeskCommandLine::FindOption(const QStringList& AArgument
 bool TVeskCommandLine::LoadCommandLineOption(const QStringList& AArguments, TVeskLogger* ALogger)
 {
     const QString name = QStringLiteral("LoadCommandLineOption()");
-    if (ALogger) {
-        ALogger->EnterMethod(name);
-    }
+    ALogger = TVeskLogger::OrNull(ALogger);
+    ALogger->EnterMethod(name);
     FDebugMode = FindOption(AArguments, QStringLiteral("DebugOnLocal")).has_value();
-    if (FDebugMode && ALogger) {
-        ALogger->Send(8, QStringLiteral("Detected 'Debug on local'."),
+    if (FDebugMode) {
+        ALogger->Send(vmtNotable, QStringLiteral("Detected 'Debug on local'."),
                       QStringLiteral("Program connect to local server."));
     }
 
     FCLOptEqServer.clear();
     if (const auto server = FindOption(AArguments, QStringLiteral("EqServer"))) {
         FCLOptEqServer = *server;
-        if (ALogger) {
-            ALogger->Send(8, QStringLiteral("Detected 'EqServer'."),
-                          QStringLiteral("Program will connect to this Eq-server:") + *server);
-        }
+        ALogger->Send(vmtNotable, QStringLiteral("Detected 'EqServer'."),
+                      QStringLiteral("Program will connect to this Eq-server:") + *server);
     }
 
     FCLOptEqServerPort = -1;
     if (const auto port = FindOption(AArguments, QStringLiteral("EqServerPort"))) {
-        if (ALogger) {
-            ALogger->Send(8, QStringLiteral("Detected 'EqServerPort'."),
-                          QStringLiteral("Program will connect to this port of Eq-server:") + *port);
-        }
+        ALogger->Send(vmtNotable, QStringLiteral("Detected 'EqServerPort'."),
+                      QStringLiteral("Program will connect to this port of Eq-server:") + *port);
         const std::optional<qint32> value = VeskParseInteger(port->trimmed());
         if (value) {
             FCLOptEqServerPort = *value;
         } else {
             FCLOptEqServerPort = 80;
-            if (ALogger) {
-                ALogger->Send(2, QStringLiteral("Specified port # is invalid. Program will use default port #80."));
-            }
+            ALogger->Send(vmtWarning,
+                          QStringLiteral("Specified port # is invalid. Program will use default port #80."));
         }
     }
 
     FCLOptEqServerConId.clear();
     if (const auto conId = FindOption(AArguments, QStringLiteral("ConId"))) {
         FCLOptEqServerConId = *conId;
-        if (ALogger) {
-            ALogger->Send(8, QStringLiteral("Detected 'ConId'."),
-                          QStringLiteral("Program will use this ID for connecting Eq-server."));
-        }
+        ALogger->Send(vmtNotable, QStringLiteral("Detected 'ConId'."),
+                      QStringLiteral("Program will use this ID for connecting Eq-server."));
     }
-    if (ALogger) {
-        ALogger->ExitMethod(name);
-    }
+    ALogger->ExitMethod(name);
     return true;
 }
 

@@ -45,13 +45,10 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
                                             const QString& AProgramFolder)
 {
     Unload();
-    if (ALogger) {
-        ALogger->EnterMethod(kLoadName);
-    }
+    ALogger = TVeskLogger::OrNull(ALogger);
+    ALogger->EnterMethod(kLoadName);
     auto finish = [this, ALogger] {
-        if (ALogger) {
-            ALogger->ExitMethod(kLoadName);
-        }
+        ALogger->ExitMethod(kLoadName);
         return FIsLoadedExtParams;
     };
 
@@ -59,9 +56,7 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
     if (!QFileInfo::exists(path)) {
         return finish();
     }
-    if (ALogger) {
-        ALogger->Send(8, QStringLiteral("Detect extented configuration file."));
-    }
+    ALogger->Send(vmtNotable, QStringLiteral("Detect extented configuration file."));
     FExtParams = std::make_unique<TVeskConfParams>();
     FExtParams->SetConfFilePath(path);
     if (!FExtParams->LoadExtParams()) {
@@ -72,15 +67,11 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
         const QString library = FExtParams->Item(QStringLiteral("PlugInLibrary")).value_or(TVeskParamItem{}).AsString();
         QString reason;
         if (!LoadPlugInLibrary(library, AProgramFolder, &reason)) {
-            if (ALogger) {
-                ALogger->Send(2, QStringLiteral("Failed to load plug-in library."));
-                ALogger->Send(2, QStringLiteral("Plug-in library"), reason);
-            }
+            ALogger->Send(vmtWarning, QStringLiteral("Failed to load plug-in library."));
+            ALogger->Send(vmtWarning, QStringLiteral("Plug-in library"), reason);
             return finish();
         }
-        if (ALogger) {
-            ALogger->Send(0, QStringLiteral("Success to load plug-in library."));
-        }
+        ALogger->Send(vmtPlain, QStringLiteral("Success to load plug-in library."));
 
         auto isOn = [this](const char* ASwitch) {
             const auto item = FExtParams->Item(QString::fromLatin1(ASwitch));
@@ -94,15 +85,11 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
             if (!AField) {
                 return;
             }
-            if (ALogger) {
-                ALogger->Send(0, QString::fromLatin1(ALoadedText));
-            }
+            ALogger->Send(vmtPlain, QString::fromLatin1(ALoadedText));
             if (!isOn(ASwitch)) {
                 AField = nullptr;
-                if (ALogger) {
-                    ALogger->Send(8,
-                                  QStringLiteral("This event handler has been disabled by the configuration filee."));
-                }
+                ALogger->Send(vmtNotable,
+                              QStringLiteral("This event handler has been disabled by the configuration filee."));
             }
         };
         resolve(FOnMainFormCreate, "VpiMainFormCreate", "OnMainFormCreate", "Loaded: Form create event handler.");
@@ -117,9 +104,7 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
             reinterpret_cast<TVpiPlugInInterfaceVersion>(FPiDllHandle->resolve("VpiPlugInInterfaceVersion"));
         FIsLoadedExtParams = true;
     } catch (const std::exception& e) {
-        if (ALogger) {
-            ALogger->Send(37, kLoadName, QString::fromLocal8Bit(e.what()));
-        }
+        ALogger->Send(vmtCaught, kLoadName, QString::fromLocal8Bit(e.what()));
         FIsLoadedExtParams = false;
     }
     return finish();

@@ -284,6 +284,12 @@ private:
 
 TVeskDataMdl::TVeskDataMdl(TVeskLogger* Logger, QObject* Parent) : QObject(Parent), FLogger(Logger) {}
 
+TVeskLogger* TVeskDataMdl::Logger() const
+{
+    // Without a logger of its own the store writes to the program's.
+    return FLogger ? FLogger : TVeskLogger::OrNull(VeskLogger());
+}
+
 TVeskDataMdl::~TVeskDataMdl()
 {
     if (FDb) {
@@ -352,55 +358,6 @@ QString TVeskDataMdl::CutToAnsiBytes(const QString& Value, int MaxBytes)
         return true;
     });
     return result;
-}
-
-void TVeskDataMdl::Log(const QString& Msg)
-{
-    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
-        logger->Send(Msg);
-    }
-}
-
-void TVeskDataMdl::Log(const QString& Msg, const QString& Value)
-{
-    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
-        logger->Send(Msg, Value);
-    }
-}
-
-void TVeskDataMdl::Log(int MsgType, const QString& Msg)
-{
-    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
-        logger->Send(MsgType, Msg);
-    }
-}
-
-void TVeskDataMdl::Log(int MsgType, const QString& Msg, const QString& Value)
-{
-    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
-        logger->Send(MsgType, Msg, Value);
-    }
-}
-
-void TVeskDataMdl::Log(const QString& Msg, int Value)
-{
-    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
-        logger->Send(Msg, Value);
-    }
-}
-
-void TVeskDataMdl::EnterMethod(const QString& Name)
-{
-    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
-        logger->EnterMethod(Name);
-    }
-}
-
-void TVeskDataMdl::ExitMethod(const QString& Name)
-{
-    if (TVeskLogger* logger = FLogger ? FLogger : VeskLogger()) {
-        logger->ExitMethod(Name);
-    }
 }
 
 void TVeskDataMdl::CloseTable()
@@ -678,8 +635,8 @@ bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
 
 bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
 {
-    EnterMethod(QStringLiteral("CreateEqHistoryDB()"));
-    Log(QStringLiteral("Load History Db record from file."), LoadFileName);
+    Logger()->EnterMethod(QStringLiteral("CreateEqHistoryDB()"));
+    Logger()->Send(QStringLiteral("Load History Db record from file."), LoadFileName);
     bool result = false;
     QString error;
     try {
@@ -687,13 +644,13 @@ bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
             CloseTable();
             if (!OpenHistoryFile(LoadFileName, error) || !LoadRows(error)) {
                 CloseTable();
-                Log(37, QStringLiteral("CreateEqHistoryDB() #1"), error);
-                ExitMethod(QStringLiteral("CreateEqHistoryDB()"));
+                Logger()->Send(vmtCaught, QStringLiteral("CreateEqHistoryDB() #1"), error);
+                Logger()->ExitMethod(QStringLiteral("CreateEqHistoryDB()"));
                 emit tableReset();
                 return false;
             }
         } else {
-            Log(2, QStringLiteral("Db file is not found."));
+            Logger()->Send(vmtWarning, QStringLiteral("Db file is not found."));
             CloseTable();
             if (LoadFileName.isEmpty()) {
                 error = QStringLiteral("No history file name given.");
@@ -705,12 +662,12 @@ bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
             }
         }
         if (FDb) {
-            Log(8, QStringLiteral("Creted new History Db"));
+            Logger()->Send(vmtNotable, QStringLiteral("Creted new History Db"));
             result = EnsureIndexes(error);
             if (result) {
-                Log(8, QStringLiteral("Creted new sorting index."));
+                Logger()->Send(vmtNotable, QStringLiteral("Creted new sorting index."));
                 // Rows are listed from position 0, the newest.
-                Log(8, QStringLiteral("Move record cursor to first."));
+                Logger()->Send(vmtNotable, QStringLiteral("Move record cursor to first."));
             }
         }
     } catch (const std::exception& e) {
@@ -718,16 +675,16 @@ bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
         error = QString::fromLocal8Bit(e.what());
     }
     if (!result) {
-        Log(37, QStringLiteral("CreateEqHistoryDB() #2"), error);
+        Logger()->Send(vmtCaught, QStringLiteral("CreateEqHistoryDB() #2"), error);
     }
-    ExitMethod(QStringLiteral("CreateEqHistoryDB()"));
+    Logger()->ExitMethod(QStringLiteral("CreateEqHistoryDB()"));
     emit tableReset();
     return result;
 }
 
 bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
 {
-    EnterMethod(QStringLiteral("InsertEqHistoryRecord()"));
+    Logger()->EnterMethod(QStringLiteral("InsertEqHistoryRecord()"));
     bool result = false;
     int position = -1;
     {
@@ -737,7 +694,7 @@ bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
             if (!FDb) {
                 error = QStringLiteral("The history table is not open.");
             } else {
-                Log(QStringLiteral("Try to insert record. Eq Id"), EqHistory.EqID);
+                Logger()->Send(QStringLiteral("Try to insert record. Eq Id"), EqHistory.EqID);
                 const QString source[FieldCount] = {
                     EqHistory.EqID,     EqHistory.OutgoingTime, EqHistory.OccurrenceTime, EqHistory.EpicLat,
                     EqHistory.EpicLong, EqHistory.EpicDepth,    EqHistory.EqMagnitude,    EqHistory.EpicName,
@@ -772,10 +729,10 @@ bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
             error = QString::fromLocal8Bit(e.what());
         }
         if (!result) {
-            Log(37, QStringLiteral("InsertEqHistoryRecord()"), error);
+            Logger()->Send(vmtCaught, QStringLiteral("InsertEqHistoryRecord()"), error);
         }
     }
-    ExitMethod(QStringLiteral("InsertEqHistoryRecord()"));
+    Logger()->ExitMethod(QStringLiteral("InsertEqHistoryRecord()"));
     if (result) {
         emit rowInserted(position);
     }
@@ -784,8 +741,8 @@ bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
 
 bool TVeskDataMdl::DeleteAllEqHistoryRecord(int NumberOfSaveRecords)
 {
-    EnterMethod(QStringLiteral("DeleteAllEqHistoryRecord()"));
-    Log(QStringLiteral("Number of save records"), NumberOfSaveRecords);
+    Logger()->EnterMethod(QStringLiteral("DeleteAllEqHistoryRecord()"));
+    Logger()->Send(QStringLiteral("Number of save records"), NumberOfSaveRecords);
     bool result = false;
     const int keep = qMax(0, NumberOfSaveRecords);
     int removedFirst = -1;
@@ -825,10 +782,10 @@ bool TVeskDataMdl::DeleteAllEqHistoryRecord(int NumberOfSaveRecords)
             error = QString::fromLocal8Bit(e.what());
         }
         if (!result) {
-            Log(37, QStringLiteral("DeleteAllEqHistoryRecord()"), error);
+            Logger()->Send(vmtCaught, QStringLiteral("DeleteAllEqHistoryRecord()"), error);
         }
     }
-    ExitMethod(QStringLiteral("DeleteAllEqHistoryRecord()"));
+    Logger()->ExitMethod(QStringLiteral("DeleteAllEqHistoryRecord()"));
     if (result && removedFirst >= 0) {
         emit rowsRemoved(removedFirst, removedLast);
     }
@@ -837,11 +794,11 @@ bool TVeskDataMdl::DeleteAllEqHistoryRecord(int NumberOfSaveRecords)
 
 bool TVeskDataMdl::SaveEqHistoryDB(const QString& SaveFileName)
 {
-    EnterMethod(QStringLiteral("SaveEqHistoryDb()"));
-    Log(QStringLiteral("Try to save HistoryDB"), SaveFileName);
+    Logger()->EnterMethod(QStringLiteral("SaveEqHistoryDb()"));
+    Logger()->Send(QStringLiteral("Try to save HistoryDB"), SaveFileName);
     if (HasInvalidPathChar(SaveFileName)) {
-        Log(2, QStringLiteral("Invalid file name given."));
-        ExitMethod(QStringLiteral("SaveEqHistoryDb()"));
+        Logger()->Send(vmtWarning, QStringLiteral("Invalid file name given."));
+        Logger()->ExitMethod(QStringLiteral("SaveEqHistoryDb()"));
         return false;
     }
     bool result = false;
@@ -867,11 +824,11 @@ bool TVeskDataMdl::SaveEqHistoryDB(const QString& SaveFileName)
         error = QString::fromLocal8Bit(e.what());
     }
     if (result) {
-        Log(QStringLiteral("Saved HistoryDB"));
+        Logger()->Send(QStringLiteral("Saved HistoryDB"));
     } else {
-        Log(37, QStringLiteral("SaveEqHistoryDB()"), error);
+        Logger()->Send(vmtCaught, QStringLiteral("SaveEqHistoryDB()"), error);
     }
-    ExitMethod(QStringLiteral("SaveEqHistoryDb()"));
+    Logger()->ExitMethod(QStringLiteral("SaveEqHistoryDb()"));
     return result;
 }
 

@@ -89,13 +89,7 @@ private:
 
     class TReadOnlyGuard;
 
-    void Log(const QString& Msg);
-    void Log(const QString& Msg, const QString& Value);
-    void Log(int MsgType, const QString& Msg);
-    void Log(int MsgType, const QString& Msg, const QString& Value);
-    void Log(const QString& Msg, int Value);
-    void EnterMethod(const QString& Name);
-    void ExitMethod(const QString& Name);
+    TVeskLogger* Logger() const;
 
     void CloseTable();
     bool OpenHistoryFile(const QString& FileName, QString& Error);

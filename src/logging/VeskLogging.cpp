@@ -48,11 +48,20 @@ TVeskLogger::TVeskLogger(const QString& LogFilePath, const QString& LogFileName,
     }
 }
 
+TVeskLogger::TVeskLogger(TNullTag) : FLogType(vltVclMemo) {}
+
+TVeskLogger& TVeskLogger::Null()
+{
+    static TVeskLogger Logger{TNullTag{}};
+    return Logger;
+}
+
 // Every line is flushed as it is written (flush_on), so nothing is pending here.
 TVeskLogger::~TVeskLogger() = default;
 
 void TVeskLogger::SetLogMemo(TVeskLogMemo* ALogMemo)
 {
+    QMutexLocker lock(&FMemoLock);
     FLogMemo = ALogMemo;
 }
 
@@ -77,6 +86,7 @@ QString TVeskLogger::ObjectText(const QObject* Obj)
 void TVeskLogger::Write(const QString& Line)
 {
     if (FLogType == vltVclMemo) {
+        QMutexLocker lock(&FMemoLock);
         if (FLogMemo) {
             FLogMemo->AppendLine(Line);
         }
@@ -96,7 +106,7 @@ void TVeskLogger::StartLogging()
 {
     Write(SeparatorLine());
     if (FLogType == vltCodeSite) {
-        Write(TimeStamp() + TypePrefix(25) + QStringLiteral("Launch CodeSite Dispatcher."));
+        Write(TimeStamp() + TypePrefix(vmtLogger) + QStringLiteral("Launch CodeSite Dispatcher."));
         Write(TimeStamp() + QStringLiteral("Start Logging(CodeSite:5.3.2)."));
         return;
     }
@@ -163,7 +173,7 @@ void TVeskLogger::ExitMethod(const QString& AMsg)
 void TVeskLogger::EndLogging()
 {
     if (FLogType == vltCodeSite) {
-        Write(TimeStamp() + TypePrefix(25) + QStringLiteral("End logging(CodeSite:5.3.2)."));
+        Write(TimeStamp() + TypePrefix(vmtLogger) + QStringLiteral("End logging(CodeSite:5.3.2)."));
     } else {
         Write(TimeStamp() + QStringLiteral("End logging."));
     }

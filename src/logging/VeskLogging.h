@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMutex>
 #include <QString>
 
 #include <memory>
@@ -17,6 +18,20 @@ class TVeskLogMemo
 public:
     virtual ~TVeskLogMemo() = default;
     virtual void AppendLine(const QString& Line) = 0;
+};
+
+// Message types: the numbers are fixed, the log's readers filter on them.
+enum TVeskMsgType : int
+{
+    vmtPlain = 0,       // untyped messages; plug-in loading
+    vmtRejected = 1,    // rejected input: invalid telegram, replaced location
+    vmtWarning = 2,     // errors the program lives with: time-outs, bad options, missing files
+    vmtNotable = 8,     // alert decisions, receiver start and end, detected options
+    vmtQueued = 23,     // telegram queued; alert for a new earthquake
+    vmtLogger = 25,     // the logger's own start and end lines
+    vmtAlertMap = 27,   // alert timing and history registration
+    vmtLinkDetail = 28, // server link: connection, data, keep-alive, status
+    vmtCaught = 37      // a caught error or a missing object
 };
 
 enum TVeskLoggerType
@@ -39,6 +54,11 @@ public:
     ~TVeskLogger();
     TVeskLogger(const TVeskLogger&) = delete;
     TVeskLogger& operator=(const TVeskLogger&) = delete;
+
+    // A logger that writes nowhere, for components nobody asked to log: callers
+    // never need to test for a missing logger.
+    static TVeskLogger& Null();
+    static TVeskLogger* OrNull(TVeskLogger* ALogger) { return ALogger ? ALogger : &Null(); }
 
     void SetLogMemo(TVeskLogMemo* ALogMemo);
     TVeskLogMemo* LogMemo() const { return FLogMemo; }
@@ -76,16 +96,38 @@ public:
     static QString SeparatorLine() { return QStringLiteral("=-=-=-=-=-=-=-=-=-=-"); }
 
 private:
+    struct TNullTag
+    {};
+    explicit TVeskLogger(TNullTag);
     static QString TypePrefix(int AMsgType) { return QStringLiteral("<%1> ").arg(AMsgType); }
     static QString ObjectText(const QObject* Obj);
     void Write(const QString& Line);
 
     TVeskLoggerType FLogType;
     TVeskLogMemo* FLogMemo = nullptr;
+    // Serialises the text sink: the receiver thread logs too.
+    QMutex FMemoLock;
     std::shared_ptr<spdlog::logger> FLogCSDest;
     QString FLogFilePath;
     QString FLogFileName;
     QString FLogCategory;
+};
+
+// Logs "==> Name" now and "<== Name" when the scope ends, also by an exception.
+class TVeskLogScope
+{
+public:
+    TVeskLogScope(TVeskLogger* ALogger, QString AName) : FLogger(TVeskLogger::OrNull(ALogger)), FName(std::move(AName))
+    {
+        FLogger->EnterMethod(FName);
+    }
+    ~TVeskLogScope() { FLogger->ExitMethod(FName); }
+    TVeskLogScope(const TVeskLogScope&) = delete;
+    TVeskLogScope& operator=(const TVeskLogScope&) = delete;
+
+private:
+    TVeskLogger* FLogger;
+    QString FName;
 };
 
 // Process-wide logger, reachable by every unit; null until the program sets it.

@@ -28,7 +28,7 @@ TEqReceiverThread::TEqReceiverThread(const QString& AServerHost, int AServerPort
     : FServerHost(AServerHost), FServerPort(AServerPort), FConId(AConId.isEmpty() ? MakeConId() : AConId),
       FAreaCode(AAreaCode), FKeepAliveInterval(AKeepAliveInterval), FReconnectWait(AReconnectWait),
       FTimeoutMargin(ATimeoutMargin), FOwnerFormHandle(AOwnerForm), FQueueLockCS(AQueues ? &AQueues->Lock : nullptr),
-      FQueues(AQueues), FNetAvailable(std::move(ANetAvailable)), FLogger(ALogger)
+      FQueues(AQueues), FNetAvailable(std::move(ANetAvailable)), FLogger(TVeskLogger::OrNull(ALogger))
 {
     setObjectName(QStringLiteral("TEqReceiverThread"));
     FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -99,9 +99,7 @@ void TEqReceiverThread::InitTcpClient()
 {
     FTcpClient.reset();
     FTcpClient = std::make_unique<TEqTcpClient>(FServerHost, static_cast<quint16>(FServerPort), FWakeFd);
-    if (FLogger) {
-        FLogger->Send(28, QStringLiteral("Initialized TcpClient."));
-    }
+    FLogger->Send(vmtLinkDetail, QStringLiteral("Initialized TcpClient."));
 }
 
 qint64 TEqReceiverThread::ElapsedMs(TClock::time_point ASince) const
@@ -112,10 +110,8 @@ qint64 TEqReceiverThread::ElapsedMs(TClock::time_point ASince) const
 bool TEqReceiverThread::TakeInterval(quint32 AMs)
 {
     const QString name = QStringLiteral("TEqReceiverThread.TakeInterval()");
-    if (FLogger) {
-        FLogger->EnterMethod(name);
-        FLogger->Send(28, QStringLiteral("Interval(msec)"), static_cast<qint64>(AMs));
-    }
+    FLogger->EnterMethod(name);
+    FLogger->Send(vmtLinkDetail, QStringLiteral("Interval(msec)"), static_cast<qint64>(AMs));
     const TClock::time_point start = TClock::now();
     bool result = true;
     for (;;) {
@@ -131,45 +127,33 @@ bool TEqReceiverThread::TakeInterval(quint32 AMs)
         pollfd fd{FWakeFd, POLLIN, 0};
         ::poll(&fd, FWakeFd >= 0 ? 1 : 0, static_cast<int>(std::min<qint64>(AMs - passed + 1, 10000)));
     }
-    if (FLogger) {
-        FLogger->ExitMethod(name);
-    }
+    FLogger->ExitMethod(name);
     return result;
 }
 
 bool TEqReceiverThread::ConnectEqServer()
 {
     const QString name = QStringLiteral("TEqReceiverThread.ConnectEqServer()");
-    if (FLogger) {
-        FLogger->EnterMethod(name);
-    }
+    FLogger->EnterMethod(name);
     bool result = false;
     if (FTcpClient) {
         QString error;
-        if (!FTcpClient->Connect(error) && FLogger) {
-            FLogger->Send(37, name, error);
+        if (!FTcpClient->Connect(error)) {
+            FLogger->Send(vmtCaught, name, error);
         }
         result = FTcpClient->IsConnected();
-        if (FLogger) {
-            FLogger->Send(28, QStringLiteral("TEqReceiverThread.ConnectEqServer() result"), result);
-        }
+        FLogger->Send(vmtLinkDetail, QStringLiteral("TEqReceiverThread.ConnectEqServer() result"), result);
     }
-    if (FLogger) {
-        FLogger->ExitMethod(name);
-    }
+    FLogger->ExitMethod(name);
     return result;
 }
 
 bool TEqReceiverThread::LoginEqServerApp()
 {
     const QString name = QStringLiteral("TEqReceiverThread.LoginEqServerApp()");
-    if (FLogger) {
-        FLogger->EnterMethod(name);
-    }
+    FLogger->EnterMethod(name);
     const QString request = ConnectionRequest(FConId, FAreaCode);
-    if (FLogger) {
-        FLogger->Send(28, QStringLiteral("Connection request"), request);
-    }
+    FLogger->Send(vmtLinkDetail, QStringLiteral("Connection request"), request);
     QString error;
     bool result = false;
     if (!FTcpClient) {
@@ -177,48 +161,36 @@ bool TEqReceiverThread::LoginEqServerApp()
     } else {
         result = FTcpClient->WriteLine(request.toLatin1(), error);
     }
-    if (!result && FLogger) {
-        FLogger->Send(37, QStringLiteral("LoginEqServerApp()"), error);
+    if (!result) {
+        FLogger->Send(vmtCaught, QStringLiteral("LoginEqServerApp()"), error);
     }
-    if (FLogger) {
-        FLogger->Send(28, QStringLiteral("TEqReceiverThread.LoginEqServerApp() result"), result);
-        FLogger->ExitMethod(name);
-    }
+    FLogger->Send(vmtLinkDetail, QStringLiteral("TEqReceiverThread.LoginEqServerApp() result"), result);
+    FLogger->ExitMethod(name);
     return result;
 }
 
 bool TEqReceiverThread::SendKeepAlive()
 {
     const QString name = QStringLiteral("TEqReceiverThread.SendKeepAlive()");
-    if (FLogger) {
-        FLogger->EnterMethod(name);
-    }
+    FLogger->EnterMethod(name);
     bool result = false;
     if (!FTcpClient || !FTcpClient->IsConnected()) {
-        if (FLogger) {
-            FLogger->Send(2, QStringLiteral("TcpClient is disconnected."));
-        }
+        FLogger->Send(vmtWarning, QStringLiteral("TcpClient is disconnected."));
     } else {
-        if (FLogger) {
-            FLogger->Send(28, QStringLiteral("Send keep alive"), QStringLiteral("99"));
-        }
+        FLogger->Send(vmtLinkDetail, QStringLiteral("Send keep alive"), QStringLiteral("99"));
         QString error;
         result = FTcpClient->WriteLine(QByteArrayLiteral("99"), error);
-        if (!result && FLogger) {
-            FLogger->Send(37, QStringLiteral("SendKeepAlive()"), error);
+        if (!result) {
+            FLogger->Send(vmtCaught, QStringLiteral("SendKeepAlive()"), error);
         }
     }
-    if (FLogger) {
-        FLogger->ExitMethod(name);
-    }
+    FLogger->ExitMethod(name);
     return result;
 }
 
 void TEqReceiverThread::UpdateCommStatus(TServerCommStatus ANewStatus)
 {
-    if (FLogger) {
-        FLogger->Send(28, QStringLiteral("UpdateCommStatus()"), QStringLiteral("from Thread."));
-    }
+    FLogger->Send(vmtLinkDetail, QStringLiteral("UpdateCommStatus()"), QStringLiteral("from Thread."));
     QObject* owner = FOwnerFormHandle.load();
     // The owner receives the status when it is a status sink.
     TEqCommStatusSink* sink = dynamic_cast<TEqCommStatusSink*>(owner);
@@ -282,9 +254,7 @@ TNetCheckResult TEqReceiverThread::AskNetwork(QString& AError)
 void TEqReceiverThread::Execute()
 {
     const QString name = QStringLiteral("TEqReceiverThread.Execute()");
-    if (FLogger) {
-        FLogger->Send(8, name, QStringLiteral("Start."));
-    }
+    FLogger->Send(vmtNotable, name, QStringLiteral("Start."));
     while (!IsTerminated()) {
         InitTcpClient();
         if (!ConnectEqServer()) {
@@ -302,18 +272,14 @@ void TEqReceiverThread::Execute()
             }
             continue;
         }
-        if (FLogger) {
-            FLogger->Send(28, QStringLiteral("Entering communication loop."));
-        }
+        FLogger->Send(vmtLinkDetail, QStringLiteral("Entering communication loop."));
         FRcvData.clear();
         FTelegram.clear();
         FLastEvent = TClock::now();
         FKeepAliveOutstanding = false;
         QString error;
         if (!ReceiveLoop(error)) {
-            if (FLogger) {
-                FLogger->Send(37, name, error);
-            }
+            FLogger->Send(vmtCaught, name, error);
             UpdateCommStatus(scsDisconnected);
         }
         // A given-up link is closed now, so the server does not keep a dead client for the whole wait.
@@ -324,9 +290,7 @@ void TEqReceiverThread::Execute()
         }
     }
     FTcpClient.reset();
-    if (FLogger) {
-        FLogger->Send(8, name, QStringLiteral("End."));
-    }
+    FLogger->Send(vmtNotable, name, QStringLiteral("End."));
     UpdateCommStatus(scsDisconnected);
 }
 
@@ -335,19 +299,13 @@ void TEqReceiverThread::ClassifyTelegram()
     if (FTelegram == QLatin1String("99")) {
         FKeepAliveOutstanding = false;
     } else if (FTelegram.startsWith(QLatin1String("01"))) {
-        if (FLogger) {
-            FLogger->Send(23, QStringLiteral("Eew01 Queued"), FTelegram);
-        }
+        FLogger->Send(vmtQueued, QStringLiteral("Eew01 Queued"), FTelegram);
         QueueEq01Telegram(FTelegram);
     } else if (FTelegram.startsWith(QLatin1String("10"))) {
-        if (FLogger) {
-            FLogger->Send(23, QStringLiteral("Eew10 Queued"), FTelegram);
-        }
+        FLogger->Send(vmtQueued, QStringLiteral("Eew10 Queued"), FTelegram);
         QueueEq10Telegram(FTelegram);
     } else {
-        if (FLogger) {
-            FLogger->Send(1, QStringLiteral("Invalid Eq telegram"), FTelegram);
-        }
+        FLogger->Send(vmtRejected, QStringLiteral("Invalid Eq telegram"), FTelegram);
         if (FInvalidTelegramHandler) {
             FInvalidTelegramHandler(FTelegram);
         }
@@ -362,9 +320,7 @@ bool TEqReceiverThread::ReceiveLoop(QString& AError)
     while (!IsTerminated()) {
         const TNetCheckResult net = AskNetwork(AError);
         if (net == ncrUnavailable) {
-            if (FLogger) {
-                FLogger->Send(28, QStringLiteral("Detect disconnected internet connection"));
-            }
+            FLogger->Send(vmtLinkDetail, QStringLiteral("Detect disconnected internet connection"));
             return true;
         }
         if (net == ncrQueryFailed) {
@@ -385,9 +341,7 @@ bool TEqReceiverThread::ReceiveLoop(QString& AError)
         }
 
         if (!FRcvData.isEmpty()) {
-            if (FLogger) {
-                FLogger->Send(28, QStringLiteral("Receive data"), FRcvData);
-            }
+            FLogger->Send(vmtLinkDetail, QStringLiteral("Receive data"), FRcvData);
             FLastEvent = TClock::now();
             FTelegram = FRcvData;
             FRcvData.clear();
@@ -399,10 +353,8 @@ bool TEqReceiverThread::ReceiveLoop(QString& AError)
         const TClock::time_point now = TClock::now();
         const qint64 elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - FLastEvent).count();
         if (FKeepAliveOutstanding && elapsed > timeOut) {
-            if (FLogger) {
-                FLogger->Send(2, QStringLiteral("Time out error."),
-                              QString::asprintf("%lld msec past", static_cast<long long>(elapsed)));
-            }
+            FLogger->Send(vmtWarning, QStringLiteral("Time out error."),
+                          QString::asprintf("%lld msec past", static_cast<long long>(elapsed)));
             UpdateCommStatus(scsDisconnected);
             return true;
         }

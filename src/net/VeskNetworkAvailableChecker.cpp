@@ -51,6 +51,7 @@ TVeskNetworkAvailableChecker::TVeskNetworkAvailableChecker(const QString& AServe
                                                            bool AUseNetworkInformation)
     : FLoopbackServer(IsLoopbackHost(AServerHost))
 {
+    ALogger = TVeskLogger::OrNull(ALogger);
     QString backendName;
     // A loopback server never asks the platform, so its service is not even loaded.
     if (AUseNetworkInformation && !FLoopbackServer) {
@@ -63,7 +64,7 @@ TVeskNetworkAvailableChecker::TVeskNetworkAvailableChecker(const QString& AServe
             FNetInfoConnected = true;
         }
     }
-    if (ALogger && !FLoopbackServer) {
+    if (!FLoopbackServer) {
         if (FNetInfoConnected) {
             ALogger->Send(QStringLiteral("Detect network information backend \"%1\". Using QNetworkInformation.")
                               .arg(backendName));
@@ -71,7 +72,7 @@ TVeskNetworkAvailableChecker::TVeskNetworkAvailableChecker(const QString& AServe
             ALogger->Send(QStringLiteral("Detect no network information backend. Using QNetworkInterface."));
         }
     }
-    if (ALogger && FLoopbackServer) {
+    if (FLoopbackServer) {
         ALogger->Send(QStringLiteral("EQ server is on the loopback interface; network always available."), AServerHost);
     }
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -431,3 +432,67 @@ TEST(VeskLoggerFileSink, RotatesAtTheSizeLimitAndKeepsTenFiles)
 }
 
 } // namespace
+
+TEST(VeskLoggerFacade, NamedTypesKeepTheirNumbersAndTheScopeLogsExitOnException)
+{
+    TVeskCaptureMemo memo;
+    TVeskLogger logger(QString(), LogName, &memo);
+    logger.Send(vmtLinkDetail, QStringLiteral("Receive data"), QStringLiteral("99"));
+    logger.Send(vmtCaught, QStringLiteral("Oops"));
+    try {
+        TVeskLogScope scope(&logger, QStringLiteral("Work()"));
+        logger.Send(QStringLiteral("inside"));
+        throw std::runtime_error("fail");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(memo.LinesWithoutTimeStamp(),
+              QStringList({QStringLiteral("<28> Receive data(Value=99)"), QStringLiteral("<37> Oops"),
+                           QStringLiteral("==> Work()"), QStringLiteral("inside"), QStringLiteral("<== Work()")}));
+}
+
+TEST(VeskLoggerFacade, NullLoggerTakesEveryCallAndWritesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir::setCurrent(dir.path());
+    TVeskLogger* logger = TVeskLogger::OrNull(nullptr);
+    ASSERT_EQ(logger, &TVeskLogger::Null());
+    logger->StartLogging();
+    logger->Send(vmtWarning, QStringLiteral("x"), 1);
+    {
+        TVeskLogScope scope(nullptr, QStringLiteral("Nothing()"));
+    }
+    logger->EndLogging();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+// The receiver thread and the main thread share one text sink.
+TEST(VeskLoggerFacade, TextSinkTakesTwoThreadsWholeLines)
+{
+    // A memo without its own lock, as a screen control would be.
+    class TPlainMemo : public TVeskLogMemo
+    {
+    public:
+        void AppendLine(const QString& Line) override { Lines.append(Line); }
+        QStringList Lines;
+    } memo;
+    TVeskLogger logger(QString(), LogName, &memo);
+    auto writer = [&logger](int Id) {
+        for (int i = 0; i < 5000; ++i) {
+            logger.Send(QStringLiteral("t%1").arg(Id), i);
+        }
+    };
+    std::thread a(writer, 1);
+    std::thread b(writer, 2);
+    a.join();
+    b.join();
+    ASSERT_EQ(memo.Lines.size(), 10000);
+    int next[3] = {0, 0, 0};
+    for (const QString& line : memo.Lines) {
+        const QString body = line.mid(line.indexOf(QStringLiteral("| ")) + 2);
+        const int id = body.at(1).digitValue();
+        ASSERT_TRUE(id == 1 || id == 2) << qPrintable(line);
+        EXPECT_EQ(body, QStringLiteral("t%1(Value=%2)").arg(id).arg(next[id]));
+        ++next[id];
+    }
+}
