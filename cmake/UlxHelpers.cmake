@@ -12,7 +12,7 @@ function(ulx_add_test)
     cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     ulx_warnings(${T_NAME})
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ulx_test_support ulx_test_main GTest::gtest GTest::gmock Threads::Threads)
     target_compile_definitions(${T_NAME} PRIVATE
         ULX_REFERENCE_DIR="${ULX_REFERENCE_DIR}"
         ULX_BIN_DIR="${PROJECT_BINARY_DIR}/bin"

@@ -70,9 +70,7 @@ void TEqTelegramDispatcher::WMEq01Queued()
     for (std::size_t i = 0; i < n && !FQueues.Eq01.empty(); ++i) {
         const qint32 total = Incremented(FSettings.GetNumOfTotalEqTelegrams());
         FSettings.SetNumOfTotalEqTelegrams(total);
-        if (FView) {
-            FView->PutNumOfEqTelegrams(total);
-        }
+        emit countersChanged(total, FSettings.GetNumOfTotalAlerts());
         const TEqTelegram01 teleg = FQueues.Eq01.front();
         FQueues.Eq01.pop_front();
 
@@ -139,9 +137,7 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
     if (alertingId == eqId) {
         FLogger->Send(vmtNotable, QStringLiteral("SKIP alerting."), id);
         FOutcomeReported = true;
-        if (FObserver) {
-            FObserver->EqAlertSkipped(Eq01Teleg);
-        }
+        emit alertSkipped(Eq01Teleg);
         return;
     }
     FLogger->Send(vmtQueued, QStringLiteral("Do ALERT.(New earthquake)"), id);
@@ -168,21 +164,15 @@ void TEqTelegramDispatcher::StartAlert(TAlertKind Kind, const TEqTelegram01& Eq0
     FAlertWindow.Show();
     const qint32 alerts = Incremented(FSettings.GetNumOfTotalAlerts());
     FSettings.SetNumOfTotalAlerts(alerts);
-    if (FView) {
-        FView->PutNumOfAlerts(alerts);
-    }
+    emit countersChanged(FSettings.GetNumOfTotalEqTelegrams(), alerts);
     FOutcomeReported = true;
-    if (FObserver) {
-        FObserver->EqAlertStarted(Kind, Eq01Teleg, EstSIScale, EstSWaveSec, IsWarning);
-    }
+    emit alertStarted(Kind, Eq01Teleg, EstSIScale, EstSWaveSec, IsWarning);
 }
 
 void TEqTelegramDispatcher::Reject(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason)
 {
     FOutcomeReported = true;
-    if (FObserver) {
-        FObserver->EqTelegramRejected(Eq01Teleg, Reason);
-    }
+    emit telegramRejected(Eq01Teleg, Reason);
 }
 
 void TEqTelegramDispatcher::WMEq10Queued()
@@ -201,9 +191,7 @@ void TEqTelegramDispatcher::WMEq10Queued()
             if (!alertingId.isEmpty() && eqId == alertingId) {
                 FLogger->Send(eqId, teleg.GetEpicName());
                 FAlertWindow.SetAlertEq10Telegram(teleg);
-                if (FObserver) {
-                    FObserver->EqEpicentreNamed(teleg);
-                }
+                emit epicentreNamed(teleg);
             }
             if (FOnEq10Queued) {
                 FOnEq10Queued(teleg.GetTelegram());
@@ -229,6 +217,12 @@ QString TEqTelegramDispatcher::ServerCommHint(TServerCommStatus Status)
     return QString();
 }
 
+void TEqTelegramDispatcher::OnServerCommStatus(TServerCommStatus ANewStatus)
+{
+    SetServerCommStatus(ANewStatus);
+    PutServerCommStatus();
+}
+
 void TEqTelegramDispatcher::SetServerCommStatus(TServerCommStatus ANewStatus)
 {
     FLogger->EnterMethod(QStringLiteral("SetServerCommStatus()"));
@@ -246,11 +240,6 @@ void TEqTelegramDispatcher::PutServerCommStatus()
     if (!hint.isEmpty()) {
         FServerCommHint = hint;
     }
-    if (FView) {
-        FView->PutServerCommStatus(FServerCommStatus, FServerCommHint);
-    }
-    if (FObserver) {
-        FObserver->ServerCommStatusChanged(FServerCommStatus);
-    }
+    emit serverCommStatusChanged(FServerCommStatus, FServerCommHint);
     FLogger->ExitMethod(QStringLiteral("PutServerCommStatus"));
 }

@@ -13,18 +13,6 @@
 
 class TVeskLogger;
 
-// The tray icon and the home screen as the dispatcher sees them.
-class TEqDispatchView
-{
-public:
-    virtual ~TEqDispatchView() = default;
-    virtual void PutNumOfEqTelegrams(int Count) = 0;
-    virtual void PutNumOfAlerts(int Count) = 0;
-    // Status and the tray hint to show. For a status outside the known values the
-    // hint is the one shown before, and icons stay as they are.
-    virtual void PutServerCommStatus(TServerCommStatus Status, const QString& Hint) = 0;
-};
-
 // The live settings the dispatch reads at the moment of each decision, and the
 // two counters it keeps up to date (persisted with the settings).
 class TEqDispatchSettings
@@ -59,42 +47,22 @@ enum TAlertKind
 // "new", "upgrade", "replace"
 QString AlertKindName(TAlertKind Kind);
 
-// Reports how each telegram ended. Every type-01 telegram taken from the queue
-// ends in exactly one of EqAlertStarted, EqAlertSkipped or EqTelegramRejected,
-// in queue order.
-class TEqDispatchObserver
-{
-public:
-    virtual ~TEqDispatchObserver() = default;
-    virtual void EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
-                                bool IsWarning)
-    {
-        (void)Kind, (void)Eq01Teleg, (void)EstSIScale, (void)EstSWaveSec, (void)IsWarning;
-    }
-    // A further telegram of the earthquake being alerted that changes nothing.
-    virtual void EqAlertSkipped(const TEqTelegram01& Eq01Teleg) { (void)Eq01Teleg; }
-    virtual void EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason)
-    {
-        (void)Eq01Teleg, (void)Reason;
-    }
-    // A type-10 telegram named the epicentre of the earthquake being alerted.
-    virtual void EqEpicentreNamed(const TEqTelegram10& Eq10Teleg) { (void)Eq10Teleg; }
-    virtual void ServerCommStatusChanged(TServerCommStatus Status) { (void)Status; }
-};
-
 // The main-thread side of the receiver: drains the two queues on their events,
 // runs the estimate and the filter and starts, upgrades, replaces or skips the
 // alert; takes the link status from the receiver thread. Lives on the main thread.
-class TEqTelegramDispatcher : public QObject, public TEqCommStatusSink
+//
+// Every type-01 telegram taken from the queue ends in exactly one of
+// alertStarted, alertSkipped or telegramRejected, in queue order.
+class TEqTelegramDispatcher : public QObject
 {
+    Q_OBJECT
+
 public:
     using TPlugInEntry = std::function<void(const QString&)>;
 
     TEqTelegramDispatcher(TVeskLogger* ALogger, TEqTelegramQueues& AQueues, const TEqAlertDecision& ADecision,
                           TEqAlertWindowIntf& AAlertWindow, TEqDispatchSettings& ASettings, QObject* Parent = nullptr);
 
-    void SetView(TEqDispatchView* AView) { FView = AView; }
-    void SetObserver(TEqDispatchObserver* AObserver) { FObserver = AObserver; }
     void SetScreenSaver(TScreenSaverControl* AScreenSaver) { FScreenSaver = AScreenSaver; }
     // The plug-in's two queue entries, each given the telegram's full text; either may be empty.
     void SetPlugInEntries(TPlugInEntry OnEq01Queued, TPlugInEntry OnEq10Queued);
@@ -102,8 +70,10 @@ public:
     void WMEq01Queued();
     void WMEq10Queued();
 
-    void SetServerCommStatus(TServerCommStatus ANewStatus) override;
-    void PutServerCommStatus() override;
+    // The receiver's status hand-over: both steps, one after the other.
+    void OnServerCommStatus(TServerCommStatus ANewStatus);
+    void SetServerCommStatus(TServerCommStatus ANewStatus);
+    void PutServerCommStatus();
     TServerCommStatus GetServerCommStatus() const { return FServerCommStatus; }
     // The tray hint currently shown.
     QString GetServerCommHint() const { return FServerCommHint; }
@@ -113,6 +83,20 @@ public:
     // Refreshes the location from the settings.
     void SetLocationInfo();
     const TLocationInfo& GetLocationInfo() const { return FLocInfo; }
+
+signals:
+    // The two counters after a telegram or an alert was counted.
+    void countersChanged(qint32 NumOfTotalEqTelegrams, qint32 NumOfTotalAlerts);
+    // Status and the tray hint to show. For a status outside the known values the
+    // hint is the one shown before.
+    void serverCommStatusChanged(TServerCommStatus Status, const QString& Hint);
+    void alertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
+                      bool IsWarning);
+    // A further telegram of the earthquake being alerted that changes nothing.
+    void alertSkipped(const TEqTelegram01& Eq01Teleg);
+    void telegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
+    // A type-10 telegram named the epicentre of the earthquake being alerted.
+    void epicentreNamed(const TEqTelegram10& Eq10Teleg);
 
 protected:
     bool event(QEvent* Event) override;
@@ -129,8 +113,6 @@ private:
     const TEqAlertDecision& FDecision;
     TEqAlertWindowIntf& FAlertWindow;
     TEqDispatchSettings& FSettings;
-    TEqDispatchView* FView = nullptr;
-    TEqDispatchObserver* FObserver = nullptr;
     TScreenSaverControl* FScreenSaver = nullptr;
     TPlugInEntry FOnEq01Queued;
     TPlugInEntry FOnEq10Queued;

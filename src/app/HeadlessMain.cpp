@@ -1,6 +1,9 @@
 // ulmarox-headless: the receiver without windows. Events go to standard output
 // as JSON lines; a countdown goes to standard error while an alert runs.
 
+#include "alert/EqAlertController.h"
+#include "alert/EqTelegramDispatcher.h"
+#include "app/ScreenSaverControl.h"
 #include "app/VeskAppCore.h"
 #include "app/VeskHeadlessPrinter.h"
 #include "app/VeskSignalHandler.h"
@@ -90,23 +93,46 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    TFreedesktopScreenSaver screenSaver;
+    TVeskEnvironment env = TVeskEnvironment::FromSystem();
+    env.ScreenSaver = &screenSaver;
+    TVeskAppCore core(env);
     TVeskHeadlessPrinter printer;
-    TVeskAppCore core;
 
-    TVeskAppCore::TOptions options;
-    options.Arguments = arguments;
-    options.Observer = &printer;
-    options.InvalidLineHandler = [&printer](const QString& Line) { printer.InvalidLine(Line); };
-    options.AlertViewFactory = [&printer](TVeskLogger* Logger, TEqHistoryStore* Store) {
-        auto view = std::make_unique<TEqAlertWindowless>(Logger, Store);
-        view->SetObserver(&printer);
-        return std::unique_ptr<TEqAlertWindowIntf>(std::move(view));
-    };
+    core.OpenStores(arguments);
+    core.CreateAlertController();
+    TEqTelegramDispatcher* dispatcher = core.Dispatcher();
+    QObject::connect(dispatcher, &TEqTelegramDispatcher::alertStarted, &app,
+                     [&printer](TAlertKind Kind, const TEqTelegram01& Teleg, double Sis, double Sec, bool Warning) {
+                         printer.EqAlertStarted(Kind, Teleg, Sis, Sec, Warning);
+                     });
+    QObject::connect(dispatcher, &TEqTelegramDispatcher::alertSkipped, &app,
+                     [&printer](const TEqTelegram01& Teleg) { printer.EqAlertSkipped(Teleg); });
+    QObject::connect(dispatcher, &TEqTelegramDispatcher::telegramRejected, &app,
+                     [&printer](const TEqTelegram01& Teleg, TAlertRejectReason Reason) {
+                         printer.EqTelegramRejected(Teleg, Reason);
+                     });
+    QObject::connect(dispatcher, &TEqTelegramDispatcher::epicentreNamed, &app,
+                     [&printer](const TEqTelegram10& Teleg) { printer.EqEpicentreNamed(Teleg); });
+    QObject::connect(dispatcher, &TEqTelegramDispatcher::serverCommStatusChanged, &app,
+                     [&printer](TServerCommStatus Status, const QString&) { printer.ServerCommStatusChanged(Status); });
+    TEqAlertController* alert = core.AlertController();
+    QObject::connect(
+        alert, &TEqAlertController::ticked, &app,
+        [&printer](const TEqTelegram01& Teleg, const TAlertTick& Tick) { printer.AlertTicked(Teleg, Tick); });
+    QObject::connect(alert, &TEqAlertController::arrived, &app,
+                     [&printer](const TEqTelegram01& Teleg) { printer.AlertArrived(Teleg); });
+    QObject::connect(
+        alert, &TEqAlertController::historyWritten, &app,
+        [&printer](const TEqHistory& History, bool Inserted) { printer.AlertRegistered(History, Inserted); });
+    QObject::connect(&core, &TVeskAppCore::invalidTelegram, &app,
+                     [&printer](const QString& Line) { printer.InvalidLine(Line); });
+    core.StartReceiver();
+    core.LoadPlugIn(nullptr);
 
     TVeskSignalHandler signalHandler;
     QObject::connect(&signalHandler, &TVeskSignalHandler::TerminationRequested, &app, [] { QCoreApplication::quit(); });
 
-    core.Startup(options);
     const int status = app.exec();
     core.Shutdown();
     return status;

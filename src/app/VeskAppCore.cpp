@@ -1,7 +1,7 @@
 #include "app/VeskAppCore.h"
 
-#include "alert/EqAlertDecision.h"
-#include "alert/EqAlertWindowless.h"
+#include "alert/EqAlertController.h"
+#include "alert/EqTelegramDispatcher.h"
 #include "alert/VeskDataMdlHistoryStore.h"
 #include "config/VeskAppSettings.h"
 #include "config/VeskCommandLine.h"
@@ -10,6 +10,9 @@
 #include "history/VeskData.h"
 #include "logging/VeskLogging.h"
 #include "net/EqReceiverThrd.h"
+#include "net/EqTelegramQueues.h"
+
+#include <QDir>
 
 // The live settings as the dispatcher reads them at each decision.
 class TVeskAppCore::TSettingsAdapter : public TEqDispatchSettings
@@ -33,19 +36,42 @@ private:
     TVeskAppSettings& FSettings;
 };
 
-TVeskAppCore::TVeskAppCore(QObject* Parent) : QObject(Parent) {}
-
-TVeskAppCore::~TVeskAppCore()
+TVeskEnvironment TVeskEnvironment::FromSystem()
 {
-    if (FStarted && !FShutDown) {
-        Shutdown();
+    TVeskEnvironment env;
+    env.DataFolder = TVeskAppSettings::GetAppConfPath();
+    env.Forecast = TForecastFunc(&calcForecast);
+    return env;
+}
+
+TVeskAppCore::TVeskAppCore(TVeskEnvironment AEnvironment, QObject* Parent)
+    : QObject(Parent), FEnv(std::move(AEnvironment))
+{
+    if (FEnv.DataFolder.isEmpty()) {
+        FEnv.DataFolder = TVeskAppSettings::GetAppConfPath();
+    }
+    if (!FEnv.Forecast) {
+        FEnv.Forecast = TForecastFunc(&calcForecast);
     }
 }
 
-void TVeskAppCore::Startup(const TOptions& Options)
+TVeskAppCore::~TVeskAppCore()
 {
+    Shutdown();
+}
+
+void TVeskAppCore::AdvanceTo(int Phase)
+{
+    // Phases run once each, in order; a later one runs the missing earlier ones.
+    Q_ASSERT(Phase == FPhase + 1);
+    FPhase = Phase;
+}
+
+void TVeskAppCore::OpenStores(const QStringList& Arguments)
+{
+    AdvanceTo(1);
     // The logger comes first (it makes the data folder): everything after it logs.
-    FLogger = std::make_unique<TVeskLogger>(TVeskAppSettings::GetAppLogPath(), TVeskAppSettings::GetAppLogName());
+    FLogger = std::make_unique<TVeskLogger>(FEnv.DataFolder, TVeskAppSettings::GetAppLogName());
     FLogger->StartLogging();
     FLogger->EnterMethod(QStringLiteral("FormCreate"));
     SetVeskLogger(FLogger.get());
@@ -54,66 +80,67 @@ void TVeskAppCore::Startup(const TOptions& Options)
     FSettings->LoadParamsFromConfFile();
     FSettings->SetParamsFromConfFile();
     FCommandLine = std::make_unique<TVeskCommandLine>();
-    FCommandLine->LoadCommandLineOption(Options.Arguments, FLogger.get());
+    FCommandLine->LoadCommandLineOption(Arguments, FLogger.get());
 
     FLogger->Send(QStringLiteral("Create DataMdl."));
     FDataMdl = std::make_unique<TVeskDataMdl>(FLogger.get());
     SetVeskDataMdl(FDataMdl.get());
-    const QString dbFileName = TVeskAppSettings::GetAppHistoryDbFileName();
+    const QString dbFileName = QDir(FEnv.DataFolder).filePath(TVeskAppSettings::GetAppHistoryDbName());
     FLogger->Send(QStringLiteral("DB path"), dbFileName);
     if (!FDataMdl->CreateEqHistoryDB(dbFileName)) {
         FLogger->Send(QStringLiteral("Failed to create EqHistoryDB."));
     }
-
     FHistoryStore = std::make_unique<TVeskDataMdlHistoryStore>(FDataMdl.get());
-    if (Options.AlertViewFactory) {
-        FAlertView = Options.AlertViewFactory(FLogger.get(), FHistoryStore.get());
-    } else {
-        FAlertView = std::make_unique<TEqAlertWindowless>(FLogger.get(), FHistoryStore.get());
-    }
+}
+
+void TVeskAppCore::CreateAlertController()
+{
+    AdvanceTo(2);
+    FAlertController = std::make_unique<TEqAlertController>(FLogger.get(), FHistoryStore.get(), FEnv.Clock);
+    FAlertController->SetSoundChannel(FEnv.Sound);
 
     FLogger->Send(QStringLiteral("Create EqXXTelegram Queue buffers"));
     FQueues = std::make_unique<TEqTelegramQueues>();
-    FDecision = std::make_unique<TEqAlertDecision>(FLogger.get(), TForecastFunc(&calcForecast));
+    FDecision = std::make_unique<TEqAlertDecision>(FLogger.get(), FEnv.Forecast);
     FSettingsAdapter = std::make_unique<TSettingsAdapter>(*FSettings);
-    FDispatcher =
-        std::make_unique<TEqTelegramDispatcher>(FLogger.get(), *FQueues, *FDecision, *FAlertView, *FSettingsAdapter);
-    FDispatcher->SetView(Options.View);
-    FDispatcher->SetObserver(Options.Observer);
-    FDispatcher->SetScreenSaver(Options.ScreenSaver);
+    FDispatcher = std::make_unique<TEqTelegramDispatcher>(FLogger.get(), *FQueues, *FDecision, *FAlertController,
+                                                          *FSettingsAdapter);
+    FDispatcher->SetScreenSaver(FEnv.ScreenSaver);
+}
 
-    FLogger->EnterMethod(QStringLiteral("Create EqReceiver thread."));
-    const QString serverName = FCommandLine->GetServerName();
-    const int serverPort = FCommandLine->GetServerPort();
-    const QString conId = FCommandLine->GetServerConId();
-    const QString areaCode = FSettings->GetLocAreaCode();
-    FLogger->Send(QStringLiteral("Server name"), serverName);
-    FLogger->Send(QStringLiteral("Server port"), serverPort);
-    FLogger->Send(QStringLiteral("Server conId"), conId);
-    FLogger->Send(QStringLiteral("Area code  "), areaCode);
-    FReceiver =
-        std::make_unique<TEqReceiverThread>(serverName, serverPort, conId, areaCode, FDispatcher.get(), FQueues.get(),
-                                            Options.KeepAliveInterval, FLogger.get(), Options.ReconnectWait);
-    if (Options.InvalidLineHandler) {
-        QObject* target = FDispatcher.get();
-        auto handler = Options.InvalidLineHandler;
-        FReceiver->SetInvalidTelegramHandler([target, handler](const QString& Line) {
-            QMetaObject::invokeMethod(
-                target, [handler, Line] { handler(Line); }, Qt::QueuedConnection);
-        });
+void TVeskAppCore::StartReceiver()
+{
+    AdvanceTo(3);
+    {
+        TVeskLogScope scope(FLogger.get(), QStringLiteral("Create EqReceiver thread."));
+        const QString serverName = FCommandLine->GetServerName();
+        const int serverPort = FCommandLine->GetServerPort();
+        const QString conId = FCommandLine->GetServerConId();
+        const QString areaCode = FSettings->GetLocAreaCode();
+        FLogger->Send(QStringLiteral("Server name"), serverName);
+        FLogger->Send(QStringLiteral("Server port"), serverPort);
+        FLogger->Send(QStringLiteral("Server conId"), conId);
+        FLogger->Send(QStringLiteral("Area code  "), areaCode);
+        FReceiver = std::make_unique<TEqReceiverThread>(serverName, serverPort, conId, areaCode, FDispatcher.get(),
+                                                        FQueues.get(), FEnv.KeepAliveInterval, FLogger.get(),
+                                                        FEnv.ReconnectWait);
+        FReceiver->ConnectCommStatus(FDispatcher.get(), &TEqTelegramDispatcher::OnServerCommStatus);
+        connect(FReceiver.get(), &TEqReceiverThread::invalidTelegram, this, &TVeskAppCore::invalidTelegram,
+                Qt::QueuedConnection);
     }
-    FLogger->ExitMethod(QStringLiteral("Create EqReceiver thread."));
     FReceiver->start();
     // The forecast library builds its travel-time tables on first use (about 20 ms);
     // pay for that now, while the receiver connects, rather than in front of the first alert.
-    {
-        double intensity = 0.0, pSec = 0.0, sSec = 0.0;
-        calcForecast(35.7, 139.7, 10, 6.0, 35.7, 139.8, 1.0, &intensity, &pSec, &sSec);
-    }
+    double intensity = 0.0, pSec = 0.0, sSec = 0.0;
+    FEnv.Forecast(35.7, 139.7, 10, 6.0, 35.7, 139.8, 1.0, &intensity, &pSec, &sSec);
+}
 
+void TVeskAppCore::LoadPlugIn(void* AMainFormHandle)
+{
+    AdvanceTo(4);
     FPlugIn = std::make_unique<TVeskPlugIn>();
-    FPlugIn->LoadParamsFromExtConfFile(TVeskAppSettings::GetAppConfPath(), FLogger.get(), Options.ProgramFolder);
-    FPlugIn->CallMainFormCreate(nullptr);
+    FPlugIn->LoadParamsFromExtConfFile(FEnv.DataFolder, FLogger.get(), FEnv.ProgramFolder);
+    FPlugIn->CallMainFormCreate(AMainFormHandle);
     TVeskPlugIn* plugIn = FPlugIn.get();
     FDispatcher->SetPlugInEntries(
         plugIn->FOnEq01Queued
@@ -122,14 +149,20 @@ void TVeskAppCore::Startup(const TOptions& Options)
         plugIn->FOnEq10Queued
             ? TEqTelegramDispatcher::TPlugInEntry([plugIn](const QString& T) { plugIn->CallEq10Queued(T); })
             : TEqTelegramDispatcher::TPlugInEntry());
-
     FLogger->ExitMethod(QStringLiteral("FormCreate"));
-    FStarted = true;
+}
+
+void TVeskAppCore::Startup(const QStringList& Arguments)
+{
+    OpenStores(Arguments);
+    CreateAlertController();
+    StartReceiver();
+    LoadPlugIn(nullptr);
 }
 
 void TVeskAppCore::Shutdown()
 {
-    if (!FStarted || FShutDown) {
+    if (FPhase == 0 || FShutDown) {
         return;
     }
     FShutDown = true;
@@ -140,14 +173,15 @@ void TVeskAppCore::Shutdown()
         FReceiver->StopAndJoin();
         FReceiver.reset();
     }
-    // Telegrams announced but not yet drained are still decided: nothing received is dropped.
-    if (FDispatcher) {
+    if (FAlertController) {
+        // Telegrams announced but not yet drained are still decided and recorded:
+        // nothing received is dropped, but nothing opens or rings any more.
+        FAlertController->SetQuiet(true);
         FDispatcher->WMEq01Queued();
         FDispatcher->WMEq10Queued();
+        // A running alert ends like a closed window: it is written to the history now.
+        FAlertController->StopAlerting();
     }
-
-    // A running alert ends like a closed window: it is written to the history now.
-    FAlertView->StopAlerting();
 
     FLogger->Send(QStringLiteral("Save configuration file."));
     FSettings->SaveParamsToConfFile();
@@ -155,7 +189,7 @@ void TVeskAppCore::Shutdown()
 
     FLogger->Send(QStringLiteral("Save EqHistory records."), FDataMdl != nullptr);
     if (FDataMdl) {
-        const QString dbFileName = TVeskAppSettings::GetAppHistoryDbFileName();
+        const QString dbFileName = QDir(FEnv.DataFolder).filePath(TVeskAppSettings::GetAppHistoryDbName());
         FLogger->Send(QStringLiteral("Delete extra records."));
         FDataMdl->DeleteAllEqHistoryRecord(5);
         FLogger->Send(QStringLiteral("Saved records to [") + dbFileName + QStringLiteral("]."));
@@ -164,7 +198,7 @@ void TVeskAppCore::Shutdown()
 
     FDispatcher.reset();
     FQueues.reset();
-    FAlertView.reset();
+    FAlertController.reset();
     FHistoryStore.reset();
     SetVeskDataMdl(nullptr);
     FDataMdl.reset();

@@ -155,18 +155,20 @@ void TVeskHeadlessPrinter::ServerCommStatusChanged(TServerCommStatus Status)
     Print(TVeskJsonLine().Add("event", "status").Add("status", StatusName(Status)));
 }
 
+QString TVeskHeadlessPrinter::CountdownLine(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick)
+{
+    // One multi-argument arg(): a "%" in the server's EQ id is text, never a place marker.
+    const QString id = TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo());
+    const QString advance = QString::number(Tick.AdvanceSec);
+    return Tick.Arrived ? QStringLiteral("%1  S波到達 (到達から %2 秒)  / S-wave arrived %2 s ago\n").arg(id, advance)
+                        : QStringLiteral("%1  S波到達まで %2 秒 (経過 %3 秒)  / S-wave in %2 s (elapsed %3 s)\n")
+                              .arg(id, advance, QString::number(Tick.ElapsedSec));
+}
+
 void TVeskHeadlessPrinter::AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick)
 {
     // For people watching a terminal; never on standard output.
-    const QString id = TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo());
-    const QString line =
-        Tick.Arrived
-            ? QStringLiteral("%1  S波到達 (到達から %2 秒)  / S-wave arrived %2 s ago\n").arg(id).arg(Tick.AdvanceSec)
-            : QStringLiteral("%1  S波到達まで %2 秒 (経過 %3 秒)  / S-wave in %2 s (elapsed %3 s)\n")
-                  .arg(id)
-                  .arg(Tick.AdvanceSec)
-                  .arg(Tick.ElapsedSec);
-    const QByteArray utf8 = line.toUtf8();
+    const QByteArray utf8 = CountdownLine(Eq01Teleg, Tick).toUtf8();
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), FErr);
     std::fflush(FErr);
 }

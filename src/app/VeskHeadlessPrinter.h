@@ -1,6 +1,6 @@
 #pragma once
 
-#include "alert/EqAlertWindowless.h"
+#include "alert/AlertTiming.h"
 #include "alert/EqTelegramDispatcher.h"
 
 #include <QString>
@@ -31,27 +31,29 @@ private:
 
 // The console face of the receiver: every event as one JSON object per line on
 // standard output, flushed at once; a countdown line once a second on standard
-// error while an alert runs.
-class TVeskHeadlessPrinter : public TEqDispatchObserver, public TEqAlertViewObserver
+// error while an alert runs. Printing only: the core decides, this shows.
+class TVeskHeadlessPrinter
 {
 public:
     TVeskHeadlessPrinter(std::FILE* Out = stdout, std::FILE* Err = stderr) : FOut(Out), FErr(Err) {}
 
     void EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
-                        bool IsWarning) override;
-    void EqAlertSkipped(const TEqTelegram01& Eq01Teleg) override;
-    void EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason) override;
-    void EqEpicentreNamed(const TEqTelegram10& Eq10Teleg) override;
-    void ServerCommStatusChanged(TServerCommStatus Status) override;
+                        bool IsWarning);
+    void EqAlertSkipped(const TEqTelegram01& Eq01Teleg);
+    void EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
+    void EqEpicentreNamed(const TEqTelegram10& Eq10Teleg);
+    void ServerCommStatusChanged(TServerCommStatus Status);
 
-    void AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick) override;
-    void AlertArrived(const TEqTelegram01& Eq01Teleg) override;
-    void AlertRegistered(const TEqHistory& EqHistory, bool Inserted) override;
+    void AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick);
+    void AlertArrived(const TEqTelegram01& Eq01Teleg);
+    void AlertRegistered(const TEqHistory& EqHistory, bool Inserted);
 
     void InvalidLine(const QString& Line);
     void Print(const TVeskJsonLine& Line);
 
     static QString StatusName(TServerCommStatus Status);
+    // The countdown line of one tick, as written to standard error.
+    static QString CountdownLine(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick);
 
 private:
     std::FILE* FOut;

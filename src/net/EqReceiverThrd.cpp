@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QMetaObject>
 #include <QMutexLocker>
-#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -16,19 +15,16 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-namespace {
-const QString ConIdChars = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-/*_");
-constexpr int ConIdLength = 12;
-} // namespace
+namespace {} // namespace
 
 TEqReceiverThread::TEqReceiverThread(const QString& AServerHost, int AServerPort, const QString& AConId,
                                      const QString& AAreaCode, QObject* AOwnerForm, TEqTelegramQueues* AQueues,
                                      quint32 AKeepAliveInterval, TVeskLogger* ALogger, quint32 AReconnectWait,
                                      quint32 ATimeoutMargin, TNetAvailableFunc ANetAvailable)
-    : FServerHost(AServerHost), FServerPort(AServerPort), FConId(AConId.isEmpty() ? MakeConId() : AConId),
-      FAreaCode(AAreaCode), FKeepAliveInterval(AKeepAliveInterval), FReconnectWait(AReconnectWait),
-      FTimeoutMargin(ATimeoutMargin), FOwnerFormHandle(AOwnerForm), FQueueLockCS(AQueues ? &AQueues->Lock : nullptr),
-      FQueues(AQueues), FNetAvailable(std::move(ANetAvailable)), FLogger(TVeskLogger::OrNull(ALogger))
+    : FServerHost(AServerHost), FServerPort(AServerPort), FConId(AConId), FAreaCode(AAreaCode),
+      FKeepAliveInterval(AKeepAliveInterval), FReconnectWait(AReconnectWait), FTimeoutMargin(ATimeoutMargin),
+      FOwnerFormHandle(AOwnerForm), FQueues(AQueues), FNetAvailable(std::move(ANetAvailable)),
+      FLogger(TVeskLogger::OrNull(ALogger))
 {
     setObjectName(QStringLiteral("TEqReceiverThread"));
     FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -46,16 +42,6 @@ TEqReceiverThread::~TEqReceiverThread()
     if (FWakeFd >= 0) {
         ::close(FWakeFd);
     }
-}
-
-QString TEqReceiverThread::MakeConId()
-{
-    QString id;
-    id.reserve(ConIdLength);
-    for (int i = 0; i < ConIdLength; ++i) {
-        id += ConIdChars.at(QRandomGenerator::global()->bounded(static_cast<int>(ConIdChars.size())));
-    }
-    return id;
 }
 
 QString TEqReceiverThread::ConnectionRequest(const QString& AConId, const QString& AAreaCode)
@@ -79,20 +65,16 @@ void TEqReceiverThread::StopAndJoin()
     if (QThread::currentThread() == this) {
         return;
     }
-    // The thread's last act is a blocking hand-over to this thread: keep serving it.
+    // The thread's last act is a blocking hand-over: serve such calls (posted
+    // meta-calls) until it ends, but no other event, user input included.
     while (!wait(QDeadlineTimer(2))) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     }
 }
 
 void TEqReceiverThread::SetOwnerFormHandle(QObject* AOwnerForm)
 {
     FOwnerFormHandle.store(AOwnerForm);
-}
-
-void TEqReceiverThread::SetQueueLockCS(QMutex* ALock)
-{
-    FQueueLockCS = ALock;
 }
 
 void TEqReceiverThread::InitTcpClient()
@@ -191,30 +173,15 @@ bool TEqReceiverThread::SendKeepAlive()
 void TEqReceiverThread::UpdateCommStatus(TServerCommStatus ANewStatus)
 {
     FLogger->Send(vmtLinkDetail, QStringLiteral("UpdateCommStatus()"), QStringLiteral("from Thread."));
-    QObject* owner = FOwnerFormHandle.load();
-    // The owner receives the status when it is a status sink.
-    TEqCommStatusSink* sink = dynamic_cast<TEqCommStatusSink*>(owner);
-    if (!sink) {
-        return;
-    }
-    QObject* context = owner ? owner : QCoreApplication::instance();
-    auto handOver = [sink, ANewStatus]() {
-        sink->SetServerCommStatus(ANewStatus);
-        sink->PutServerCommStatus();
-    };
-    if (!context || context->thread() == QThread::currentThread()) {
-        handOver();
-    } else {
-        QMetaObject::invokeMethod(context, handOver, Qt::BlockingQueuedConnection);
-    }
+    emit commStatusChanged(ANewStatus);
 }
 
 void TEqReceiverThread::QueueEq01Telegram(const QString& ATelegram)
 {
     TEqTelegram01 record;
     record.SetTelegram(ATelegram);
-    if (FQueues && FQueueLockCS) {
-        QMutexLocker lock(FQueueLockCS);
+    if (FQueues) {
+        QMutexLocker lock(&FQueues->Lock);
         FQueues->Eq01.push_back(record);
     }
     if (QObject* target = FOwnerFormHandle.load()) {
@@ -226,8 +193,8 @@ void TEqReceiverThread::QueueEq10Telegram(const QString& ATelegram)
 {
     TEqTelegram10 record;
     record.SetTelegram(ATelegram);
-    if (FQueues && FQueueLockCS) {
-        QMutexLocker lock(FQueueLockCS);
+    if (FQueues) {
+        QMutexLocker lock(&FQueues->Lock);
         FQueues->Eq10.push_back(record);
     }
     if (QObject* target = FOwnerFormHandle.load()) {
@@ -306,9 +273,7 @@ void TEqReceiverThread::ClassifyTelegram()
         QueueEq10Telegram(FTelegram);
     } else {
         FLogger->Send(vmtRejected, QStringLiteral("Invalid Eq telegram"), FTelegram);
-        if (FInvalidTelegramHandler) {
-            FInvalidTelegramHandler(FTelegram);
-        }
+        emit invalidTelegram(FTelegram);
     }
     FTelegram.clear();
 }

@@ -25,22 +25,23 @@ using TNetAvailableFunc = std::function<TNetCheckResult(QString& AError)>;
 // queues telegram records for the main thread and reports the link status.
 // On any link failure it waits and connects again, until it is stopped.
 //
-// Status hand-over: SetServerCommStatus and PutServerCommStatus of the status
-// sink run on the thread of the owner object (or of the application when there
-// is no owner) while this thread waits. The last hand-over happens when the
-// thread ends, so the owner must keep serving events while it waits for the
-// thread: use StopAndJoin(), never a bare wait(), on the main thread.
+// Status hand-over: commStatusChanged is delivered synchronously on the
+// receiving object's thread while this thread waits (ConnectCommStatus makes
+// that connection). The last hand-over happens when the thread ends, so the
+// receiver's thread must serve it while it waits: use StopAndJoin(), never a
+// bare wait(), on the main thread.
 class TEqReceiverThread : public QThread
 {
+    Q_OBJECT
+
 public:
     static constexpr quint32 DefaultReconnectWait = 60000;
     static constexpr quint32 DefaultTimeoutMargin = 60000;
     // The connectivity question is asked at least this often while connected.
     static constexpr int MaxPassIntervalMs = 1000;
 
-    // An empty AConId draws a random one (MakeConId). Without ANetAvailable the
-    // thread asks its own TVeskNetworkAvailableChecker. The thread is created
-    // stopped; call start().
+    // Without ANetAvailable the thread asks its own TVeskNetworkAvailableChecker.
+    // The thread is created stopped; call start().
     TEqReceiverThread(const QString& AServerHost, int AServerPort, const QString& AConId, const QString& AAreaCode,
                       QObject* AOwnerForm, TEqTelegramQueues* AQueues, quint32 AKeepAliveInterval, TVeskLogger* ALogger,
                       quint32 AReconnectWait = DefaultReconnectWait, quint32 ATimeoutMargin = DefaultTimeoutMargin,
@@ -53,12 +54,12 @@ public:
     bool SendKeepAlive();
     // Target of WM_EQ01_QUEUED / WM_EQ10_QUEUED; takes effect with the next event.
     void SetOwnerFormHandle(QObject* AOwnerForm);
-    // Replaces the lock that guards the queues; call before start().
-    void SetQueueLockCS(QMutex* ALock);
-    // Told about every invalid line, on the receiver thread; set before start().
-    void SetInvalidTelegramHandler(std::function<void(const QString&)> AHandler)
+    // Delivers the link status to AReceiver's thread synchronously: this thread
+    // waits until ASlot has run there.
+    template <typename TReceiver, typename TSlot>
+    QMetaObject::Connection ConnectCommStatus(const TReceiver* AReceiver, TSlot ASlot)
     {
-        FInvalidTelegramHandler = std::move(AHandler);
+        return connect(this, &TEqReceiverThread::commStatusChanged, AReceiver, ASlot, Qt::BlockingQueuedConnection);
     }
     void UpdateCommStatus(TServerCommStatus ANewStatus);
     void QueueEq01Telegram(const QString& ATelegram);
@@ -67,7 +68,8 @@ public:
     // Thread-safe; ends any wait of the thread within milliseconds.
     void RequestStop();
     bool IsTerminated() const { return FTerminated.load(); }
-    // Requests the stop and waits for the thread, processing events meanwhile.
+    // Requests the stop and waits for the thread, meanwhile serving only the status
+    // hand-overs it sends; no other event (user input included) is delivered.
     void StopAndJoin();
 
     QString GetServerHost() const { return FServerHost; }
@@ -76,9 +78,13 @@ public:
     QString GetAreaCode() const { return FAreaCode; }
     TVeskLogger* Logger() const { return FLogger; }
 
-    // 12 characters drawn from "0-9A-Za-z+-/*_".
-    static QString MakeConId();
     static QString ConnectionRequest(const QString& AConId, const QString& AAreaCode);
+
+signals:
+    // Emitted on this thread; see ConnectCommStatus.
+    void commStatusChanged(TServerCommStatus ANewStatus);
+    // A line that is neither a telegram nor a keep-alive; emitted on this thread.
+    void invalidTelegram(const QString& ALine);
 
 protected:
     void run() override;
@@ -106,11 +112,9 @@ private:
     quint32 FReconnectWait = DefaultReconnectWait;
     quint32 FTimeoutMargin = DefaultTimeoutMargin;
     std::atomic<QObject*> FOwnerFormHandle{nullptr};
-    QMutex* FQueueLockCS = nullptr;
     TEqTelegramQueues* FQueues = nullptr;
     std::unique_ptr<TVeskNetworkAvailableChecker> FNetAvailableChecker;
     TNetAvailableFunc FNetAvailable;
-    std::function<void(const QString&)> FInvalidTelegramHandler;
     TVeskLogger* FLogger = nullptr;
 
     std::atomic<bool> FTerminated{false};

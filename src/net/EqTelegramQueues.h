@@ -24,13 +24,3 @@ struct TEqTelegramQueues
     std::deque<TEqTelegram01> Eq01;
     std::deque<TEqTelegram10> Eq10;
 };
-
-// Receives the link status from the receiver thread. Both calls run on the
-// main thread, one after the other, while the receiver thread waits.
-class TEqCommStatusSink
-{
-public:
-    virtual ~TEqCommStatusSink() = default;
-    virtual void SetServerCommStatus(TServerCommStatus ANewStatus) = 0;
-    virtual void PutServerCommStatus() = 0;
-};

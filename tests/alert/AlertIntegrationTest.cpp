@@ -1,12 +1,10 @@
 #include "AlertTestSupport.h"
-#include "alert/EqAlertWindowless.h"
-#include "alert/ScreenSaverControl.h"
+#include "alert/EqAlertController.h"
 #include "alert/VeskDataMdlHistoryStore.h"
 #include "history/VeskData.h"
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 using namespace AlertTest;
@@ -14,14 +12,13 @@ using namespace AlertTest;
 // The arrival writes the alert into a real history file.
 TEST(AlertHistoryIntegration, ArrivalWritesOneRowToTheHistoryModule)
 {
-    App();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     TVeskDataMdl dataMdl(nullptr);
     ASSERT_TRUE(dataMdl.CreateEqHistoryDB(dir.filePath("EqHistDB.cds")));
     TVeskDataMdlHistoryStore store(&dataMdl);
     TFakeClock clock;
-    TEqAlertWindowless view(nullptr, &store, &clock);
+    TEqAlertController view(nullptr, &store, &clock);
     ASSERT_TRUE(view.StartAlerting(TLocationInfo{35.689, 139.692, 1.2, "350"}, Eq01(), 5.2, 12.4, false));
     view.SetAlertEq10Telegram(Eq10("ND20160414212634", QStringLiteral("熊本県熊本地方")));
     clock.Now = DefaultOccurrence() + 12000;
@@ -40,16 +37,4 @@ TEST(AlertHistoryIntegration, WithoutAModuleTheInsertAnswersFalse)
     TEqHistory h;
     h.CopyFromEq01Telegram(Eq01(), 5.0, 10.0);
     EXPECT_FALSE(store.InsertEqHistoryRecord(h));
-}
-
-// Without a reachable session bus the screen-saver step is skipped at once.
-TEST(FreedesktopScreenSaver, UnreachableBusAnswersNoneWithoutWaiting)
-{
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/ulx-test-bus");
-    TFreedesktopScreenSaver saver;
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_FALSE(saver.IsScreenSaverRunning());
-    saver.StopScreenSaver();
-    EXPECT_LT(timer.elapsed(), 2000);
 }

@@ -1,5 +1,5 @@
 #include "AlertTestSupport.h"
-#include "alert/EqAlertWindowless.h"
+#include "alert/EqAlertController.h"
 #include "alert/EqTelegramDispatcher.h"
 
 #include <gtest/gtest.h>
@@ -95,47 +95,62 @@ struct TFakeWindow : TEqAlertWindowIntf
     void StopAlerting() override { Alerting = false; }
 };
 
-struct TRecordingView : TEqDispatchView
+// The tray and the home screen: counters and link status as they reach them.
+struct TRecordingView
 {
     QStringList Events;
-    void PutNumOfEqTelegrams(int Count) override { Events << QStringLiteral("telegrams %1").arg(Count); }
-    void PutNumOfAlerts(int Count) override { Events << QStringLiteral("alerts %1").arg(Count); }
-    void PutServerCommStatus(TServerCommStatus Status, const QString& Hint) override
+    qint32 Telegrams = 0;
+    qint32 Alerts = 0;
+    void Attach(TEqTelegramDispatcher& D)
     {
-        Events << QStringLiteral("status %1 %2").arg(int(Status)).arg(Hint);
+        QObject::connect(&D, &TEqTelegramDispatcher::countersChanged, [this](qint32 T, qint32 A) {
+            if (T != Telegrams) {
+                Events << QStringLiteral("telegrams %1").arg(T);
+            }
+            if (A != Alerts) {
+                Events << QStringLiteral("alerts %1").arg(A);
+            }
+            Telegrams = T;
+            Alerts = A;
+        });
+        QObject::connect(&D, &TEqTelegramDispatcher::serverCommStatusChanged,
+                         [this](TServerCommStatus Status, const QString& Hint) {
+                             Events << QStringLiteral("status %1 %2").arg(int(Status)).arg(Hint);
+                         });
     }
 };
 
-struct TRecordingObserver : TEqDispatchObserver
+// A second listener: each telegram's outcome.
+struct TRecordingObserver
 {
     QStringList Outcomes;
-    void EqAlertStarted(TAlertKind Kind, const TEqTelegram01& T, double Sis, double Sec, bool Warning) override
+    void Attach(TEqTelegramDispatcher& D)
     {
-        Outcomes << QStringLiteral("%1 %2-%3 %4 %5 %6")
-                        .arg(AlertKindName(Kind), T.GetEqId())
-                        .arg(T.GetTelegNo())
-                        .arg(Sis)
-                        .arg(Sec)
-                        .arg(Warning);
-    }
-    void EqAlertSkipped(const TEqTelegram01& T) override
-    {
-        Outcomes << QStringLiteral("skip %1-%2").arg(T.GetEqId()).arg(T.GetTelegNo());
-    }
-    void EqTelegramRejected(const TEqTelegram01& T, TAlertRejectReason Reason) override
-    {
-        Outcomes << QStringLiteral("rejected %1-%2 %3")
-                        .arg(T.GetEqId())
-                        .arg(T.GetTelegNo())
-                        .arg(AlertRejectReasonName(Reason));
-    }
-    void EqEpicentreNamed(const TEqTelegram10& T) override
-    {
-        Outcomes << "name " + T.GetEqId() + " " + T.GetEpicName();
-    }
-    void ServerCommStatusChanged(TServerCommStatus Status) override
-    {
-        Outcomes << QStringLiteral("status %1").arg(int(Status));
+        QObject::connect(&D, &TEqTelegramDispatcher::alertStarted,
+                         [this](TAlertKind Kind, const TEqTelegram01& T, double Sis, double Sec, bool Warning) {
+                             Outcomes << QStringLiteral("%1 %2-%3 %4 %5 %6")
+                                             .arg(AlertKindName(Kind), T.GetEqId())
+                                             .arg(T.GetTelegNo())
+                                             .arg(Sis)
+                                             .arg(Sec)
+                                             .arg(Warning);
+                         });
+        QObject::connect(&D, &TEqTelegramDispatcher::alertSkipped, [this](const TEqTelegram01& T) {
+            Outcomes << QStringLiteral("skip %1-%2").arg(T.GetEqId()).arg(T.GetTelegNo());
+        });
+        QObject::connect(&D, &TEqTelegramDispatcher::telegramRejected,
+                         [this](const TEqTelegram01& T, TAlertRejectReason Reason) {
+                             Outcomes << QStringLiteral("rejected %1-%2 %3")
+                                             .arg(T.GetEqId())
+                                             .arg(T.GetTelegNo())
+                                             .arg(AlertRejectReasonName(Reason));
+                         });
+        QObject::connect(&D, &TEqTelegramDispatcher::epicentreNamed,
+                         [this](const TEqTelegram10& T) { Outcomes << "name " + T.GetEqId() + " " + T.GetEpicName(); });
+        QObject::connect(&D, &TEqTelegramDispatcher::serverCommStatusChanged,
+                         [this](TServerCommStatus Status, const QString&) {
+                             Outcomes << QStringLiteral("status %1").arg(int(Status));
+                         });
     }
 };
 
@@ -188,9 +203,8 @@ struct TDispatchFixture
 
     TDispatchFixture()
     {
-        App();
-        Dispatcher.SetView(&View);
-        Dispatcher.SetObserver(&Observer);
+        View.Attach(Dispatcher);
+        Observer.Attach(Dispatcher);
         Dispatcher.SetScreenSaver(&ScreenSaver);
         Dispatcher.SetPlugInEntries([this](const QString& Text) { Calls << "plugin01 " + Text.mid(30, 19); },
                                     [this](const QString& Text) { Calls << "plugin10 " + Text.mid(2, 16); });
@@ -424,15 +438,15 @@ TEST(TelegramDispatcher, ServerCommStatusHints)
     }
 }
 
-// The whole chain with the window-less alert: the replaced alert is written first.
-TEST(TelegramDispatcher, WithWindowlessAlertTheReplacedQuakeIsRecorded)
+// The whole chain with the alert controller: the replaced alert is written first.
+TEST(TelegramDispatcher, WithTheAlertControllerTheReplacedQuakeIsRecorded)
 {
     TDispatchFixture f;
     TFakeClock clock;
     TFakeHistoryStore store;
-    TEqAlertWindowless view(f.Log.Logger(), &store, &clock);
+    TEqAlertController view(f.Log.Logger(), &store, &clock);
     TEqTelegramDispatcher dispatcher(f.Log.Logger(), f.Queues, f.Decision, view, f.Settings);
-    dispatcher.SetObserver(&f.Observer);
+    f.Observer.Attach(dispatcher);
     auto receive = [&](const TEq01Fields& F) {
         {
             QMutexLocker lock(&f.Queues.Lock);

@@ -3,6 +3,8 @@
 // Helpers of the end-to-end tests: the simulator and the headless receiver as
 // real child processes, each test with its own data and temporary folder.
 
+#include "TestSupport.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -29,32 +31,10 @@ inline const QString SamplePlugInPath = QStringLiteral(ULX_BIN_DIR "/libUlxSampl
 // Waits for lines generously: the machine may be busy with other builds.
 constexpr int LineTimeoutMs = 20000;
 
-inline QCoreApplication* EnsureApp()
-{
-    static int argc = 1;
-    static char name[] = "ulx-app-test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) {
-        new QCoreApplication(argc, argv);
-    }
-    return QCoreApplication::instance();
-}
-
-// Runs the event loop until APredicate holds or the time is up; the result of APredicate.
-// A short timer wakes the loop, so nothing spins while the children are quiet.
+// Waits for what a child prints; see UlxTest::WaitUntil.
 inline bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs = LineTimeoutMs)
 {
-    EnsureApp();
-    QDeadlineTimer deadline(ATimeoutMs);
-    QTimer wake;
-    wake.start(20);
-    while (!APredicate()) {
-        if (deadline.hasExpired()) {
-            return APredicate();
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return UlxTest::WaitUntil(APredicate, ATimeoutMs);
 }
 
 // A folder per test: "APPDATA" and "TMPDIR" of the children live in it, so tests
@@ -100,7 +80,6 @@ class TChild
 public:
     TChild()
     {
-        EnsureApp();
         QObject::connect(&FProcess, &QProcess::readyReadStandardOutput, [this] { ReadOut(); });
         QObject::connect(&FProcess, &QProcess::readyReadStandardError,
                          [this] { FErr += QString::fromUtf8(FProcess.readAllStandardError()); });

@@ -42,11 +42,12 @@ public:
     quint16 Port() const { return FServer.serverPort(); }
     bool WaitClients(size_t ACount, int ATimeoutMs = 3000)
     {
-        return PumpUntil([&] { return Clients.size() >= ACount; }, ATimeoutMs);
+        return UlxTest::WaitUntil([&] { return Clients.size() >= ACount; }, ATimeoutMs);
     }
     bool WaitLines(size_t AClient, size_t ACount, int ATimeoutMs = 3000)
     {
-        return PumpUntil([&] { return Received.size() > AClient && Received[AClient].size() >= ACount; }, ATimeoutMs);
+        return UlxTest::WaitUntil([&] { return Received.size() > AClient && Received[AClient].size() >= ACount; },
+                                  ATimeoutMs);
     }
     void Send(size_t AClient, const QByteArray& AData)
     {
@@ -58,7 +59,7 @@ public:
     {
         for (char c : AData) {
             Send(AClient, QByteArray(1, c));
-            PumpFor(1);
+            UlxTest::RunFor(1);
         }
     }
     bool IsClosedByPeer(size_t AClient) const { return Clients[AClient]->state() == QAbstractSocket::UnconnectedState; }
@@ -93,21 +94,20 @@ TNetAvailableFunc AlwaysOnline()
 class ReceiverTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { EnsureApp(); }
-
     std::unique_ptr<TEqReceiverThread> MakeThread(quint16 APort, quint32 AKeepAlive = 3600000,
                                                   quint32 AReconnectWait = 60000, quint32 AMargin = 60000,
                                                   TNetAvailableFunc ANet = AlwaysOnline())
     {
         auto thread = std::make_unique<TEqReceiverThread>(
             QStringLiteral("127.0.0.1"), APort, QStringLiteral("AbC+-/*_0123"), QStringLiteral("350"), &Owner, &Queues,
-            AKeepAlive, &Log.Logger, AReconnectWait, AMargin, std::move(ANet));
+            AKeepAlive, Log.Logger(), AReconnectWait, AMargin, std::move(ANet));
+        Owner.Attach(*thread);
         return thread;
     }
 
     TEqTelegramQueues Queues;
     TTestOwner Owner{&Queues};
-    TTestLog Log;
+    UlxTest::TCapturedLog Log;
 };
 
 TEST_F(ReceiverTest, FirstLineOnConnectIsTheConnectionRequestAndNothingElse)
@@ -117,14 +117,14 @@ TEST_F(ReceiverTest, FirstLineOnConnectIsTheConnectionRequestAndNothingElse)
     thread->start();
     ASSERT_TRUE(server.WaitLines(0, 1));
     EXPECT_EQ(server.Received[0][0].Data, QByteArray("93:AbC+-/*_0123:350\n"));
-    PumpFor(200);
+    UlxTest::RunFor(200);
     EXPECT_EQ(server.Received[0].size(), 1u) << "nothing but the request before a keep-alive is due";
-    ASSERT_TRUE(PumpUntil([&] { return !Owner.Statuses.empty(); }, 1000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return !Owner.Statuses.empty(); }, 1000));
     EXPECT_EQ(Owner.Statuses.front().Status, scsConnected);
     EXPECT_EQ(Owner.SetCalls, static_cast<int>(Owner.Statuses.size()));
 
     server.Send(0, (Eq01A + QLatin1Char('\n')).toUtf8());
-    ASSERT_TRUE(PumpUntil([&] { return Owner.Eq01.size() == 1; }, 1000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return Owner.Eq01.size() == 1; }, 1000));
     thread->StopAndJoin();
 
     const QStringList expected = {
@@ -147,26 +147,6 @@ TEST_F(ReceiverTest, FirstLineOnConnectIsTheConnectionRequestAndNothingElse)
     };
     EXPECT_EQ(Log.Lines(), expected);
     EXPECT_EQ(Owner.StatusValues(), (std::vector<TServerCommStatus>{scsConnected, scsDisconnected}));
-}
-
-TEST(ReceiverConId, RandomIdHasTwelveCharactersOfTheAlphabetAndIsKeptByTheThread)
-{
-    EnsureApp();
-    const QString alphabet = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-/*_");
-    QSet<QString> seen;
-    for (int i = 0; i < 200; ++i) {
-        const QString id = TEqReceiverThread::MakeConId();
-        ASSERT_EQ(id.size(), 12);
-        for (QChar c : id) {
-            ASSERT_TRUE(alphabet.contains(c)) << qPrintable(id);
-        }
-        seen.insert(id);
-    }
-    EXPECT_GT(seen.size(), 195);
-    TEqTelegramQueues queues;
-    TEqReceiverThread thread(QStringLiteral("127.0.0.1"), 1, QString(), QStringLiteral("350"), nullptr, &queues,
-                             3600000, nullptr, 60000, 60000, AlwaysOnline());
-    EXPECT_EQ(thread.GetConId().size(), 12);
 }
 
 // What the server writes, how, and what must reach the main thread.
@@ -206,11 +186,12 @@ TEST_F(ReceiverTest, LinesAreFramedDecodedAndClassifiedOnceEachInOrder)
         SCOPED_TRACE(tc.Name);
         TEqTelegramQueues queues;
         TTestOwner owner(&queues);
-        TTestLog log;
+        UlxTest::TCapturedLog log;
         TLineServer server;
         TEqReceiverThread thread(QStringLiteral("127.0.0.1"), server.Port(), QStringLiteral("ID0123456789"),
-                                 QStringLiteral("350"), &owner, &queues, 3600000, &log.Logger, 60000, 60000,
+                                 QStringLiteral("350"), &owner, &queues, 3600000, log.Logger(), 60000, 60000,
                                  AlwaysOnline());
+        owner.Attach(thread);
         thread.start();
         ASSERT_TRUE(server.WaitLines(0, 1));
         if (tc.Bytewise) {
@@ -220,8 +201,9 @@ TEST_F(ReceiverTest, LinesAreFramedDecodedAndClassifiedOnceEachInOrder)
         }
         const auto want01 = static_cast<qsizetype>(tc.Eq01.size());
         const auto want10 = static_cast<qsizetype>(tc.Eq10.size());
-        EXPECT_TRUE(PumpUntil([&] { return owner.Eq01.size() >= want01 && owner.Eq10.size() >= want10; }, 3000));
-        PumpFor(50); // nothing more may come
+        EXPECT_TRUE(
+            UlxTest::WaitUntil([&] { return owner.Eq01.size() >= want01 && owner.Eq10.size() >= want10; }, 3000));
+        UlxTest::RunFor(50); // nothing more may come
         thread.StopAndJoin();
         EXPECT_EQ(owner.Eq01, tc.Eq01);
         EXPECT_EQ(owner.Eq10, tc.Eq10);
@@ -251,7 +233,7 @@ TEST_F(ReceiverTest, OverlongLineDropsTheLinkAndReconnectsWithTheSameId)
     EXPECT_GE(MsBetween(server.AcceptedAt[0], server.AcceptedAt[1]), 100.0);
     // The rest of the long line never becomes a record, even when its end arrives.
     server.Send(0, "tail\n");
-    PumpFor(50);
+    UlxTest::RunFor(50);
     thread->StopAndJoin();
     EXPECT_TRUE(Owner.Eq01.isEmpty());
     EXPECT_TRUE(Log.Has(QStringLiteral("<37> TEqReceiverThread.Execute()(Value=Received line exceeds 16384 bytes.)")));
@@ -279,7 +261,7 @@ TEST_F(ReceiverTest, RefusingServerGivesDisconnectedAttemptsOneWaitApartAndNever
 {
     auto thread = MakeThread(UnusedPort(), 3600000, 150);
     thread->start();
-    ASSERT_TRUE(PumpUntil([&] { return Owner.Statuses.size() >= 4; }, 3000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return Owner.Statuses.size() >= 4; }, 3000));
     thread->StopAndJoin();
     for (const TStatusRecord& r : Owner.Statuses) {
         EXPECT_EQ(r.Status, scsDisconnected);
@@ -308,12 +290,12 @@ TEST_F(ReceiverTest, SilentServerGetsOneKeepAliveAndIsDroppedAfterIntervalPlusMa
     EXPECT_GE(keepAliveAfter, Interval - 5.0);
     EXPECT_LT(keepAliveAfter, Interval + 150.0);
 
-    ASSERT_TRUE(PumpUntil([&] { return Owner.Statuses.size() >= 3; }, 3000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return Owner.Statuses.size() >= 3; }, 3000));
     const double droppedAfter = MsBetween(server.Received[0][1].At, Owner.Statuses[1].At);
     EXPECT_GE(droppedAfter, Interval + Margin - 5.0);
     EXPECT_LT(droppedAfter, Interval + Margin + 150.0);
     EXPECT_EQ(server.Received[0].size(), 2u) << "one keep-alive only";
-    EXPECT_TRUE(PumpUntil([&] { return server.IsClosedByPeer(0); }, 1000)) << "the dropped link is closed";
+    EXPECT_TRUE(UlxTest::WaitUntil([&] { return server.IsClosedByPeer(0); }, 1000)) << "the dropped link is closed";
     thread->StopAndJoin();
     EXPECT_EQ(Owner.StatusValues(),
               (std::vector<TServerCommStatus>{scsConnected, scsDisconnected, scsWaiting, scsDisconnected}));
@@ -339,7 +321,7 @@ TEST_F(ReceiverTest, AnsweredKeepAlivesKeepTheLinkAndTelegramsDoNotClearTheOutst
     ASSERT_TRUE(server.WaitLines(0, 2, 2000)); // request, first keep-alive
     // A telegram while the keep-alive is outstanding: no second keep-alive until "99" arrives.
     server.Send(0, (Eq01A + QLatin1Char('\n')).toUtf8());
-    PumpFor(Interval + 100);
+    UlxTest::RunFor(Interval + 100);
     EXPECT_EQ(server.Received[0].size(), 2u);
     server.Send(0, "99\n");
     ASSERT_TRUE(server.WaitLines(0, 3, 2000));
@@ -356,7 +338,8 @@ TEST_F(ReceiverTest, StopIsNoticedWithin20MsDuringAWaitAndWhileConnected)
     {
         auto thread = MakeThread(UnusedPort());
         thread->start();
-        ASSERT_TRUE(PumpUntil([&] { return Log.Has(QStringLiteral("<28> Interval(msec)(Value=60000)")); }, 3000));
+        ASSERT_TRUE(
+            UlxTest::WaitUntil([&] { return Log.Has(QStringLiteral("<28> Interval(msec)(Value=60000)")); }, 3000));
         const auto t0 = TSteadyClock::now();
         thread->StopAndJoin();
         EXPECT_LT(MsBetween(t0, TSteadyClock::now()), 20.0);
@@ -370,7 +353,7 @@ TEST_F(ReceiverTest, StopIsNoticedWithin20MsDuringAWaitAndWhileConnected)
         auto thread = MakeThread(server.Port());
         thread->start();
         ASSERT_TRUE(server.WaitLines(0, 1));
-        PumpFor(30);
+        UlxTest::RunFor(30);
         const auto t0 = TSteadyClock::now();
         thread->StopAndJoin();
         EXPECT_LT(MsBetween(t0, TSteadyClock::now()), 20.0);
@@ -395,17 +378,17 @@ TEST_F(ReceiverTest, NoNetworkGoesFromConnectedToWaitingAndAFailedQueryIsALinkEr
     ASSERT_TRUE(server.WaitLines(0, 1));
     // Asked at least once a second while the link is idle.
     calls = 0;
-    PumpFor(2100);
+    UlxTest::RunFor(2100);
     EXPECT_GE(calls.load(), 2);
 
     answer = ncrUnavailable;
-    ASSERT_TRUE(PumpUntil([&] { return Owner.Statuses.size() >= 2; }, 3000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return Owner.Statuses.size() >= 2; }, 3000));
     EXPECT_EQ(Owner.StatusValues(), (std::vector<TServerCommStatus>{scsConnected, scsWaiting}));
     EXPECT_TRUE(Log.Has(QStringLiteral("<28> Detect disconnected internet connection")));
 
     answer = ncrQueryFailed;
     ASSERT_TRUE(server.WaitClients(2));
-    ASSERT_TRUE(PumpUntil([&] { return Owner.Statuses.size() >= 5; }, 3000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return Owner.Statuses.size() >= 5; }, 3000));
     EXPECT_EQ(Owner.StatusValues(),
               (std::vector<TServerCommStatus>{scsConnected, scsWaiting, scsConnected, scsDisconnected, scsWaiting}));
     EXPECT_TRUE(Log.Has(QStringLiteral("<37> TEqReceiverThread.Execute()(Value=query failed for the test)")));
@@ -423,18 +406,20 @@ TEST_F(ReceiverTest, EventsGoToTheOwnerSetLast)
     TLineServer server;
     TEqReceiverThread thread(QStringLiteral("127.0.0.1"), server.Port(), QStringLiteral("ID0123456789"),
                              QStringLiteral("350"), &first, &queues, 3600000, nullptr, 60000, 60000, AlwaysOnline());
+    first.Attach(thread);
     thread.start();
     ASSERT_TRUE(server.WaitLines(0, 1));
     server.Send(0, (Eq01A + QLatin1Char('\n')).toUtf8());
-    ASSERT_TRUE(PumpUntil([&] { return first.Eq01.size() == 1; }, 2000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return first.Eq01.size() == 1; }, 2000));
     thread.SetOwnerFormHandle(&second);
+    second.Attach(thread);
     server.Send(0, (Eq10A + QLatin1Char('\n') + Eq01B + QLatin1Char('\n')).toUtf8());
-    ASSERT_TRUE(PumpUntil([&] { return second.Eq01.size() == 1 && second.Eq10.size() == 1; }, 2000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return second.Eq01.size() == 1 && second.Eq10.size() == 1; }, 2000));
     thread.StopAndJoin();
     EXPECT_EQ(first.Eq01, QStringList{Eq01A});
     EXPECT_EQ(second.Eq01, QStringList{Eq01B});
     EXPECT_EQ(first.Eq10Events, 0);
-    EXPECT_EQ(second.StatusValues().back(), scsDisconnected) << "hand-overs follow the owner too";
+    EXPECT_EQ(second.StatusValues().back(), scsDisconnected) << "hand-overs reach every listener attached";
 }
 
 } // namespace

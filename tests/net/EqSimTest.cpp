@@ -226,7 +226,6 @@ TProcessResult RunEqSim(const QStringList& AArgs)
 
 TEST(EqSimProgram, HelpAndErrorsAreClearWithNonZeroExit)
 {
-    EnsureApp();
     const TProcessResult help = RunEqSim({QStringLiteral("--help")});
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option : {"--host", "--port", "--keepalive", "--loop", "--speed", "--keep-times", "--close-after",
@@ -280,7 +279,7 @@ public:
         FProcess.setProcessChannelMode(QProcess::SeparateChannels);
         FProcess.start(EqSimPath, QStringList{QStringLiteral("--port"), QStringLiteral("0")} + AArgs);
         static const QRegularExpression listening(QStringLiteral("(?:listening|refusing connections) on [^:]+:(\\d+)"));
-        PumpUntil(
+        UlxTest::WaitUntil(
             [&] {
                 const QRegularExpressionMatch m = listening.match(Output());
                 Port = m.hasMatch() ? static_cast<quint16>(m.captured(1).toUInt()) : 0;
@@ -307,16 +306,16 @@ private:
 
 TEST(EqSimEndToEnd, ReceiverGetsTheKantoSequenceWithLiveTimes)
 {
-    EnsureApp();
     TEqSimProcess sim({QStringLiteral("--speed"), QStringLiteral("20"), QStringLiteral("kanto-1923")});
     ASSERT_NE(sim.Port, 0) << qPrintable(sim.Output());
     TEqTelegramQueues queues;
     TTestOwner owner(&queues);
     TEqReceiverThread thread(QStringLiteral("127.0.0.1"), sim.Port, QStringLiteral("E2Etest00001"),
                              QStringLiteral("350"), &owner, &queues, 3600000, nullptr);
+    owner.Attach(thread);
     thread.start();
     const QList<TEqSimLine> scenario = LoadShipped(QStringLiteral("kanto-1923"));
-    ASSERT_TRUE(PumpUntil([&] { return owner.Eq01.size() == 10 && owner.Eq10.size() == 1; }, 10000))
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return owner.Eq01.size() == 10 && owner.Eq10.size() == 1; }, 10000))
         << owner.Eq01.size();
     thread.StopAndJoin();
     EXPECT_TRUE(sim.Output().contains(QStringLiteral("connection request: 93:E2Etest00001:350")))
@@ -339,7 +338,6 @@ TEST(EqSimEndToEnd, ReceiverGetsTheKantoSequenceWithLiveTimes)
 
 TEST(EqSimEndToEnd, FaultModesReachTheReceiverAsLinkErrors)
 {
-    EnsureApp();
     const struct
     {
         const char* Name;
@@ -371,12 +369,13 @@ TEST(EqSimEndToEnd, FaultModesReachTheReceiverAsLinkErrors)
         ASSERT_NE(sim.Port, 0) << qPrintable(sim.Output());
         TEqTelegramQueues queues;
         TTestOwner owner(&queues);
-        TTestLog log;
+        UlxTest::TCapturedLog log;
         TEqReceiverThread thread(QStringLiteral("127.0.0.1"), sim.Port, QStringLiteral("E2Etest00002"),
-                                 QStringLiteral("350"), &owner, &queues, 3600000, &log.Logger, 200);
+                                 QStringLiteral("350"), &owner, &queues, 3600000, log.Logger(), 200);
+        owner.Attach(thread);
         thread.start();
-        EXPECT_TRUE(PumpUntil([&] { return log.Has(c.WantLog); }, 8000)) << qPrintable(log.Lines().join('\n'));
-        EXPECT_TRUE(PumpUntil([&] { return owner.Eq01.size() >= c.WantEq01; }, 3000));
+        EXPECT_TRUE(UlxTest::WaitUntil([&] { return log.Has(c.WantLog); }, 8000)) << qPrintable(log.Lines().join('\n'));
+        EXPECT_TRUE(UlxTest::WaitUntil([&] { return owner.Eq01.size() >= c.WantEq01; }, 3000));
         thread.StopAndJoin();
         EXPECT_EQ(owner.Eq01.size(), c.WantEq01);
     }
@@ -384,7 +383,6 @@ TEST(EqSimEndToEnd, FaultModesReachTheReceiverAsLinkErrors)
 
 TEST(EqSimEndToEnd, InvalidUtf8AndBurstArriveIntact)
 {
-    EnsureApp();
     TEqSimProcess sim({QStringLiteral("--invalid-utf8"), QStringLiteral("--speed"), QStringLiteral("10"),
                        QStringLiteral("burst100")});
     ASSERT_NE(sim.Port, 0);
@@ -392,8 +390,9 @@ TEST(EqSimEndToEnd, InvalidUtf8AndBurstArriveIntact)
     TTestOwner owner(&queues);
     TEqReceiverThread thread(QStringLiteral("127.0.0.1"), sim.Port, QStringLiteral("E2Etest00003"),
                              QStringLiteral("350"), &owner, &queues, 3600000, nullptr);
+    owner.Attach(thread);
     thread.start();
-    ASSERT_TRUE(PumpUntil([&] { return owner.Eq01.size() == 100 && owner.Eq10.size() == 1; }, 8000));
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return owner.Eq01.size() == 100 && owner.Eq10.size() == 1; }, 8000));
     thread.StopAndJoin();
     EXPECT_EQ(owner.Eq10.first(), QStringLiteral("10DM20990101000000 01999東\uFFFD\uFFFD\uFFFD\uFFFDX"));
     EXPECT_EQ(owner.Eq01Events, 100);

@@ -1,10 +1,9 @@
 #pragma once
 
 // Helpers shared by the receiver tests: an owner object that records what the
-// receiver thread hands to the main thread, and event-pumping waits.
+// receiver thread hands to the main thread.
 
-#include "logging/VeskLogTestMemo.h"
-#include "logging/VeskLogging.h"
+#include "TestSupport.h"
 #include "net/EqReceiverThrd.h"
 #include "net/EqTelegramQueues.h"
 
@@ -23,39 +22,6 @@
 
 using TSteadyClock = std::chrono::steady_clock;
 
-// One application object for the whole test program (event dispatching, sockets).
-inline QCoreApplication* EnsureApp()
-{
-    static int argc = 1;
-    static char name[] = "ulx-net-test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) {
-        new QCoreApplication(argc, argv);
-    }
-    return QCoreApplication::instance();
-}
-
-// Processes events until APredicate holds or ATimeoutMs passes; the result of APredicate.
-inline bool PumpUntil(const std::function<bool()>& APredicate, int ATimeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!APredicate()) {
-        if (timer.elapsed() > ATimeoutMs) {
-            return APredicate();
-        }
-        // Not processEvents(flags, ms): that spins on a busy machine.
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return true;
-}
-
-inline void PumpFor(int AMs)
-{
-    PumpUntil([] { return false; }, AMs);
-}
-
 struct TStatusRecord
 {
     TServerCommStatus Status;
@@ -63,17 +29,19 @@ struct TStatusRecord
 };
 
 // The main-window side: drains the queues on each event and records each status hand-over.
-class TTestOwner : public QObject, public TEqCommStatusSink
+class TTestOwner : public QObject
 {
 public:
     explicit TTestOwner(TEqTelegramQueues* AQueues) : FQueues(AQueues) {}
 
-    void SetServerCommStatus(TServerCommStatus ANewStatus) override
+    // Takes the thread's status hand-overs from now on.
+    void Attach(TEqReceiverThread& AThread) { AThread.ConnectCommStatus(this, &TTestOwner::OnServerCommStatus); }
+    void OnServerCommStatus(TServerCommStatus ANewStatus)
     {
         FPending = ANewStatus;
         ++SetCalls;
+        Statuses.push_back({FPending, TSteadyClock::now()});
     }
-    void PutServerCommStatus() override { Statuses.push_back({FPending, TSteadyClock::now()}); }
 
     bool event(QEvent* AEvent) override
     {
@@ -115,25 +83,6 @@ public:
     QStringList Eq10;
     int Eq01Events = 0;
     int Eq10Events = 0;
-};
-
-// Logger writing into a capture memo.
-struct TTestLog
-{
-    TVeskCaptureMemo Memo;
-    TVeskLogger Logger{QString(), QString(), &Memo};
-
-    QStringList Lines() const { return Memo.LinesWithoutTimeStamp(); }
-    int Count(const QString& ALine) const { return static_cast<int>(Lines().count(ALine)); }
-    bool Has(const QString& APrefix) const
-    {
-        for (const QString& line : Lines()) {
-            if (line.startsWith(APrefix)) {
-                return true;
-            }
-        }
-        return false;
-    }
 };
 
 inline double MsBetween(TSteadyClock::time_point AFrom, TSteadyClock::time_point ATo)

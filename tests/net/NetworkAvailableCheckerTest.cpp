@@ -57,7 +57,6 @@ TEST(NetworkAvailableChecker, InterfaceListAnswersWithoutTheInformationService)
 
 TEST(NetworkAvailableChecker, InformationServiceIsOptionalAndCheap)
 {
-    EnsureApp();
     // Whatever backend this machine offers (possibly none), the answer is a plain yes or no.
     TVeskNetworkAvailableChecker checker(QStringLiteral("192.0.2.10"));
     const TNetCheckResult first = checker.CheckNetwork();

@@ -1,4 +1,4 @@
-#include "alert/ScreenSaverControl.h"
+#include "app/ScreenSaverControl.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,0 +1,51 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
+namespace UlxTest {
+
+bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs)
+{
+    QDeadlineTimer deadline(ATimeoutMs);
+    QTimer wake;
+    wake.start(5);
+    while (!APredicate()) {
+        if (deadline.hasExpired()) {
+            return APredicate();
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void RunFor(int AMs)
+{
+    WaitUntil([] { return false; }, AMs);
+}
+
+bool TCapturedLog::Has(const QString& APrefix) const
+{
+    for (const QString& line : Lines()) {
+        if (line.startsWith(APrefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString Eq01Line(const TEq01Fields& F)
+{
+    return QStringLiteral("0100") + F.TrainType + F.PresentTime + F.OccurrenceTime + F.EqId + QLatin1Char(' ') +
+           QString::asprintf("%02d", F.TelegNo) + QLatin1Char('N') + F.Lat + QLatin1Char('E') + F.Lng + F.Depth +
+           F.Mag + F.Accuracy + F.Areas;
+}
+
+QString Eq10Line(const QString& EqId, const QString& Name, int TelegNo)
+{
+    return QStringLiteral("10") + EqId + QLatin1Char(' ') + QString::asprintf("%02d", TelegNo) + QStringLiteral("791") +
+           Name;
+}
+
+} // namespace UlxTest

@@ -1,0 +1,97 @@
+#pragma once
+
+// What every test program shares: the application object (made by the shared
+// main), an event-loop wait, a captured logger, a telegram builder and a fake
+// sound channel.
+
+#include "alert/AlertPresentation.h"
+#include "defines/VeskDefines.h"
+#include "logging/VeskLogTestMemo.h"
+#include "logging/VeskLogging.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& Value, std::ostream* Os)
+{
+    *Os << '"' << Value.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& Value, std::ostream* Os)
+{
+    *Os << "{";
+    for (const QString& s : Value) {
+        *Os << "\n  \"" << s.toStdString() << "\"";
+    }
+    *Os << " }";
+}
+
+namespace UlxTest {
+
+// Runs the event loop until APredicate holds or ATimeoutMs passes; the result of
+// APredicate. A short timer wakes the loop, so nothing spins while all is quiet.
+bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs);
+// Runs the event loop for AMs.
+void RunFor(int AMs);
+
+// A logger whose lines a test reads back without their time stamps.
+class TCapturedLog
+{
+public:
+    TCapturedLog() : FLogger(std::make_unique<TVeskLogger>(QString(), QString(), &FMemo)) {}
+    TVeskLogger* Logger() { return FLogger.get(); }
+    QStringList Lines() const { return FMemo.LinesWithoutTimeStamp(); }
+    int Count(const QString& ALine) const { return static_cast<int>(Lines().count(ALine)); }
+    bool Has(const QString& APrefix) const;
+    void Clear() { FMemo.Clear(); }
+
+private:
+    TVeskCaptureMemo FMemo;
+    std::unique_ptr<TVeskLogger> FLogger;
+};
+
+// Fields of a type-01 line; the defaults make a regular, well-located quake.
+struct TEq01Fields
+{
+    QString EqId = QStringLiteral("ND20160414212634");
+    int TelegNo = 5;
+    QString TrainType = QStringLiteral("00");
+    QString PresentTime = QStringLiteral("160414212640");
+    QString OccurrenceTime = QStringLiteral("160414212634");
+    QString Lat = QStringLiteral("327");   // tenths of a degree
+    QString Lng = QStringLiteral("1308");  // tenths of a degree
+    QString Depth = QStringLiteral("010"); // km
+    QString Mag = QStringLiteral("65");    // tenths
+    QString Accuracy = QStringLiteral("33333");
+    QString Areas; // back-to-back three-character codes
+};
+
+QString Eq01Line(const TEq01Fields& F);
+inline TEqTelegram01 Eq01(const TEq01Fields& F = {})
+{
+    return TEqTelegram01(Eq01Line(F));
+}
+QString Eq10Line(const QString& EqId, const QString& Name, int TelegNo = 5);
+inline TEqTelegram10 Eq10(const QString& EqId, const QString& Name, int TelegNo = 5)
+{
+    return TEqTelegram10(Eq10Line(EqId, Name, TelegNo));
+}
+
+// Records what the alert asked of the sound channel: "warning", "forecast", "stop".
+class TFakeSoundChannel : public TAlertSoundChannel
+{
+public:
+    void PlayAlertSound(TAlertSound Sound) override
+    {
+        Calls << (Sound == asWarning ? QStringLiteral("warning") : QStringLiteral("forecast"));
+    }
+    void StopAlertSound() override { Calls << QStringLiteral("stop"); }
+    QStringList Calls;
+};
+
+} // namespace UlxTest
