@@ -1,0 +1,37 @@
+#include "TestSupport.h"
+#include "app/ScreenSaverControl.h"
+#include "app/VeskHeadlessPrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+using namespace UlxTest;
+
+// A "%" in the server's EQ id is text: it never takes the place of a number.
+TEST(HeadlessPrinter, CountdownLineKeepsPercentSignsOfTheEqId)
+{
+    TEq01Fields f;
+    f.EqId = QStringLiteral("ND%1%2%3%L1xyz%%");
+    TAlertTick tick;
+    tick.AdvanceSec = 12;
+    tick.ElapsedSec = 3;
+    EXPECT_EQ(TVeskHeadlessPrinter::CountdownLine(Eq01(f), tick),
+              QStringLiteral("ND%1%2%3%L1xyz%%-005  S波到達まで 12 秒 (経過 3 秒)  / S-wave in 12 s (elapsed 3 s)\n"));
+    tick.Arrived = true;
+    tick.AdvanceSec = 2;
+    EXPECT_EQ(TVeskHeadlessPrinter::CountdownLine(Eq01(f), tick),
+              QStringLiteral("ND%1%2%3%L1xyz%%-005  S波到達 (到達から 2 秒)  / S-wave arrived 2 s ago\n"));
+}
+
+// Without a reachable session bus the screen-saver step is skipped at once.
+TEST(FreedesktopScreenSaver, UnreachableBusAnswersNoneWithoutWaiting)
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/ulx-test-bus");
+    TFreedesktopScreenSaver saver;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(saver.IsScreenSaverRunning());
+    saver.StopScreenSaver();
+    EXPECT_LT(timer.elapsed(), 2000);
+}
