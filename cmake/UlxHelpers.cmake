@@ -5,14 +5,19 @@ endfunction()
 
 set(ULX_REFERENCE_DIR "${PROJECT_SOURCE_DIR}/../shared/reference" CACHE PATH "Reference data read by tests")
 
-# ulx_add_test(NAME name SOURCES ... LIBS ... [ENV VAR=VALUE ...])
+# ulx_add_test(NAME name SOURCES ... LIBS ... [GUI] [ENV VAR=VALUE ...])
 # One GoogleTest program, registered with CTest, run offscreen with UTF-8 and a
 # private APPDATA folder so that no test touches the user's real data folder.
 function(ulx_add_test)
-    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     ulx_warnings(${T_NAME})
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ulx_test_support ulx_test_main GTest::gtest GTest::gmock Threads::Threads)
+    if(T_GUI)
+        set(support ulx_test_support_gui ulx_test_main_gui)
+    else()
+        set(support ulx_test_support ulx_test_main)
+    endif()
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${support} GTest::gtest GTest::gmock Threads::Threads)
     target_compile_definitions(${T_NAME} PRIVATE
         ULX_REFERENCE_DIR="${ULX_REFERENCE_DIR}"
         ULX_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
