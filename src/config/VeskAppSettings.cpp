@@ -311,20 +311,19 @@ bool TVeskAppSettings::IsLocationInfoRewritten(const QString& ALocName, const QS
 
 bool TVeskAppSettings::LoadParamsFromConfFile()
 {
-    FLogger->EnterMethod(kLoadParamsName);
+    const TVeskLogScope scope(FLogger, kLoadParamsName);
     const QString path = GetAppConfPath() + QLatin1Char('/') + GetAppConfName();
     FLogger->Send(QStringLiteral("Configuration file path:"), path);
     FConfParams = std::make_unique<TVeskConfParams>();
     FConfParams->SetConfFilePath(path);
     // Whatever does not load keeps its default; the result needs no further check.
     FConfParams->LoadParams();
-    FLogger->ExitMethod(kLoadParamsName);
     return true;
 }
 
 bool TVeskAppSettings::SetParamsFromConfFile()
 {
-    FLogger->EnterMethod(kSetParamsName);
+    const TVeskLogScope scope(FLogger, kSetParamsName);
     QString error;
     bool result = false;
     if (!FConfParams) {
@@ -335,7 +334,6 @@ bool TVeskAppSettings::SetParamsFromConfFile()
     if (!result) {
         FLogger->Send(vmtCaught, kSetParamsName, error);
     }
-    FLogger->ExitMethod(kSetParamsName);
     return result;
 }
 
@@ -429,33 +427,29 @@ bool TVeskAppSettings::StoreItems(QString* AError)
 
 bool TVeskAppSettings::SaveParamsToConfFile()
 {
-    FLogger->EnterMethod(kSaveParamsName);
-    auto finish = [this](bool AResult) {
-        FLogger->ExitMethod(kSaveParamsName);
-        return AResult;
-    };
+    const TVeskLogScope scope(FLogger, kSaveParamsName);
     if (!FConfParams) {
         FLogger->Send(vmtCaught, QStringLiteral("ConfParams does not point to an object."));
-        return finish(false);
+        return false;
     }
     const QString folder = GetAppConfPath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to create directory."), folder);
-        return finish(false);
+        return false;
     }
     QString error;
     if (!StoreItems(&error)) {
         FLogger->Send(vmtCaught, kSaveParamsName, error);
-        return finish(false);
+        return false;
     }
     FConfParams->SetConfFilePath(folder + QLatin1Char('/') + GetAppConfName());
     // A failed write is reported: the settings of this run would otherwise be lost
     // without a trace.
     if (!FConfParams->SaveParams()) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to save configuration file."), FConfParams->LastError());
-        return finish(false);
+        return false;
     }
-    return finish(true);
+    return true;
 }
 
 void TVeskAppSettings::FreeConfParams()

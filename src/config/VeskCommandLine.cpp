@@ -110,7 +110,7 @@ bool TVeskCommandLine::LoadCommandLineOption(const QStringList& AArguments, TVes
 {
     const QString name = QStringLiteral("LoadCommandLineOption()");
     ALogger = TVeskLogger::OrNull(ALogger);
-    ALogger->EnterMethod(name);
+    const TVeskLogScope scope(ALogger, name);
     FDebugMode = FindOption(AArguments, QStringLiteral("DebugOnLocal")).has_value();
     if (FDebugMode) {
         ALogger->Send(vmtNotable, QStringLiteral("Detected 'Debug on local'."),
@@ -152,7 +152,6 @@ bool TVeskCommandLine::LoadCommandLineOption(const QStringList& AArguments, TVes
                           ConIdForLog(*conId));
         }
     }
-    ALogger->ExitMethod(name);
     return true;
 }
 
