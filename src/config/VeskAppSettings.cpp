@@ -23,35 +23,139 @@ double LocationNumber(const QString& AText)
     return ok ? value : 0.0;
 }
 
-// Reads one item of the store or reports which one is missing.
-class TItemReader
+// How applying a setting is logged and what follows it.
+enum TSettingFlag : unsigned
 {
-public:
-    explicit TItemReader(const TVeskConfParams& AParams) : FParams(AParams) {}
-    bool Get(const QString& AKey, TVeskParamItem* AItem, QString* AError) const
-    {
-        const auto item = FParams.Item(AKey);
-        if (!item) {
-            *AError = QStringLiteral("Item not found: %1").arg(AKey);
+    sfNone = 0,
+    sfSeparatorBefore = 1,    // a log separator opens a group of settings
+    sfCheckLocationAfter = 2, // the last location text: check the location next
+    sfClearedAfterApply = 4,  // read from the file, then switched off for this run
+    sfCounter = 8             // a telegram counter: signals countersChanged
+};
+
+int SIScaleOrNone(int AIndex)
+{
+    return (AIndex >= 0 && AIndex < TSeismicIntensityScale::ClassCount) ? AIndex : -1;
+}
+int ClampMomentMg(int APosition)
+{
+    return std::clamp(APosition, 0, TVeskAppSettings::MomentMgMax);
+}
+int ClampDataAccuracy(int AIndex)
+{
+    return std::clamp(AIndex, -1, 1);
+}
+int ClampProxyPort(int APort)
+{
+    return std::clamp(APort, 0, TVeskAppSettings::ProxyPortMax);
+}
+QString MomentMgText(int APosition)
+{
+    return QString::asprintf("%2.1f", APosition * 0.5);
+}
+
+// One row per setting: where it lives in the file, its type and default, the range
+// its holder accepts and how it is logged. Loading, applying, storing and the live
+// defaults all walk this table; its order is the file's and the log's.
+struct TSettingRow
+{
+    TVeskSettingId Id;
+    const char* Section;
+    const char* Key;
+    TVeskParamType Type;
+    qint32 DefaultInt;          // vptInt; vptBool as 0 or 1
+    const char16_t* DefaultStr; // vptStr
+    int (*Normalize)(int);      // integer range of the holder; nullptr: any value
+    QString (*LogText)(int);    // logged text of an integer; nullptr: the number
+    unsigned Flags;
+};
+
+constexpr TSettingRow SettingRows[] = {
+    {vsiTotalEqTelegrams, "Home_Sheet", "TotalEqTelegrams", vptInt, 0, nullptr, nullptr, nullptr,
+     sfSeparatorBefore | sfCounter},
+    {vsiTotalAlerts, "Home_Sheet", "TotalAlerts", vptInt, 0, nullptr, nullptr, nullptr, sfCounter},
+    {vsiLocationName, "Config_Sheet", "LocationName", vptStr, 0, u"---", nullptr, nullptr, sfSeparatorBefore},
+    {vsiLatitude, "Config_Sheet", "Latitude", vptStr, 0, u"--.--", nullptr, nullptr, sfNone},
+    {vsiLongitude, "Config_Sheet", "Longitude", vptStr, 0, u"---.--", nullptr, nullptr, sfNone},
+    {vsiAreaCode, "Config_Sheet", "AreaCode", vptStr, 0, u"---", nullptr, nullptr, sfNone},
+    {vsiGroundAmplification, "Config_Sheet", "GroundAmplification", vptStr, 0, u"-.--", nullptr, nullptr,
+     sfCheckLocationAfter},
+    {vsiUseSIScale, "Config_Sheet", "UseSIScale", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
+    {vsiSIScale, "Config_Sheet", "SIScale", vptInt, 3, nullptr, SIScaleOrNone, nullptr, sfNone},
+    {vsiUseMg, "Config_Sheet", "UseMg", vptBool, 0, nullptr, nullptr, nullptr, sfNone},
+    {vsiMomentMg, "Config_Sheet", "MomentMg", vptInt, 0, nullptr, ClampMomentMg, MomentMgText, sfNone},
+    {vsiUseDepth, "Config_Sheet", "UseDepth", vptBool, 0, nullptr, nullptr, nullptr, sfNone},
+    {vsiUseOrCondition, "Config_Sheet", "UseOrCondition", vptBool, 0, nullptr, nullptr, nullptr, sfNone},
+    {vsiDataAccuracy, "Config_Sheet", "DataAccuracy", vptInt, 1, nullptr, ClampDataAccuracy, nullptr, sfNone},
+    // Drill telegrams are never accepted after a start, whatever the file says.
+    {vsiUseJmaDrill, "Config_Sheet", "UseJmaDrill", vptBool, 0, nullptr, nullptr, nullptr, sfClearedAfterApply},
+    {vsiUseProxy, "NetConfig_Sheet", "UseProxy", vptBool, 0, nullptr, nullptr, nullptr, sfSeparatorBefore},
+    {vsiProxyServerIP, "NetConfig_Sheet", "ProxyServerIP", vptStr, 0, u"", nullptr, nullptr, sfNone},
+    {vsiProxyServerPort, "NetConfig_Sheet", "ProxyServerPort", vptInt, 8080, nullptr, ClampProxyPort, nullptr, sfNone},
+    {vsiEnableVersionChecker, "Others", "EnableVersionChecker", vptBool, 1, nullptr, nullptr, nullptr,
+     sfSeparatorBefore},
+    {vsiEnableAutoIconic, "Others", "EnableAutoIconic", vptBool, 0, nullptr, nullptr, nullptr, sfNone},
+    {vsiAlwaysAlertSoundOn, "Others", "AlwaysAlertSoundOn", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
+};
+
+constexpr bool RowsFollowIds()
+{
+    int id = 0;
+    for (const TSettingRow& row : SettingRows) {
+        if (row.Id != id++) {
             return false;
         }
-        *AItem = *item;
-        return true;
     }
+    return id == vsiCount;
+}
+static_assert(RowsFollowIds(), "one row per setting, in the order of TVeskSettingId");
 
-private:
-    const TVeskConfParams& FParams;
-};
+const TSettingRow& Row(TVeskSettingId AId)
+{
+    return SettingRows[AId];
+}
+
+QString KeyOf(const TSettingRow& ARow)
+{
+    return QString::fromLatin1(ARow.Key);
+}
 
 } // namespace
 
+const QList<TVeskParamItem>& VeskMainParamTable()
+{
+    static const QList<TVeskParamItem> table = [] {
+        QList<TVeskParamItem> items;
+        for (const TSettingRow& row : SettingRows) {
+            TVeskParamItem item;
+            item.SectionName = QString::fromLatin1(row.Section);
+            item.ItemName = KeyOf(row);
+            item.ItemType = row.Type;
+            item.ValueInt = row.Type == vptInt ? row.DefaultInt : 0;
+            item.ValueStr = row.DefaultStr ? QString::fromUtf16(row.DefaultStr) : QString();
+            item.ValueBool = row.Type == vptBool && row.DefaultInt != 0;
+            items.append(item);
+        }
+        return items;
+    }();
+    return table;
+}
+
 TVeskAppSettings::TVeskAppSettings(TVeskLogger* ALogger, QObject* AParent)
-    : QObject(AParent), FLogger(TVeskLogger::OrNull(ALogger)), FLocationName(QStringLiteral("---")),
-      FLatitude(QStringLiteral("--.--")), FLongitude(QStringLiteral("---.--")), FAreaCode(QStringLiteral("---")),
-      FGroundAmplification(QStringLiteral("-.--"))
-{}
+    : QObject(AParent), FLogger(TVeskLogger::OrNull(ALogger))
+{
+    for (const TSettingRow& row : SettingRows) {
+        FValues[row.Id].Int = row.DefaultInt;
+        FValues[row.Id].Str = row.DefaultStr ? QString::fromUtf16(row.DefaultStr) : QString();
+    }
+}
 
 TVeskAppSettings::~TVeskAppSettings() = default;
+
+QString TVeskAppSettings::SettingKey(TVeskSettingId AId)
+{
+    return KeyOf(Row(AId));
+}
 
 QString TVeskAppSettings::GetAppConfPath()
 {
@@ -106,48 +210,47 @@ QString TVeskAppSettings::GetAppLogName()
 
 const QList<TSIScaleClass>& TVeskAppSettings::SIScaleClasses()
 {
-    static const QList<TSIScaleClass> classes = {
-        {QStringLiteral("震度０"), 0},    {QStringLiteral("震度１"), 10},   {QStringLiteral("震度２"), 20},
-        {QStringLiteral("震度３"), 30},   {QStringLiteral("震度４"), 40},   {QStringLiteral("震度５弱"), 50},
-        {QStringLiteral("震度５強"), 55}, {QStringLiteral("震度６弱"), 60}, {QStringLiteral("震度６強"), 65},
-        {QStringLiteral("震度７"), 70},
-    };
+    static const QList<TSIScaleClass> classes = [] {
+        QList<TSIScaleClass> list;
+        for (int i = 0; i < TSeismicIntensityScale::ClassCount; ++i) {
+            list.append({QStringLiteral("震度") + TSeismicIntensityScale::GetClassAsString(i),
+                         TSeismicIntensityScale::GetClassAsInteger(i)});
+        }
+        return list;
+    }();
     return classes;
 }
 
-template <typename T>
-void TVeskAppSettings::Assign(T& AField, const T& AValue)
+void TVeskAppSettings::SetInt(TVeskSettingId AId, qint32 AValue)
 {
-    if (AField == AValue) {
+    const TSettingRow& row = Row(AId);
+    if (row.Normalize) {
+        AValue = row.Normalize(AValue);
+    }
+    if (FValues[AId].Int == AValue) {
         return;
     }
-    AField = AValue;
-    emit changed();
+    FValues[AId].Int = AValue;
+    Changed(AId);
 }
 
-void TVeskAppSettings::SetLocationName(const QString& AValue)
+void TVeskAppSettings::SetStr(TVeskSettingId AId, const QString& AValue)
 {
-    Assign(FLocationName, AValue);
+    if (FValues[AId].Str == AValue) {
+        return;
+    }
+    FValues[AId].Str = AValue;
+    Changed(AId);
 }
 
-void TVeskAppSettings::SetLatitudeText(const QString& AValue)
+void TVeskAppSettings::Changed(TVeskSettingId AId)
 {
-    Assign(FLatitude, AValue);
-}
-
-void TVeskAppSettings::SetLongitudeText(const QString& AValue)
-{
-    Assign(FLongitude, AValue);
-}
-
-void TVeskAppSettings::SetAreaCode(const QString& AValue)
-{
-    Assign(FAreaCode, AValue);
-}
-
-void TVeskAppSettings::SetGroundAmplificationText(const QString& AValue)
-{
-    Assign(FGroundAmplification, AValue);
+    const TSettingRow& row = Row(AId);
+    if (row.Flags & sfCounter) {
+        emit countersChanged();
+    } else {
+        emit valueChanged(KeyOf(row));
+    }
 }
 
 void TVeskAppSettings::SetLocation(const TULPrefOfficeInfo& AOffice)
@@ -159,118 +262,38 @@ void TVeskAppSettings::SetLocation(const TULPrefOfficeInfo& AOffice)
     SetAreaCode(AOffice.AreaCode);
 }
 
-void TVeskAppSettings::SetUseSIScale(bool AValue)
-{
-    Assign(FUseSIScale, AValue);
-}
-
-void TVeskAppSettings::SetSIScaleIndex(int AIndex)
-{
-    Assign(FSIScaleIndex, (AIndex >= 0 && AIndex < SIScaleClasses().size()) ? AIndex : -1);
-}
-
-void TVeskAppSettings::SetUseMg(bool AValue)
-{
-    Assign(FUseMg, AValue);
-}
-
-void TVeskAppSettings::SetMomentMgPosition(int APosition)
-{
-    Assign(FMomentMgPosition, std::clamp(APosition, 0, MomentMgMax));
-}
-
 QString TVeskAppSettings::GetMomentMgText() const
 {
-    return QString::asprintf("%2.1f", FMomentMgPosition * 0.5);
-}
-
-void TVeskAppSettings::SetUseDepth(bool AValue)
-{
-    Assign(FUseDepth, AValue);
-}
-
-void TVeskAppSettings::SetUseOrCondition(bool AValue)
-{
-    Assign(FUseOrCondition, AValue);
-}
-
-void TVeskAppSettings::SetDataAccuracy(int AIndex)
-{
-    Assign(FDataAccuracy, std::clamp(AIndex, -1, 1));
-}
-
-void TVeskAppSettings::SetUseJmaDrill(bool AValue)
-{
-    Assign(FUseJmaDrill, AValue);
-}
-
-void TVeskAppSettings::SetUseProxy(bool AValue)
-{
-    Assign(FUseProxy, AValue);
-}
-
-void TVeskAppSettings::SetProxyServerIP(const QString& AValue)
-{
-    Assign(FProxyServerIP, AValue);
-}
-
-void TVeskAppSettings::SetProxyServerPort(int APort)
-{
-    Assign(FProxyServerPort, std::clamp(APort, 0, ProxyPortMax));
-}
-
-void TVeskAppSettings::SetEnableVersionChecker(bool AValue)
-{
-    Assign(FEnableVersionChecker, AValue);
-}
-
-void TVeskAppSettings::SetEnableAutoIconic(bool AValue)
-{
-    Assign(FEnableAutoIconic, AValue);
-}
-
-void TVeskAppSettings::SetAlwaysAlertSoundOn(bool AValue)
-{
-    Assign(FAlwaysAlertSoundOn, AValue);
-}
-
-void TVeskAppSettings::SetNumOfTotalEqTelegrams(qint32 AValue)
-{
-    Assign(FNumOfTotalEqTelegrams, AValue);
-}
-
-void TVeskAppSettings::SetNumOfTotalAlerts(qint32 AValue)
-{
-    Assign(FNumOfTotalAlerts, AValue);
+    return MomentMgText(GetMomentMgPosition());
 }
 
 TAlertConditions TVeskAppSettings::GetAlertConditions() const
 {
     TAlertConditions conditions;
-    conditions.UseJmaDrill = FUseJmaDrill;
-    conditions.DataAccuracy = FDataAccuracy;
-    conditions.UseDepth = FUseDepth;
-    conditions.UseSIScale = FUseSIScale;
-    conditions.SIScaleIndex = FSIScaleIndex;
-    if (FSIScaleIndex >= 0) {
-        conditions.SIScaleThreshold = SIScaleClasses().at(FSIScaleIndex).Threshold;
-        conditions.SIScaleLabel = SIScaleClasses().at(FSIScaleIndex).Label;
+    conditions.UseJmaDrill = GetUseJmaDrill();
+    conditions.DataAccuracy = GetDataAccuracy();
+    conditions.UseDepth = GetUseDepth();
+    conditions.UseSIScale = GetUseSIScale();
+    conditions.SIScaleIndex = GetSIScaleIndex();
+    if (conditions.SIScaleIndex >= 0) {
+        conditions.SIScaleThreshold = SIScaleClasses().at(conditions.SIScaleIndex).Threshold;
+        conditions.SIScaleLabel = SIScaleClasses().at(conditions.SIScaleIndex).Label;
     } else {
         conditions.SIScaleThreshold = -1;
         conditions.SIScaleLabel.clear();
     }
-    conditions.UseMg = FUseMg;
-    conditions.MomentMgPosition = FMomentMgPosition;
-    conditions.UseOrCondition = FUseOrCondition;
+    conditions.UseMg = GetUseMg();
+    conditions.MomentMgPosition = GetMomentMgPosition();
+    conditions.UseOrCondition = GetUseOrCondition();
     return conditions;
 }
 
 void TVeskAppSettings::SetLocationInfo(TLocationInfo& ALocInfo) const
 {
-    ALocInfo.Latitude = LocationNumber(FLatitude);
-    ALocInfo.Longitude = LocationNumber(FLongitude);
-    ALocInfo.GAmplifier = LocationNumber(FGroundAmplification);
-    ALocInfo.AreaCode = FAreaCode;
+    ALocInfo.Latitude = LocationNumber(GetLatitudeText());
+    ALocInfo.Longitude = LocationNumber(GetLongitudeText());
+    ALocInfo.GAmplifier = LocationNumber(GetGroundAmplificationText());
+    ALocInfo.AreaCode = GetAreaCode();
 }
 
 bool TVeskAppSettings::IsLocationInfoRewritten(const QString& ALocName, const QString& AAreaCode, float AGAmplification,
@@ -288,20 +311,19 @@ bool TVeskAppSettings::IsLocationInfoRewritten(const QString& ALocName, const QS
 
 bool TVeskAppSettings::LoadParamsFromConfFile()
 {
-    FLogger->EnterMethod(kLoadParamsName);
+    const TVeskLogScope scope(FLogger, kLoadParamsName);
     const QString path = GetAppConfPath() + QLatin1Char('/') + GetAppConfName();
     FLogger->Send(QStringLiteral("Configuration file path:"), path);
     FConfParams = std::make_unique<TVeskConfParams>();
     FConfParams->SetConfFilePath(path);
     // Whatever does not load keeps its default; the result needs no further check.
     FConfParams->LoadParams();
-    FLogger->ExitMethod(kLoadParamsName);
     return true;
 }
 
 bool TVeskAppSettings::SetParamsFromConfFile()
 {
-    FLogger->EnterMethod(kSetParamsName);
+    const TVeskLogScope scope(FLogger, kSetParamsName);
     QString error;
     bool result = false;
     if (!FConfParams) {
@@ -312,228 +334,122 @@ bool TVeskAppSettings::SetParamsFromConfFile()
     if (!result) {
         FLogger->Send(vmtCaught, kSetParamsName, error);
     }
-    FLogger->ExitMethod(kSetParamsName);
     return result;
 }
 
 bool TVeskAppSettings::ApplyItems(QString* AError)
 {
-    const TItemReader reader(*FConfParams);
-    TVeskParamItem item;
-    auto separator = [this] { FLogger->AddSeparator(); };
-    auto log = [this](const QString& AKey, const auto& AValue) { FLogger->Send(AKey, AValue); };
-
-    separator();
-    if (!reader.Get(QStringLiteral("TotalEqTelegrams"), &item, AError)) {
-        return false;
-    }
-    SetNumOfTotalEqTelegrams(item.AsInteger());
-    log(item.ItemName, FNumOfTotalEqTelegrams);
-    if (!reader.Get(QStringLiteral("TotalAlerts"), &item, AError)) {
-        return false;
-    }
-    SetNumOfTotalAlerts(item.AsInteger());
-    log(item.ItemName, FNumOfTotalAlerts);
-
-    separator();
-    struct TTextStep
-    {
-        const char* Key;
-        void (TVeskAppSettings::*Setter)(const QString&);
-        QString (TVeskAppSettings::*Getter)() const;
-    };
-    static const TTextStep locationSteps[] = {
-        {"LocationName", &TVeskAppSettings::SetLocationName, &TVeskAppSettings::GetLocationName},
-        {"Latitude", &TVeskAppSettings::SetLatitudeText, &TVeskAppSettings::GetLatitudeText},
-        {"Longitude", &TVeskAppSettings::SetLongitudeText, &TVeskAppSettings::GetLongitudeText},
-        {"AreaCode", &TVeskAppSettings::SetAreaCode, &TVeskAppSettings::GetAreaCode},
-        {"GroundAmplification", &TVeskAppSettings::SetGroundAmplificationText,
-         &TVeskAppSettings::GetGroundAmplificationText},
-    };
-    for (const TTextStep& step : locationSteps) {
-        if (!reader.Get(QString::fromLatin1(step.Key), &item, AError)) {
+    for (const TSettingRow& row : SettingRows) {
+        if (row.Flags & sfSeparatorBefore) {
+            FLogger->AddSeparator();
+        }
+        const std::optional<TVeskParamItem> item = FConfParams->Item(KeyOf(row));
+        if (!item) {
+            *AError = QStringLiteral("Item not found: %1").arg(KeyOf(row));
             return false;
         }
-        (this->*step.Setter)(item.AsString());
-        log(item.ItemName, (this->*step.Getter)());
+        switch (row.Type) {
+        case vptInt:
+            SetInt(row.Id, item->AsInteger());
+            break;
+        case vptBool:
+            SetBool(row.Id, (row.Flags & sfClearedAfterApply) ? false : item->AsBoolean());
+            break;
+        case vptStr:
+            SetStr(row.Id, item->AsString());
+            break;
+        }
+        LogValue(row.Id);
+        if (row.Flags & sfCheckLocationAfter) {
+            RepairLocation();
+        }
     }
-
-    // Only the 47 offices are valid locations; anything else (a first start, a hand
-    // edit) is replaced by the Tokyo office.
-    if (IsLocationInfoRewritten(FLocationName, FAreaCode, float(LocationNumber(FGroundAmplification)),
-                                float(LocationNumber(FLongitude)), float(LocationNumber(FLatitude)))) {
-        FLogger->Send(vmtWarning, QStringLiteral("所在地情報の書き換えを検出。"));
-        FLogger->Send(vmtRejected, QStringLiteral("所在地を東京に変更しました。"));
-        SetLocation(GetDefaultPrefOffice());
-    }
-
-    if (!reader.Get(QStringLiteral("UseSIScale"), &item, AError)) {
-        return false;
-    }
-    SetUseSIScale(item.AsBoolean());
-    log(item.ItemName, FUseSIScale);
-    if (!reader.Get(QStringLiteral("SIScale"), &item, AError)) {
-        return false;
-    }
-    SetSIScaleIndex(item.AsInteger());
-    log(item.ItemName, FSIScaleIndex);
-    if (!reader.Get(QStringLiteral("UseMg"), &item, AError)) {
-        return false;
-    }
-    SetUseMg(item.AsBoolean());
-    log(item.ItemName, FUseMg);
-    if (!reader.Get(QStringLiteral("MomentMg"), &item, AError)) {
-        return false;
-    }
-    SetMomentMgPosition(item.AsInteger());
-    log(item.ItemName, GetMomentMgText());
-    if (!reader.Get(QStringLiteral("UseDepth"), &item, AError)) {
-        return false;
-    }
-    SetUseDepth(item.AsBoolean());
-    log(item.ItemName, FUseDepth);
-    if (!reader.Get(QStringLiteral("UseOrCondition"), &item, AError)) {
-        return false;
-    }
-    SetUseOrCondition(item.AsBoolean());
-    log(item.ItemName, FUseOrCondition);
-    if (!reader.Get(QStringLiteral("DataAccuracy"), &item, AError)) {
-        return false;
-    }
-    SetDataAccuracy(item.AsInteger());
-    log(item.ItemName, FDataAccuracy);
-
-    // Drill telegrams are never accepted after a start, whatever the file says.
-    if (!reader.Get(QStringLiteral("UseJmaDrill"), &item, AError)) {
-        return false;
-    }
-    SetUseJmaDrill(item.AsBoolean());
-    SetUseJmaDrill(false);
-    log(item.ItemName, FUseJmaDrill);
-
-    separator();
-    if (!reader.Get(QStringLiteral("UseProxy"), &item, AError)) {
-        return false;
-    }
-    SetUseProxy(item.AsBoolean());
-    log(item.ItemName, FUseProxy);
-    if (!reader.Get(QStringLiteral("ProxyServerIP"), &item, AError)) {
-        return false;
-    }
-    SetProxyServerIP(item.AsString());
-    log(item.ItemName, FProxyServerIP);
-    if (!reader.Get(QStringLiteral("ProxyServerPort"), &item, AError)) {
-        return false;
-    }
-    SetProxyServerPort(item.AsInteger());
-    log(item.ItemName, FProxyServerPort);
-
-    separator();
-    if (!reader.Get(QStringLiteral("EnableVersionChecker"), &item, AError)) {
-        return false;
-    }
-    SetEnableVersionChecker(item.AsBoolean());
-    log(item.ItemName, FEnableVersionChecker);
-    if (!reader.Get(QStringLiteral("EnableAutoIconic"), &item, AError)) {
-        return false;
-    }
-    SetEnableAutoIconic(item.AsBoolean());
-    log(item.ItemName, FEnableAutoIconic);
-    if (!reader.Get(QStringLiteral("AlwaysAlertSoundOn"), &item, AError)) {
-        return false;
-    }
-    SetAlwaysAlertSoundOn(item.AsBoolean());
-    log(item.ItemName, FAlwaysAlertSoundOn);
     return true;
+}
+
+void TVeskAppSettings::LogValue(TVeskSettingId AId)
+{
+    const TSettingRow& row = Row(AId);
+    switch (row.Type) {
+    case vptInt:
+        if (row.LogText) {
+            FLogger->Send(KeyOf(row), row.LogText(Int(AId)));
+        } else {
+            FLogger->Send(KeyOf(row), int(Int(AId)));
+        }
+        break;
+    case vptBool:
+        FLogger->Send(KeyOf(row), Bool(AId));
+        break;
+    case vptStr:
+        FLogger->Send(KeyOf(row), Str(AId));
+        break;
+    }
+}
+
+// Only the 47 offices are valid locations; anything else (a first start, a hand
+// edit) is replaced by the Tokyo office.
+void TVeskAppSettings::RepairLocation()
+{
+    if (!IsLocationInfoRewritten(GetLocationName(), GetAreaCode(), float(LocationNumber(GetGroundAmplificationText())),
+                                 float(LocationNumber(GetLongitudeText())), float(LocationNumber(GetLatitudeText())))) {
+        return;
+    }
+    FLogger->Send(vmtWarning, QStringLiteral("所在地情報の書き換えを検出。"));
+    FLogger->Send(vmtRejected, QStringLiteral("所在地を東京に変更しました。"));
+    SetLocation(GetDefaultPrefOffice());
 }
 
 bool TVeskAppSettings::StoreItems(QString* AError)
 {
-    for (const TVeskParamItem& row : VeskMainParamTable()) {
-        const QString& key = row.ItemName;
-        auto found = FConfParams->Item(key);
-        if (!found) {
+    for (const TSettingRow& row : SettingRows) {
+        const QString key = KeyOf(row);
+        std::optional<TVeskParamItem> item = FConfParams->Item(key);
+        if (!item) {
             *AError = QStringLiteral("Item not found: %1").arg(key);
             return false;
         }
-        TVeskParamItem item = *found;
-        if (key == QLatin1String("TotalEqTelegrams")) {
-            item.SetValueInt(FNumOfTotalEqTelegrams);
-        } else if (key == QLatin1String("TotalAlerts")) {
-            item.SetValueInt(FNumOfTotalAlerts);
-        } else if (key == QLatin1String("LocationName")) {
-            item.SetValueStr(FLocationName);
-        } else if (key == QLatin1String("Latitude")) {
-            item.SetValueStr(FLatitude);
-        } else if (key == QLatin1String("Longitude")) {
-            item.SetValueStr(FLongitude);
-        } else if (key == QLatin1String("AreaCode")) {
-            item.SetValueStr(FAreaCode);
-        } else if (key == QLatin1String("GroundAmplification")) {
-            item.SetValueStr(FGroundAmplification);
-        } else if (key == QLatin1String("UseSIScale")) {
-            item.SetValueBool(FUseSIScale);
-        } else if (key == QLatin1String("SIScale")) {
-            item.SetValueInt(FSIScaleIndex);
-        } else if (key == QLatin1String("UseMg")) {
-            item.SetValueBool(FUseMg);
-        } else if (key == QLatin1String("MomentMg")) {
-            item.SetValueInt(FMomentMgPosition);
-        } else if (key == QLatin1String("UseDepth")) {
-            item.SetValueBool(FUseDepth);
-        } else if (key == QLatin1String("UseOrCondition")) {
-            item.SetValueBool(FUseOrCondition);
-        } else if (key == QLatin1String("DataAccuracy")) {
-            item.SetValueInt(FDataAccuracy);
-        } else if (key == QLatin1String("UseJmaDrill")) {
-            item.SetValueBool(FUseJmaDrill);
-        } else if (key == QLatin1String("UseProxy")) {
-            item.SetValueBool(FUseProxy);
-        } else if (key == QLatin1String("ProxyServerIP")) {
-            item.SetValueStr(FProxyServerIP);
-        } else if (key == QLatin1String("ProxyServerPort")) {
-            item.SetValueInt(FProxyServerPort);
-        } else if (key == QLatin1String("EnableVersionChecker")) {
-            item.SetValueBool(FEnableVersionChecker);
-        } else if (key == QLatin1String("EnableAutoIconic")) {
-            item.SetValueBool(FEnableAutoIconic);
-        } else if (key == QLatin1String("AlwaysAlertSoundOn")) {
-            item.SetValueBool(FAlwaysAlertSoundOn);
+        switch (row.Type) {
+        case vptInt:
+            item->SetValueInt(Int(row.Id));
+            break;
+        case vptBool:
+            item->SetValueBool(Bool(row.Id));
+            break;
+        case vptStr:
+            item->SetValueStr(Str(row.Id));
+            break;
         }
-        FConfParams->SetItem(key, item);
+        FConfParams->SetItem(key, *item);
     }
     return true;
 }
 
 bool TVeskAppSettings::SaveParamsToConfFile()
 {
-    FLogger->EnterMethod(kSaveParamsName);
-    auto finish = [this](bool AResult) {
-        FLogger->ExitMethod(kSaveParamsName);
-        return AResult;
-    };
+    const TVeskLogScope scope(FLogger, kSaveParamsName);
     if (!FConfParams) {
         FLogger->Send(vmtCaught, QStringLiteral("ConfParams does not point to an object."));
-        return finish(false);
+        return false;
     }
     const QString folder = GetAppConfPath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to create directory."), folder);
-        return finish(false);
+        return false;
     }
     QString error;
     if (!StoreItems(&error)) {
         FLogger->Send(vmtCaught, kSaveParamsName, error);
-        return finish(false);
+        return false;
     }
     FConfParams->SetConfFilePath(folder + QLatin1Char('/') + GetAppConfName());
     // A failed write is reported: the settings of this run would otherwise be lost
     // without a trace.
     if (!FConfParams->SaveParams()) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to save configuration file."), FConfParams->LastError());
-        return finish(false);
+        return false;
     }
-    return finish(true);
+    return true;
 }
 
 void TVeskAppSettings::FreeConfParams()

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <memory>
 
 class TVeskLogger;
@@ -18,6 +19,34 @@ struct TSIScaleClass
 {
     QString Label;
     int Threshold = 0;
+};
+
+// The settings of the main configuration file, in file order. Each has one row in the
+// settings table (VeskAppSettings.cpp) with its section, key, type, default and range.
+enum TVeskSettingId : int
+{
+    vsiTotalEqTelegrams,
+    vsiTotalAlerts,
+    vsiLocationName,
+    vsiLatitude,
+    vsiLongitude,
+    vsiAreaCode,
+    vsiGroundAmplification,
+    vsiUseSIScale,
+    vsiSIScale,
+    vsiUseMg,
+    vsiMomentMg,
+    vsiUseDepth,
+    vsiUseOrCondition,
+    vsiDataAccuracy,
+    vsiUseJmaDrill,
+    vsiUseProxy,
+    vsiProxyServerIP,
+    vsiProxyServerPort,
+    vsiEnableVersionChecker,
+    vsiEnableAutoIconic,
+    vsiAlwaysAlertSoundOn,
+    vsiCount
 };
 
 // The live application settings. Screens bind their controls to this object and the
@@ -34,6 +63,9 @@ public:
 
     explicit TVeskAppSettings(TVeskLogger* ALogger = nullptr, QObject* AParent = nullptr);
     ~TVeskAppSettings() override;
+
+    // The key of a setting in the file, e.g. "SIScale"; valueChanged names it.
+    static QString SettingKey(TVeskSettingId AId);
 
     // File locations. The data folder is "APPDATA" + "/BrenvikCorporation/UlmaroX",
     // or the user's configuration folder in its place when "APPDATA" is not set.
@@ -68,100 +100,100 @@ public:
     // True when the values do not match the first office row of that name exactly.
     static bool IsLocationInfoRewritten(const QString& ALocName, const QString& AAreaCode, float AGAmplification,
                                         float ALongitude, float ALatitude);
-    QString GetLocAreaCode() const { return FAreaCode; }
+    QString GetLocAreaCode() const { return GetAreaCode(); }
 
     TAlertConditions GetAlertConditions() const;
 
     // Location texts as shown on the settings screen.
-    QString GetLocationName() const { return FLocationName; }
-    QString GetLatitudeText() const { return FLatitude; }
-    QString GetLongitudeText() const { return FLongitude; }
-    QString GetAreaCode() const { return FAreaCode; }
-    QString GetGroundAmplificationText() const { return FGroundAmplification; }
-    void SetLocationName(const QString& AValue);
-    void SetLatitudeText(const QString& AValue);
-    void SetLongitudeText(const QString& AValue);
-    void SetAreaCode(const QString& AValue);
-    void SetGroundAmplificationText(const QString& AValue);
+    QString GetLocationName() const { return Str(vsiLocationName); }
+    QString GetLatitudeText() const { return Str(vsiLatitude); }
+    QString GetLongitudeText() const { return Str(vsiLongitude); }
+    QString GetAreaCode() const { return Str(vsiAreaCode); }
+    QString GetGroundAmplificationText() const { return Str(vsiGroundAmplification); }
+    void SetLocationName(const QString& AValue) { SetStr(vsiLocationName, AValue); }
+    void SetLatitudeText(const QString& AValue) { SetStr(vsiLatitude, AValue); }
+    void SetLongitudeText(const QString& AValue) { SetStr(vsiLongitude, AValue); }
+    void SetAreaCode(const QString& AValue) { SetStr(vsiAreaCode, AValue); }
+    void SetGroundAmplificationText(const QString& AValue) { SetStr(vsiGroundAmplification, AValue); }
     // Copies an office row: five decimals for latitude and longitude, three for the
     // ground amplification, so the texts convert back to the row's values.
     void SetLocation(const TULPrefOfficeInfo& AOffice);
 
-    bool GetUseSIScale() const { return FUseSIScale; }
-    void SetUseSIScale(bool AValue);
+    bool GetUseSIScale() const { return Bool(vsiUseSIScale); }
+    void SetUseSIScale(bool AValue) { SetBool(vsiUseSIScale, AValue); }
     // -1 (no selection) for an index outside 0 to 9.
-    int GetSIScaleIndex() const { return FSIScaleIndex; }
-    void SetSIScaleIndex(int AIndex);
-    bool GetUseMg() const { return FUseMg; }
-    void SetUseMg(bool AValue);
+    int GetSIScaleIndex() const { return Int(vsiSIScale); }
+    void SetSIScaleIndex(int AIndex) { SetInt(vsiSIScale, AIndex); }
+    bool GetUseMg() const { return Bool(vsiUseMg); }
+    void SetUseMg(bool AValue) { SetBool(vsiUseMg, AValue); }
     // Clamped to 0 to 19; the minimum magnitude is the position times 0.5.
-    int GetMomentMgPosition() const { return FMomentMgPosition; }
-    void SetMomentMgPosition(int APosition);
+    int GetMomentMgPosition() const { return Int(vsiMomentMg); }
+    void SetMomentMgPosition(int APosition) { SetInt(vsiMomentMg, APosition); }
+    // The minimum magnitude as the panel shows it ("%2.1f").
     QString GetMomentMgText() const;
-    bool GetUseDepth() const { return FUseDepth; }
-    void SetUseDepth(bool AValue);
-    bool GetUseOrCondition() const { return FUseOrCondition; }
-    void SetUseOrCondition(bool AValue);
+    bool GetUseDepth() const { return Bool(vsiUseDepth); }
+    void SetUseDepth(bool AValue) { SetBool(vsiUseDepth, AValue); }
+    bool GetUseOrCondition() const { return Bool(vsiUseOrCondition); }
+    void SetUseOrCondition(bool AValue) { SetBool(vsiUseOrCondition, AValue); }
     // Clamped to -1 to 1 (-1: no selection).
-    int GetDataAccuracy() const { return FDataAccuracy; }
-    void SetDataAccuracy(int AIndex);
-    bool GetUseJmaDrill() const { return FUseJmaDrill; }
-    void SetUseJmaDrill(bool AValue);
+    int GetDataAccuracy() const { return Int(vsiDataAccuracy); }
+    void SetDataAccuracy(int AIndex) { SetInt(vsiDataAccuracy, AIndex); }
+    bool GetUseJmaDrill() const { return Bool(vsiUseJmaDrill); }
+    void SetUseJmaDrill(bool AValue) { SetBool(vsiUseJmaDrill, AValue); }
 
-    bool GetUseProxy() const { return FUseProxy; }
-    void SetUseProxy(bool AValue);
-    QString GetProxyServerIP() const { return FProxyServerIP; }
-    void SetProxyServerIP(const QString& AValue);
+    bool GetUseProxy() const { return Bool(vsiUseProxy); }
+    void SetUseProxy(bool AValue) { SetBool(vsiUseProxy, AValue); }
+    QString GetProxyServerIP() const { return Str(vsiProxyServerIP); }
+    void SetProxyServerIP(const QString& AValue) { SetStr(vsiProxyServerIP, AValue); }
     // Clamped to 0 to 99999.
-    int GetProxyServerPort() const { return FProxyServerPort; }
-    void SetProxyServerPort(int APort);
+    int GetProxyServerPort() const { return Int(vsiProxyServerPort); }
+    void SetProxyServerPort(int APort) { SetInt(vsiProxyServerPort, APort); }
 
-    bool GetEnableVersionChecker() const { return FEnableVersionChecker; }
-    void SetEnableVersionChecker(bool AValue);
-    bool GetEnableAutoIconic() const { return FEnableAutoIconic; }
-    void SetEnableAutoIconic(bool AValue);
-    bool GetAlwaysAlertSoundOn() const { return FAlwaysAlertSoundOn; }
-    void SetAlwaysAlertSoundOn(bool AValue);
+    bool GetEnableVersionChecker() const { return Bool(vsiEnableVersionChecker); }
+    void SetEnableVersionChecker(bool AValue) { SetBool(vsiEnableVersionChecker, AValue); }
+    bool GetEnableAutoIconic() const { return Bool(vsiEnableAutoIconic); }
+    void SetEnableAutoIconic(bool AValue) { SetBool(vsiEnableAutoIconic, AValue); }
+    bool GetAlwaysAlertSoundOn() const { return Bool(vsiAlwaysAlertSoundOn); }
+    void SetAlwaysAlertSoundOn(bool AValue) { SetBool(vsiAlwaysAlertSoundOn, AValue); }
 
-    qint32 GetNumOfTotalEqTelegrams() const { return FNumOfTotalEqTelegrams; }
-    void SetNumOfTotalEqTelegrams(qint32 AValue);
-    void IncNumOfTotalEqTelegrams() { SetNumOfTotalEqTelegrams(FNumOfTotalEqTelegrams + 1); }
-    qint32 GetNumOfTotalAlerts() const { return FNumOfTotalAlerts; }
-    void SetNumOfTotalAlerts(qint32 AValue);
-    void IncNumOfTotalAlerts() { SetNumOfTotalAlerts(FNumOfTotalAlerts + 1); }
+    // The counters change with every telegram: they signal countersChanged only.
+    qint32 GetNumOfTotalEqTelegrams() const { return Int(vsiTotalEqTelegrams); }
+    void SetNumOfTotalEqTelegrams(qint32 AValue) { SetInt(vsiTotalEqTelegrams, AValue); }
+    void IncNumOfTotalEqTelegrams() { SetNumOfTotalEqTelegrams(GetNumOfTotalEqTelegrams() + 1); }
+    qint32 GetNumOfTotalAlerts() const { return Int(vsiTotalAlerts); }
+    void SetNumOfTotalAlerts(qint32 AValue) { SetInt(vsiTotalAlerts, AValue); }
+    void IncNumOfTotalAlerts() { SetNumOfTotalAlerts(GetNumOfTotalAlerts() + 1); }
 
 signals:
-    // Any live value changed.
-    void changed();
+    // A setting other than the two counters really changed; AKey is its key in the
+    // file ("SIScale", "LocationName", ...).
+    void valueChanged(const QString& AKey);
+    // NumOfTotalEqTelegrams or NumOfTotalAlerts changed.
+    void countersChanged();
 
 private:
-    template <typename T>
-    void Assign(T& AField, const T& AValue);
+    // The live value of one setting: integers and booleans (0 or 1) in Int, texts in Str.
+    struct TValue
+    {
+        qint32 Int = 0;
+        QString Str;
+    };
+
+    qint32 Int(TVeskSettingId AId) const { return FValues[AId].Int; }
+    bool Bool(TVeskSettingId AId) const { return FValues[AId].Int != 0; }
+    const QString& Str(TVeskSettingId AId) const { return FValues[AId].Str; }
+    // Bring the value into the setting's range, store it and signal a real change.
+    void SetInt(TVeskSettingId AId, qint32 AValue);
+    void SetBool(TVeskSettingId AId, bool AValue) { SetInt(AId, AValue ? 1 : 0); }
+    void SetStr(TVeskSettingId AId, const QString& AValue);
+    void Changed(TVeskSettingId AId);
+
     bool ApplyItems(QString* AError);
     bool StoreItems(QString* AError);
+    void RepairLocation();
+    void LogValue(TVeskSettingId AId);
 
     TVeskLogger* FLogger = nullptr;
     std::unique_ptr<TVeskConfParams> FConfParams;
-
-    qint32 FNumOfTotalEqTelegrams = 0;
-    qint32 FNumOfTotalAlerts = 0;
-    QString FLocationName;
-    QString FLatitude;
-    QString FLongitude;
-    QString FAreaCode;
-    QString FGroundAmplification;
-    bool FUseSIScale = true;
-    int FSIScaleIndex = 3;
-    bool FUseMg = false;
-    int FMomentMgPosition = 0;
-    bool FUseDepth = false;
-    bool FUseOrCondition = false;
-    int FDataAccuracy = 1;
-    bool FUseJmaDrill = false;
-    bool FUseProxy = false;
-    QString FProxyServerIP;
-    int FProxyServerPort = 8080;
-    bool FEnableVersionChecker = true;
-    bool FEnableAutoIconic = false;
-    bool FAlwaysAlertSoundOn = true;
+    std::array<TValue, vsiCount> FValues;
 };

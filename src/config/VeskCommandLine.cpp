@@ -5,6 +5,8 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #ifndef ULX_DEFAULT_EQ_SERVER
 #define ULX_DEFAULT_EQ_SERVER "localhost"
 #endif
@@ -15,6 +17,42 @@ bool IsSwitch(const QString& AArgument)
 {
     return AArgument.startsWith(QLatin1Char('-')) || AArgument.startsWith(QLatin1Char('/'));
 }
+
+// The characters of a drawn connection id, and the only ones an id given on the
+// command line may use. The id travels in the line "93:<id>:<area code>", 7-bit ASCII
+// ended by a line feed: a line break would split it into several requests, a colon
+// would shift the area code, and anything outside ASCII cannot be sent as it was
+// logged. The drawn alphabet has none of these and is what the server knows.
+const QString& ConIdAlphabet()
+{
+    static const QString alphabet =
+        QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-/*_");
+    return alphabet;
+}
+
+bool IsValidConId(const QString& AId)
+{
+    return std::all_of(AId.begin(), AId.end(), [](QChar c) { return ConIdAlphabet().contains(c); });
+}
+
+// The id for the log line: characters outside the alphabet as \uXXXX, so a line
+// break in it cannot break the log line either.
+QString ConIdForLog(const QString& AId)
+{
+    QString out;
+    for (const QChar c : AId) {
+        if (ConIdAlphabet().contains(c)) {
+            out += c;
+        } else {
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        }
+    }
+    return out;
+}
+
+// Ports a socket can connect to.
+constexpr qint32 MinPort = 1;
+constexpr qint32 MaxPort = 65535;
 
 const QStringList& KnownOptions()
 {
@@ -72,7 +110,7 @@ bool TVeskCommandLine::LoadCommandLineOption(const QStringList& AArguments, TVes
 {
     const QString name = QStringLiteral("LoadCommandLineOption()");
     ALogger = TVeskLogger::OrNull(ALogger);
-    ALogger->EnterMethod(name);
+    const TVeskLogScope scope(ALogger, name);
     FDebugMode = FindOption(AArguments, QStringLiteral("DebugOnLocal")).has_value();
     if (FDebugMode) {
         ALogger->Send(vmtNotable, QStringLiteral("Detected 'Debug on local'."),
@@ -90,8 +128,10 @@ bool TVeskCommandLine::LoadCommandLineOption(const QStringList& AArguments, TVes
     if (const auto port = FindOption(AArguments, QStringLiteral("EqServerPort"))) {
         ALogger->Send(vmtNotable, QStringLiteral("Detected 'EqServerPort'."),
                       QStringLiteral("Program will connect to this port of Eq-server:") + *port);
+        // A port the socket cannot use is as invalid as one that is not a number: a
+        // larger one would otherwise be cut to 16 bits and reach another port.
         const std::optional<qint32> value = VeskParseInteger(port->trimmed());
-        if (value) {
+        if (value && *value >= MinPort && *value <= MaxPort) {
             FCLOptEqServerPort = *value;
         } else {
             FCLOptEqServerPort = 80;
@@ -102,11 +142,16 @@ bool TVeskCommandLine::LoadCommandLineOption(const QStringList& AArguments, TVes
 
     FCLOptEqServerConId.clear();
     if (const auto conId = FindOption(AArguments, QStringLiteral("ConId"))) {
-        FCLOptEqServerConId = *conId;
         ALogger->Send(vmtNotable, QStringLiteral("Detected 'ConId'."),
                       QStringLiteral("Program will use this ID for connecting Eq-server."));
+        if (IsValidConId(*conId)) {
+            FCLOptEqServerConId = *conId;
+        } else {
+            ALogger->Send(vmtWarning,
+                          QStringLiteral("Specified connection ID is invalid. Program will use a random ID."),
+                          ConIdForLog(*conId));
+        }
     }
-    ALogger->ExitMethod(name);
     return true;
 }
 
@@ -136,12 +181,10 @@ QString TVeskCommandLine::GetServerConId() const
         return FCLOptEqServerConId;
     }
     if (FRandomConId.isEmpty()) {
-        static const QString alphabet =
-            QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-/*_");
         // The global generator is seeded once per process start.
         QRandomGenerator* generator = QRandomGenerator::global();
         for (int i = 0; i < 12; ++i) {
-            FRandomConId += alphabet.at(generator->bounded(int(alphabet.size())));
+            FRandomConId += ConIdAlphabet().at(generator->bounded(int(ConIdAlphabet().size())));
         }
     }
     return FRandomConId;

@@ -13,6 +13,8 @@ class TVeskLogger;
 // a colon, or as the next argument. The first matching argument decides. An argument
 // that spells out a longer option ("-EqServerPort") never counts for the shorter one
 // ("EqServer").
+// A port outside 1 to 65535 and an id with characters outside the drawn id's alphabet
+// are rejected with a warning: port 80, or a drawn id, is used instead.
 class TVeskCommandLine
 {
 public:
@@ -29,8 +31,8 @@ public:
     bool IsDebugginMode() const { return FDebugMode; }
     QString GetServerName() const;
     int GetServerPort() const;
-    // The option's id, or 12 characters drawn once per run from the 67-character
-    // alphabet; every call answers the same id.
+    // The option's id when it was valid, or 12 characters drawn once per run from the
+    // 67-character alphabet; every call answers the same id.
     QString GetServerConId() const;
 
     // The option's value when the option is present (possibly empty).

@@ -107,34 +107,6 @@ TVeskParamItem TVeskParamItem::SetValueBool(bool AValue)
     return *this;
 }
 
-const QList<TVeskParamItem>& VeskMainParamTable()
-{
-    static const QList<TVeskParamItem> table = {
-        MakeItem("Home_Sheet", "TotalEqTelegrams", vptInt, 0),
-        MakeItem("Home_Sheet", "TotalAlerts", vptInt, 0),
-        MakeItem("Config_Sheet", "LocationName", vptStr, 0, QStringLiteral("---")),
-        MakeItem("Config_Sheet", "Latitude", vptStr, 0, QStringLiteral("--.--")),
-        MakeItem("Config_Sheet", "Longitude", vptStr, 0, QStringLiteral("---.--")),
-        MakeItem("Config_Sheet", "AreaCode", vptStr, 0, QStringLiteral("---")),
-        MakeItem("Config_Sheet", "GroundAmplification", vptStr, 0, QStringLiteral("-.--")),
-        MakeItem("Config_Sheet", "UseSIScale", vptBool, 0, QString(), true),
-        MakeItem("Config_Sheet", "SIScale", vptInt, 3),
-        MakeItem("Config_Sheet", "UseMg", vptBool, 0, QString(), false),
-        MakeItem("Config_Sheet", "MomentMg", vptInt, 0),
-        MakeItem("Config_Sheet", "UseDepth", vptBool, 0, QString(), false),
-        MakeItem("Config_Sheet", "UseOrCondition", vptBool, 0, QString(), false),
-        MakeItem("Config_Sheet", "DataAccuracy", vptInt, 1),
-        MakeItem("Config_Sheet", "UseJmaDrill", vptBool, 0, QString(), false),
-        MakeItem("NetConfig_Sheet", "UseProxy", vptBool, 0, QString(), false),
-        MakeItem("NetConfig_Sheet", "ProxyServerIP", vptStr, 0, QString()),
-        MakeItem("NetConfig_Sheet", "ProxyServerPort", vptInt, 8080),
-        MakeItem("Others", "EnableVersionChecker", vptBool, 0, QString(), true),
-        MakeItem("Others", "EnableAutoIconic", vptBool, 0, QString(), false),
-        MakeItem("Others", "AlwaysAlertSoundOn", vptBool, 0, QString(), true),
-    };
-    return table;
-}
-
 const QList<TVeskParamItem>& VeskExtParamTable()
 {
     static const QList<TVeskParamItem> table = {

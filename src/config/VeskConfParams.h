@@ -41,7 +41,9 @@ struct TVeskParamItem
 // text that is not a valid 32-bit integer.
 std::optional<qint32> VeskParseInteger(const QString& AText);
 
-// The built-in item tables with their defaults, in walking order.
+// The built-in item tables with their defaults, in walking order. The main table is
+// made from the application settings' own table (VeskAppSettings.cpp), so each key
+// and its default are written once.
 const QList<TVeskParamItem>& VeskMainParamTable();
 const QList<TVeskParamItem>& VeskExtParamTable();
 

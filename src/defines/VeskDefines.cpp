@@ -1,5 +1,6 @@
 #include "defines/VeskDefines.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -318,4 +319,16 @@ quint32 TSeismicIntensityScale::GetScaleColorAsTColor(double AValue)
 {
     const TScaleClass& c = ClassOf(AValue);
     return (quint32(c.Blue) << 16) | (quint32(c.Green) << 8) | quint32(c.Red);
+}
+
+static_assert(TSeismicIntensityScale::ClassCount == int(ScaleClasses.size()));
+
+int TSeismicIntensityScale::GetClassAsInteger(int AIndex)
+{
+    return ScaleClasses[std::size_t(std::clamp(AIndex, 0, ClassCount - 1))].Code;
+}
+
+QString TSeismicIntensityScale::GetClassAsString(int AIndex)
+{
+    return QString::fromUtf16(ScaleClasses[std::size_t(std::clamp(AIndex, 0, ClassCount - 1))].Label);
 }

@@ -121,6 +121,12 @@ public:
     static quint32 GetScaleColor(double AValue);
     // 0x00BBGGRR.
     static quint32 GetScaleColorAsTColor(double AValue);
+
+    // The classes in ascending order, for lists of them: index 0 is "０" (code 0),
+    // index 9 is "７" (code 70). An index outside 0 to 9 is taken as the nearest class.
+    static constexpr int ClassCount = 10;
+    static int GetClassAsInteger(int AIndex);
+    static QString GetClassAsString(int AIndex);
 };
 
 // The user's location as the alert logic sees it.

@@ -37,8 +37,9 @@ inline bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs = 
     return UlxTest::WaitUntil(APredicate, ATimeoutMs);
 }
 
-// A folder per test: "APPDATA" and "TMPDIR" of the children live in it, so tests
-// running side by side neither share settings nor the single-instance lock.
+// A folder per test: "APPDATA", "TMPDIR" and the single-instance lock folder of the
+// children live in it, so tests running side by side neither share settings nor the
+// lock (which is machine-wide unless ULMAROX_INSTANCE_LOCK_DIR names a folder).
 class TTestFolders
 {
 public:
@@ -59,6 +60,7 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("APPDATA"), AppData());
         env.insert(QStringLiteral("TMPDIR"), Tmp());
+        env.insert(QStringLiteral("ULMAROX_INSTANCE_LOCK_DIR"), Tmp());
         env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         return env;

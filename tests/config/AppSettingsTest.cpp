@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -300,7 +302,7 @@ TEST_F(AppSettingsTest, ChangesReachReadersAtOnce)
 {
     TVeskAppSettings settings(&FLogger);
     int changeCount = 0;
-    QObject::connect(&settings, &TVeskAppSettings::changed, [&changeCount] { ++changeCount; });
+    QObject::connect(&settings, &TVeskAppSettings::valueChanged, [&changeCount] { ++changeCount; });
     settings.SetSIScaleIndex(5);
     settings.SetSIScaleIndex(5);
     EXPECT_EQ(changeCount, 1) << "no signal when nothing changed";
@@ -323,6 +325,129 @@ TEST_F(AppSettingsTest, ChangesReachReadersAtOnce)
     EXPECT_EQ(classes.at(0).Label, "震度０");
     EXPECT_EQ(classes.at(6).Label, "震度５強");
     EXPECT_EQ(classes.at(9).Label, "震度７");
+    const QStringList labels = {"震度０",   "震度１",   "震度２",   "震度３",   "震度４",
+                                "震度５弱", "震度５強", "震度６弱", "震度６強", "震度７"};
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(classes.at(i).Label, labels.at(i)) << i;
+    }
+}
+
+// A bound screen re-reads only the control whose key is named, and never on a telegram.
+TEST_F(AppSettingsTest, ValueChangedNamesTheKeyAndCountersSignalApart)
+{
+    TVeskAppSettings settings(&FLogger);
+    QStringList keys;
+    int counters = 0;
+    QObject::connect(&settings, &TVeskAppSettings::valueChanged, [&keys](const QString& AKey) { keys << AKey; });
+    QObject::connect(&settings, &TVeskAppSettings::countersChanged, [&counters] { ++counters; });
+    struct Case
+    {
+        const char* Name;
+        std::function<void(TVeskAppSettings&)> Change;
+        QStringList Keys;
+        int Counters;
+    };
+    const Case cases[] = {
+        {"index", [](TVeskAppSettings& s) { s.SetSIScaleIndex(5); }, {"SIScale"}, 0},
+        {"same index again", [](TVeskAppSettings& s) { s.SetSIScaleIndex(5); }, {}, 0},
+        {"index outside the list", [](TVeskAppSettings& s) { s.SetSIScaleIndex(12); }, {"SIScale"}, 0},
+        {"another index outside", [](TVeskAppSettings& s) { s.SetSIScaleIndex(-7); }, {}, 0},
+        {"position at the top", [](TVeskAppSettings& s) { s.SetMomentMgPosition(19); }, {"MomentMg"}, 0},
+        {"clamped to the same position", [](TVeskAppSettings& s) { s.SetMomentMgPosition(40); }, {}, 0},
+        {"check box", [](TVeskAppSettings& s) { s.SetUseJmaDrill(true); }, {"UseJmaDrill"}, 0},
+        {"text", [](TVeskAppSettings& s) { s.SetProxyServerIP("192.0.2.1"); }, {"ProxyServerIP"}, 0},
+        {"office row",
+         [](TVeskAppSettings& s) { s.SetLocation(GetDefaultPrefOffice()); },
+         {"LocationName", "Latitude", "Longitude", "GroundAmplification", "AreaCode"},
+         0},
+        {"same office again", [](TVeskAppSettings& s) { s.SetLocation(GetDefaultPrefOffice()); }, {}, 0},
+        {"telegram counter", [](TVeskAppSettings& s) { s.IncNumOfTotalEqTelegrams(); }, {}, 1},
+        {"alert counter", [](TVeskAppSettings& s) { s.IncNumOfTotalAlerts(); }, {}, 1},
+        {"counter unchanged", [](TVeskAppSettings& s) { s.SetNumOfTotalAlerts(1); }, {}, 0},
+    };
+    for (const Case& c : cases) {
+        keys.clear();
+        counters = 0;
+        c.Change(settings);
+        EXPECT_EQ(keys, c.Keys) << c.Name;
+        EXPECT_EQ(counters, c.Counters) << c.Name;
+    }
+    EXPECT_EQ(TVeskAppSettings::SettingKey(vsiMomentMg), "MomentMg");
+}
+
+// Every key is stored from its own value and read back into the same one: a value
+// other than the default for each, through a save and a restart.
+TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
+{
+    WriteConf(kOsakaFile);
+    {
+        auto settings = Start();
+        settings->SetNumOfTotalEqTelegrams(41);
+        settings->SetNumOfTotalAlerts(7);
+        settings->SetUseSIScale(false);
+        settings->SetSIScaleIndex(8);
+        settings->SetUseMg(true);
+        settings->SetMomentMgPosition(13);
+        settings->SetUseDepth(true);
+        settings->SetUseOrCondition(true);
+        settings->SetDataAccuracy(0);
+        settings->SetUseJmaDrill(true);
+        settings->SetUseProxy(true);
+        settings->SetProxyServerIP("192.0.2.9");
+        settings->SetProxyServerPort(3128);
+        settings->SetEnableVersionChecker(false);
+        settings->SetEnableAutoIconic(true);
+        settings->SetAlwaysAlertSoundOn(false);
+        ASSERT_TRUE(settings->SaveParamsToConfFile());
+    }
+    const QMap<QString, QString> expected = {
+        {"TotalEqTelegrams", "41"},
+        {"TotalAlerts", "7"},
+        {"LocationName", "大阪府庁"},
+        {"Latitude", "34.68630"},
+        {"Longitude", "135.51965"},
+        {"AreaCode", "520"},
+        {"GroundAmplification", "2.044"},
+        {"UseSIScale", "0"},
+        {"SIScale", "8"},
+        {"UseMg", "1"},
+        {"MomentMg", "13"},
+        {"UseDepth", "1"},
+        {"UseOrCondition", "1"},
+        {"DataAccuracy", "0"},
+        {"UseJmaDrill", "1"},
+        {"UseProxy", "1"},
+        {"ProxyServerIP", "192.0.2.9"},
+        {"ProxyServerPort", "3128"},
+        {"EnableVersionChecker", "0"},
+        {"EnableAutoIconic", "1"},
+        {"AlwaysAlertSoundOn", "0"},
+    };
+    ASSERT_EQ(expected.size(), VeskMainParamTable().size());
+    for (const TVeskParamItem& row : VeskMainParamTable()) {
+        EXPECT_EQ(Saved(row.SectionName.toLatin1().constData(), row.ItemName.toLatin1().constData()),
+                  expected.value(row.ItemName))
+            << row.ItemName.toStdString();
+    }
+
+    auto next = Start();
+    EXPECT_EQ(next->GetNumOfTotalEqTelegrams(), 41);
+    EXPECT_EQ(next->GetNumOfTotalAlerts(), 7);
+    EXPECT_EQ(next->GetLocationName(), "大阪府庁");
+    EXPECT_FALSE(next->GetUseSIScale());
+    EXPECT_EQ(next->GetSIScaleIndex(), 8);
+    EXPECT_TRUE(next->GetUseMg());
+    EXPECT_EQ(next->GetMomentMgText(), "6.5");
+    EXPECT_TRUE(next->GetUseDepth());
+    EXPECT_TRUE(next->GetUseOrCondition());
+    EXPECT_EQ(next->GetDataAccuracy(), 0);
+    EXPECT_FALSE(next->GetUseJmaDrill()) << "drill telegrams are switched off at every start";
+    EXPECT_TRUE(next->GetUseProxy());
+    EXPECT_EQ(next->GetProxyServerIP(), "192.0.2.9");
+    EXPECT_EQ(next->GetProxyServerPort(), 3128);
+    EXPECT_FALSE(next->GetEnableVersionChecker());
+    EXPECT_TRUE(next->GetEnableAutoIconic());
+    EXPECT_FALSE(next->GetAlwaysAlertSoundOn());
 }
 
 TEST_F(AppSettingsTest, FailuresAreReportedAndNothingIsDamaged)

@@ -32,8 +32,14 @@ TEST(CommandLineTest, ServerNameAndPortFromArguments)
         {{"-eqserverport:8001", "-EqServerFoo"}, "Foo", 8001, false, false},
         {{"-EqServer:192.0.2.7"}, "192.0.2.7", 80, false, false},
         {{"-EqServer192.0.2.7"}, "192.0.2.7", 80, false, false},
-        {{"-EqServerPort:0"}, QString(), 0, false, false},
-        {{"/EqServerPort:-5", "-DebugOnLocal"}, "127.0.0.1", 8000, true, false},
+        // Only ports a socket can use: 70000 must not become 70000 - 65536 on the wire.
+        {{"-EqServerPort", "70000"}, QString(), 80, false, true},
+        {{"-EqServerPort", "65536"}, QString(), 80, false, true},
+        {{"-EqServerPort", "65535"}, QString(), 65535, false, false},
+        {{"-EqServerPort", "1"}, QString(), 1, false, false},
+        {{"-EqServerPort:0"}, QString(), 80, false, true},
+        {{"/EqServerPort:-5", "-DebugOnLocal"}, "127.0.0.1", 80, true, true},
+        {{"-EqServerPort", "0x1F90"}, QString(), 8080, false, false},
         {{"-EqServerPort", "99999999999"}, QString(), 80, false, true},
         {{"-EqServerPort"}, QString(), 80, false, true},
         {{"-EqServer"}, QString(), 80, false, false},
@@ -113,6 +119,54 @@ TEST(CommandLineTest, ConnectionId)
     EXPECT_EQ(seen.size(), 200) << "ids repeat";
     // 2400 draws from 67 characters: every character shows up.
     EXPECT_EQ(characters.size(), 67);
+}
+
+// An id the request line cannot carry unchanged is replaced by a drawn one: the wire
+// carries "93:<id>:<area code>" in 7-bit ASCII, one line.
+TEST(CommandLineTest, ConnectionIdOutsideTheAlphabetIsReplaced)
+{
+    struct Case
+    {
+        QString Id;
+        bool Accepted;
+        QString Logged; // the value of the warning line
+    };
+    const Case cases[] = {
+        {"fixed01", true, {}},
+        {"AZaz09+-/*_", true, {}},
+        {"abc\n99", false, "abc\\u000a99"},
+        {"abc\r", false, "abc\\u000d"},
+        {"a:b", false, "a\\u003ab"},
+        {"a b", false, "a\\u0020b"},
+        {"a\tb", false, "a\\u0009b"},
+        {QStringLiteral("日本"), false, "\\u65e5\\u672c"},
+        {QStringLiteral("caf\u00e9"), false, "caf\\u00e9"},
+    };
+    static const QRegularExpression drawn(QStringLiteral("^[0-9A-Za-z+\\-/*_]{12}$"));
+    for (const Case& c : cases) {
+        const std::string name = c.Id.toStdString();
+        TVeskCaptureMemo memo;
+        TVeskLogger logger(QString(), QString(), &memo);
+        TVeskCommandLine commandLine;
+        commandLine.LoadCommandLineOption({"-ConId", c.Id}, &logger);
+        const QString id = commandLine.GetServerConId();
+        const QStringList lines = memo.LinesWithoutTimeStamp();
+        if (c.Accepted) {
+            EXPECT_EQ(id, c.Id) << name;
+            EXPECT_EQ(lines.filter("<2>").size(), 0) << name;
+        } else {
+            EXPECT_TRUE(drawn.match(id).hasMatch()) << name << " -> " << id.toStdString();
+            EXPECT_EQ(commandLine.GetServerConId(), id) << name;
+            EXPECT_TRUE(commandLine.GetCLOptEqServerConId().isEmpty()) << name;
+            EXPECT_TRUE(lines.contains(
+                "<2> Specified connection ID is invalid. Program will use a random ID.(Value=" + c.Logged + ")"))
+                << name << "\n"
+                << lines.join('\n').toStdString();
+        }
+        for (const QString& line : lines) {
+            EXPECT_FALSE(line.contains('\n') || line.contains('\r')) << name;
+        }
+    }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 // The simulator: scenario files, the shipped scenarios, the program's command
 // line and an end-to-end run of the receiver thread against it.
 
+#include "EqSimQuitTimer.h"
 #include "EqSimScenario.h"
 #include "NetTestSupport.h"
 #include "defines/VeskDefines.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -303,6 +305,58 @@ private:
     QProcess FProcess;
     QString FOut;
 };
+
+// A wait longer than one Qt timer can hold (an int of milliseconds) is made of steps.
+TEST(EqSimQuitTimer, LongWaitsAreSteppedAndShortOnesEndOnTime)
+{
+    EnsureApp();
+    int calls = 0;
+    const qint64 longWaitMs = 3000000LL * 1000;
+    TEqSimQuitTimer longWait(longWaitMs, [&calls] { ++calls; });
+    EXPECT_TRUE(longWait.IsActive());
+    EXPECT_EQ(longWait.StepMs(), TEqSimQuitTimer::DefaultMaxStepMs);
+    EXPECT_GT(longWait.RemainingMs(), longWaitMs - 10000);
+
+    // Several steps of at most 100 ms, then one call at the deadline.
+    QElapsedTimer clock;
+    clock.start();
+    int shortCalls = 0;
+    qint64 endedAfterMs = -1;
+    TEqSimQuitTimer shortWait(
+        450,
+        [&] {
+            ++shortCalls;
+            endedAfterMs = clock.elapsed();
+        },
+        100);
+    EXPECT_EQ(shortWait.StepMs(), 100);
+    ASSERT_TRUE(PumpUntil([&] { return shortCalls > 0; }, 5000));
+    PumpFor(150);
+    EXPECT_EQ(shortCalls, 1);
+    EXPECT_GE(endedAfterMs, 450);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(EqSimProgram, QuitAfterEndsTheProgramAndALongValueKeepsItRunning)
+{
+    EnsureApp();
+    QProcess longRun;
+    longRun.start(EqSimPath, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quit-after"),
+                              QStringLiteral("3000000")});
+    QProcess shortRun;
+    shortRun.start(EqSimPath, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quit-after"),
+                               QStringLiteral("1")});
+    ASSERT_TRUE(shortRun.waitForFinished(10000));
+    EXPECT_EQ(shortRun.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(shortRun.exitCode(), 0);
+    // The long one is still there, and its timer was not refused.
+    ASSERT_TRUE(PumpUntil([&] { return longRun.canReadLine() || longRun.state() == QProcess::NotRunning; }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(longRun.state(), QProcess::Running);
+    EXPECT_EQ(longRun.readAllStandardError().toStdString(), "");
+    longRun.terminate();
+    longRun.waitForFinished(3000);
+}
 
 TEST(EqSimEndToEnd, ReceiverGetsTheKantoSequenceWithLiveTimes)
 {

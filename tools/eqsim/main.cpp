@@ -2,15 +2,16 @@
 // clients, shows their connection requests, answers keep-alives and replays a
 // scenario of telegram lines, optionally with faults.
 
+#include "EqSimQuitTimer.h"
 #include "EqSimScenario.h"
 #include "EqSimServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 constexpr int ExitListenFailed = 1;
@@ -145,7 +146,7 @@ int main(int argc, char* argv[])
     options.SplitDelayMs = ReadInt(parser, QStringLiteral("split-delay"), 0, 60000, ok);
     options.Refuse = parser.isSet(QStringLiteral("refuse"));
     options.LogFile = parser.value(QStringLiteral("log"));
-    int quitAfter = 0;
+    qint64 quitAfter = 0;
     if (parser.isSet(QStringLiteral("quit-after"))) {
         quitAfter = ReadInt(parser, QStringLiteral("quit-after"), 1, 86400 * 365, ok);
     }
@@ -173,8 +174,9 @@ int main(int argc, char* argv[])
         Fail(error);
         return ExitListenFailed;
     }
+    std::unique_ptr<TEqSimQuitTimer> quitTimer;
     if (quitAfter > 0) {
-        QTimer::singleShot(quitAfter * 1000, &app, &QCoreApplication::quit);
+        quitTimer = std::make_unique<TEqSimQuitTimer>(quitAfter * 1000, [] { QCoreApplication::quit(); });
     }
     return app.exec();
 }
