@@ -39,6 +39,12 @@ TEqBridgeFeed::TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATimin
             [this](QAbstractSocket::SocketError) { LinkDown(FSocket.errorString()); });
 }
 
+TEqBridgeFeed::~TEqBridgeFeed()
+{
+    // Closing the socket reports a loss; the timers it would restart are gone by then.
+    FSocket.disconnect(this);
+}
+
 void TEqBridgeFeed::Start()
 {
     Open();

@@ -24,6 +24,7 @@ public:
     using TLog = std::function<void(const QString&)>;
 
     TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATiming, TLog ALog);
+    ~TEqBridgeFeed() override;
     void Start();
 
     // The wait after AWaitMs: doubled, at most AMaxMs.
