@@ -9,6 +9,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
 #include <QUrl>
 
 #include <cstdio>
@@ -100,6 +102,9 @@ int main(int argc, char* argv[])
         {QStringLiteral("max-gap"), QStringLiteral("Replay: longest gap between two messages (default 60)."),
          QStringLiteral("SECONDS"), QStringLiteral("60")},
         {QStringLiteral("keep-times"), QStringLiteral("Replay: send the times as recorded.")},
+        {QStringLiteral("record"),
+         QStringLiteral("With --source: append every message of the feed to FILE, one per line, for --replay."),
+         QStringLiteral("FILE")},
         {QStringLiteral("print"), QStringLiteral("Replay: write the lines that would be served to standard output and "
                                                  "exit, at once and with the recorded times.")},
     });
@@ -161,6 +166,7 @@ int main(int argc, char* argv[])
     TEqBridgeServer server(Log);
     TEqBridge bridge(Log, [&server](const QByteArray& ABlock) { server.Broadcast(ABlock); });
 
+    QFile record;
     std::unique_ptr<TEqBridgeFeed> feed;
     std::unique_ptr<TEqBridgeReplay> replay;
     std::optional<qint64> shiftSecs; // of a live replay, fixed by its first message
@@ -171,8 +177,25 @@ int main(int argc, char* argv[])
                      .arg(parser.value(QStringLiteral("source"))));
             return ExitUsage;
         }
+        if (parser.isSet(QStringLiteral("record"))) {
+            record.setFileName(parser.value(QStringLiteral("record")));
+            if (!record.open(QIODevice::WriteOnly | QIODevice::Append)) {
+                Fail(QStringLiteral("cannot open '%1': %2").arg(record.fileName(), record.errorString()));
+                return ExitUsage;
+            }
+        }
         feed = std::make_unique<TEqBridgeFeed>(url, TEqBridgeFeedTiming{}, Log);
-        feed->OnMessage = [&bridge](const QString& AText) { bridge.HandleMessage(AText.toUtf8()); };
+        feed->OnMessage = [&bridge, &record](const QString& AText) {
+            const QByteArray json = AText.toUtf8();
+            // The feed's own heartbeats are not worth keeping.
+            if (bridge.HandleMessage(json).Outcome != eboIgnore && record.isOpen()) {
+                // One message per line, whatever line breaks the feed put inside it.
+                const QJsonDocument document = QJsonDocument::fromJson(json);
+                record.write(document.isObject() ? document.toJson(QJsonDocument::Compact) : json.simplified());
+                record.write("\n");
+                record.flush();
+            }
+        };
     } else {
         QList<TEqBridgeReplay::TItem> items;
         QString error;
