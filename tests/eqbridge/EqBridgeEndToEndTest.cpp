@@ -3,6 +3,10 @@
 
 #include "../app/AppTestSupport.h"
 
+#include <QTcpSocket>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -42,6 +46,13 @@ QStringList Decisions(const THeadless& AApp)
                    .trimmed();
     }
     return out;
+}
+
+int ListeningPort(const TChild& ABridge)
+{
+    static const QRegularExpression listening(QStringLiteral("listening on [^ ]+:(\\d+)"));
+    const QRegularExpressionMatch m = listening.match(ABridge.Err());
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
 }
 
 // Runs the receiver against a server on APort until it has decided ACount telegrams.
@@ -98,13 +109,8 @@ TEST(EqBridgeEndToEnd, ReplayGivesTheReceiverTheSameDecisionsAsEqsim)
                      {QStringLiteral("--replay"), NotoRecording, QStringLiteral("--listen"),
                       QStringLiteral("127.0.0.1:0"), QStringLiteral("--speed"), QStringLiteral("20")},
                      folders.Environment());
-        static const QRegularExpression listening(QStringLiteral("listening on [^ ]+:(\\d+)"));
         int port = 0;
-        ASSERT_TRUE(WaitUntil([&] {
-            const QRegularExpressionMatch m = listening.match(bridge.Err());
-            port = m.hasMatch() ? m.captured(1).toInt() : 0;
-            return port > 0;
-        })) << qPrintable(bridge.Err());
+        ASSERT_TRUE(WaitUntil([&] { return (port = ListeningPort(bridge)) > 0; })) << qPrintable(bridge.Err());
         QStringList requests;
         fromBridge = RunReceiver(folders, port, int(want.size()), &requests, &bridge);
         ASSERT_EQ(requests.size(), 1) << qPrintable(bridge.Err());
@@ -127,4 +133,54 @@ TEST(EqBridgeEndToEnd, ReplayGivesTheReceiverTheSameDecisionsAsEqsim)
         fromEqsim = RunReceiver(folders, sim.Port, int(want.size()));
     }
     EXPECT_EQ(fromEqsim.join(QLatin1Char('\n')).toStdString(), fromBridge.join(QLatin1Char('\n')).toStdString());
+}
+
+// The program on a live feed: a receiver gets the lines, the recording gets the
+// message on one line (the feed's line breaks inside it removed), the heartbeat is not kept.
+TEST(EqBridgeEndToEnd, SourceServesTheFeedAndRecordsIt)
+{
+    EnsureApp();
+    TTestFolders folders;
+    QWebSocketServer feed(QStringLiteral("feed"), QWebSocketServer::NonSecureMode);
+    ASSERT_TRUE(feed.listen(QHostAddress::LocalHost, 0));
+    QWebSocket* feedSocket = nullptr;
+    QObject::connect(&feed, &QWebSocketServer::newConnection, [&] { feedSocket = feed.nextPendingConnection(); });
+
+    const QString recording = folders.File(QStringLiteral("rec.jsonl"));
+    TChild bridge;
+    bridge.Start(EqBridgePath,
+                 {QStringLiteral("--source"), QStringLiteral("ws://127.0.0.1:%1/").arg(feed.serverPort()),
+                  QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--record"), recording},
+                 folders.Environment());
+    int port = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (port = ListeningPort(bridge)) > 0 && feedSocket; }))
+        << qPrintable(bridge.Err());
+
+    QTcpSocket receiver;
+    receiver.connectToHost(QHostAddress::LocalHost, quint16(port));
+    ASSERT_TRUE(receiver.waitForConnected(5000));
+    receiver.write("93:ABCDEFGHIJKL:391\n");
+    ASSERT_TRUE(WaitUntil([&] { return bridge.Err().contains(QStringLiteral("connection request")); }));
+
+    QFile source(NotoRecording);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray first = source.readLine().trimmed();
+    const QByteArray spread = QJsonDocument::fromJson(first).toJson(QJsonDocument::Indented);
+    feedSocket->sendTextMessage(QStringLiteral(R"({"type":"heartbeat","ver":"1"})"));
+    feedSocket->sendTextMessage(QString::fromUtf8(spread));
+    QByteArray received;
+    ASSERT_TRUE(WaitUntil([&] {
+        received += receiver.readAll();
+        return received.count('\n') >= 2;
+    })) << qPrintable(bridge.Err());
+    EXPECT_EQ(received, QByteArray("013700240101161013240101161009ND20240101161010001N376E13730104311/8/\n"
+                                   "10ND20240101161010001390") +
+                            QStringLiteral("石川県能登地方").toUtf8() + '\n');
+
+    ASSERT_TRUE(bridge.SignalAndWait(SIGTERM));
+    QFile recorded(recording);
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = recorded.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 2); // one line and the empty rest after its line feed
+    EXPECT_EQ(QJsonDocument::fromJson(lines[0]), QJsonDocument::fromJson(first));
 }
