@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -40,8 +41,8 @@ int main(int argc, char* argv[])
 
     QWebSocketServer feed(QStringLiteral("feed"), QWebSocketServer::NonSecureMode);
     feed.listen(QHostAddress::LocalHost, 0);
-    QWebSocket* feedSocket = nullptr;
-    QObject::connect(&feed, &QWebSocketServer::newConnection, [&] { feedSocket = feed.nextPendingConnection(); });
+    std::unique_ptr<QWebSocket> feedSocket;
+    QObject::connect(&feed, &QWebSocketServer::newConnection, [&] { feedSocket.reset(feed.nextPendingConnection()); });
 
     auto quiet = [](const QString&) {};
     TEqBridgeServer server(quiet);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 const QString EqBridgePath = QStringLiteral(ULX_BIN_DIR "/eqbridge");
@@ -143,8 +145,8 @@ TEST(EqBridgeEndToEnd, SourceServesTheFeedAndRecordsIt)
     TTestFolders folders;
     QWebSocketServer feed(QStringLiteral("feed"), QWebSocketServer::NonSecureMode);
     ASSERT_TRUE(feed.listen(QHostAddress::LocalHost, 0));
-    QWebSocket* feedSocket = nullptr;
-    QObject::connect(&feed, &QWebSocketServer::newConnection, [&] { feedSocket = feed.nextPendingConnection(); });
+    std::unique_ptr<QWebSocket> feedSocket;
+    QObject::connect(&feed, &QWebSocketServer::newConnection, [&] { feedSocket.reset(feed.nextPendingConnection()); });
 
     const QString recording = folders.File(QStringLiteral("rec.jsonl"));
     TChild bridge;
@@ -177,8 +179,10 @@ TEST(EqBridgeEndToEnd, SourceServesTheFeedAndRecordsIt)
                                    "10ND20240101161010001390") +
                             QStringLiteral("石川県能登地方").toUtf8() + '\n');
 
-    ASSERT_TRUE(bridge.SignalAndWait(SIGTERM));
+    // The message is recorded after it is served.
     QFile recorded(recording);
+    ASSERT_TRUE(WaitUntil([&] { return recorded.size() > 0; }));
+    ASSERT_TRUE(bridge.SignalAndWait(SIGTERM));
     ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = recorded.readAll().split('\n');
     ASSERT_EQ(lines.size(), 2); // one line and the empty rest after its line feed

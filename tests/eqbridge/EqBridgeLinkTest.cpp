@@ -103,6 +103,10 @@ public:
         });
         FClock.start();
     }
+    // The server hands its connections over; they are ours to delete.
+    ~TFeedServer() { qDeleteAll(Connections); }
+    TFeedServer(const TFeedServer&) = delete;
+    TFeedServer& operator=(const TFeedServer&) = delete;
     bool Listen(quint16 APort = 0) { return FServer.listen(QHostAddress::LocalHost, APort); }
     void Close() { FServer.close(); }
     quint16 Port() const { return FServer.serverPort(); }
