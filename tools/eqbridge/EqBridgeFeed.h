@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+#include <QWebSocket>
+
+#include <functional>
+
+struct TEqBridgeFeedTiming
+{
+    int FirstRetryMs = 1000; // wait before the first reconnection
+    int MaxRetryMs = 60000;  // the wait doubles up to this
+    int PingMs = 30000;      // a ping while connected
+    int DeadMs = 90000;      // nothing received (message, pong) for this long: the link is dead
+};
+
+// The WebSocket link to the feed. Every text message is handed to OnMessage.
+// A lost, refused or silent link is reopened after a wait that starts at
+// FirstRetryMs and doubles up to MaxRetryMs; anything received resets the wait.
+class TEqBridgeFeed : public QObject
+{
+public:
+    using TLog = std::function<void(const QString&)>;
+
+    TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATiming, TLog ALog);
+    ~TEqBridgeFeed() override;
+    void Start();
+
+    // The wait after AWaitMs: doubled, at most AMaxMs.
+    static int NextRetryMs(int AWaitMs, int AMaxMs);
+
+    std::function<void(const QString&)> OnMessage;
+    int RetryMs() const { return FRetryMs; }
+    bool IsConnected() const { return FState == fsConnected; }
+
+private:
+    enum TFeedState
+    {
+        fsConnecting,
+        fsConnected,
+        fsWaiting
+    };
+
+    void Open();
+    void Alive();
+    void LinkDown(const QString& AReason);
+
+    QUrl FUrl;
+    TEqBridgeFeedTiming FTiming;
+    TLog FLog;
+    QWebSocket FSocket;
+    QTimer FRetryTimer;
+    QTimer FPingTimer;
+    QTimer FDeadTimer;
+    TFeedState FState = fsWaiting;
+    int FRetryMs;
+};
