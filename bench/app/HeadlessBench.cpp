@@ -140,6 +140,8 @@ public:
         }
         env.push_back("APPDATA=" + AFolder + "/appdata");
         env.push_back("TMPDIR=" + AFolder + "/tmp");
+        // Its own instance lock, so a receiver running on the machine does not stop the benchmark.
+        env.push_back("ULMAROX_INSTANCE_LOCK_DIR=" + AFolder + "/tmp");
         std::vector<char*> envp;
         for (std::string& item : env) {
             envp.push_back(item.data());

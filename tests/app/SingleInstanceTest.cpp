@@ -89,7 +89,6 @@ QProcessEnvironment MachineEnvironment(const TTestFolders& AFolders)
 // One test, so that nothing else in this program uses the machine-wide lock meanwhile.
 TEST(SingleInstanceEndToEnd, OneReceiverPerMachineWhateverTmpdirAndAppdataSay)
 {
-    EnsureApp();
     const QString machineLock =
         QDir(TVeskSingleInstance::MachineLockDir()).filePath(TVeskSingleInstance::DefaultLockName());
     {

@@ -141,7 +141,6 @@ TEST(EqBridgeEndToEnd, ReplayGivesTheReceiverTheSameDecisionsAsEqsim)
 // message on one line (the feed's line breaks inside it removed), the heartbeat is not kept.
 TEST(EqBridgeEndToEnd, SourceServesTheFeedAndRecordsIt)
 {
-    EnsureApp();
     TTestFolders folders;
     QWebSocketServer feed(QStringLiteral("feed"), QWebSocketServer::NonSecureMode);
     ASSERT_TRUE(feed.listen(QHostAddress::LocalHost, 0));

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 // The bridge in this process between a local WebSocket server (the feed) and
 // receivers on loopback sockets: reconnection, dead links, late and slow receivers.
 
@@ -23,30 +24,9 @@
 
 namespace {
 
-QCoreApplication* EnsureApp()
-{
-    static int argc = 1;
-    static char name[] = "test_eqbridge_link";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) {
-        new QCoreApplication(argc, argv);
-    }
-    return QCoreApplication::instance();
-}
-
 bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs = 10000)
 {
-    EnsureApp();
-    QDeadlineTimer deadline(ATimeoutMs);
-    QTimer wake;
-    wake.start(10);
-    while (!APredicate()) {
-        if (deadline.hasExpired()) {
-            return APredicate();
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return UlxTest::WaitUntil(APredicate, ATimeoutMs);
 }
 
 QByteArray Message(int ASerial, const char* AEventId = "20240101161010")
@@ -69,7 +49,6 @@ class TReceiver
 public:
     explicit TReceiver(quint16 APort, bool AReads = true)
     {
-        EnsureApp();
         if (!AReads) {
             // Qt stops taking data from the kernel, so the bridge's side fills up.
             FSocket.setReadBufferSize(1);
@@ -94,7 +73,6 @@ class TFeedServer
 public:
     TFeedServer() : FServer(QStringLiteral("feed"), QWebSocketServer::NonSecureMode)
     {
-        EnsureApp();
         QObject::connect(&FServer, &QWebSocketServer::newConnection, [this] {
             while (QWebSocket* socket = FServer.nextPendingConnection()) {
                 Connections.push_back(socket);
@@ -220,7 +198,6 @@ TEST(EqBridgeLink, RefusedFeedIsRetriedWithDoublingWaits)
 // ping: the dead-link time-out gives the link up and the bridge connects again.
 TEST(EqBridgeLink, SilentFeedIsGivenUpAfterTheDeadLinkTimeOut)
 {
-    EnsureApp();
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     std::vector<std::unique_ptr<QTcpSocket>> accepted;
@@ -258,7 +235,6 @@ TEST(EqBridgeLink, SilentFeedIsGivenUpAfterTheDeadLinkTimeOut)
 // is cut off while the others get every line.
 TEST(EqBridgeLink, LateReceiverGetsNothingOldAndSlowReceiverBlocksNoOne)
 {
-    EnsureApp();
     QStringList log;
     TEqBridgeServer server([&](const QString& A) { log << A; });
     QString error;
@@ -296,7 +272,6 @@ TEST(EqBridgeLink, LateReceiverGetsNothingOldAndSlowReceiverBlocksNoOne)
 // The receiver's keep-alive is answered at once.
 TEST(EqBridgeLink, KeepAliveIsAnswered)
 {
-    EnsureApp();
     TEqBridgeServer server([](const QString&) {});
     QString error;
     ASSERT_TRUE(server.Listen(QHostAddress::LocalHost, 0, error));

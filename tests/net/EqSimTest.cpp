@@ -309,7 +309,6 @@ private:
 // A wait longer than one Qt timer can hold (an int of milliseconds) is made of steps.
 TEST(EqSimQuitTimer, LongWaitsAreSteppedAndShortOnesEndOnTime)
 {
-    EnsureApp();
     int calls = 0;
     const qint64 longWaitMs = 3000000LL * 1000;
     TEqSimQuitTimer longWait(longWaitMs, [&calls] { ++calls; });
@@ -330,8 +329,8 @@ TEST(EqSimQuitTimer, LongWaitsAreSteppedAndShortOnesEndOnTime)
         },
         100);
     EXPECT_EQ(shortWait.StepMs(), 100);
-    ASSERT_TRUE(PumpUntil([&] { return shortCalls > 0; }, 5000));
-    PumpFor(150);
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return shortCalls > 0; }, 5000));
+    UlxTest::RunFor(150);
     EXPECT_EQ(shortCalls, 1);
     EXPECT_GE(endedAfterMs, 450);
     EXPECT_EQ(calls, 0);
@@ -339,7 +338,6 @@ TEST(EqSimQuitTimer, LongWaitsAreSteppedAndShortOnesEndOnTime)
 
 TEST(EqSimProgram, QuitAfterEndsTheProgramAndALongValueKeepsItRunning)
 {
-    EnsureApp();
     QProcess longRun;
     longRun.start(EqSimPath, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quit-after"),
                               QStringLiteral("3000000")});
@@ -350,8 +348,8 @@ TEST(EqSimProgram, QuitAfterEndsTheProgramAndALongValueKeepsItRunning)
     EXPECT_EQ(shortRun.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(shortRun.exitCode(), 0);
     // The long one is still there, and its timer was not refused.
-    ASSERT_TRUE(PumpUntil([&] { return longRun.canReadLine() || longRun.state() == QProcess::NotRunning; }, 5000));
-    PumpFor(300);
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return longRun.canReadLine() || longRun.state() == QProcess::NotRunning; }, 5000));
+    UlxTest::RunFor(300);
     EXPECT_EQ(longRun.state(), QProcess::Running);
     EXPECT_EQ(longRun.readAllStandardError().toStdString(), "");
     longRun.terminate();

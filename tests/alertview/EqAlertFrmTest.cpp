@@ -1,0 +1,159 @@
+// The alert window driven by the alert controller, offscreen.
+
+#include "GuiTestSupport.h"
+#include "TestSupport.h"
+#include "alert/AlertTiming.h"
+#include "alert/EqAlertController.h"
+#include "alertview/AlertMap.h"
+#include "alertview/EqAlertFrm.h"
+
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QImage>
+
+using namespace UlxTest;
+
+namespace {
+
+class TFakeClock : public TAlertClock
+{
+public:
+    qint64 Now = 0;
+    qint64 NowLocalMSecs() const override { return Now; }
+};
+
+class TFakeHistoryStore : public TEqHistoryStore
+{
+public:
+    QList<TEqHistory> Records;
+    bool InsertEqHistoryRecord(const TEqHistory& EqHistory) override
+    {
+        Records << EqHistory;
+        return true;
+    }
+};
+
+const TLocationInfo Tokyo{35.68944, 139.69167, 1.35, QStringLiteral("350")};
+
+struct TWindowFixture
+{
+    TFakeClock Clock;
+    TFakeHistoryStore Store;
+    TFakeSoundChannel Sound;
+    TEqAlertController Controller{nullptr, &Store, &Clock};
+    TEqAlertFrm Window{Controller, nullptr};
+
+    TWindowFixture()
+    {
+        Clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 2000;
+        Controller.SetSoundChannel(&Sound);
+    }
+    // As the dispatcher drives the window for a qualifying telegram.
+    void Alert(const TEq01Fields& F, bool Warning, double EstSIS = 5.2, double EstSec = 12.5)
+    {
+        Controller.SetIsAlerting(true);
+        Controller.SetIsAlertingWarning(Warning);
+        ASSERT_TRUE(Controller.StartAlerting(Tokyo, Eq01(F), EstSIS, EstSec, false));
+        Controller.Show();
+    }
+    void Close()
+    {
+        QCloseEvent event;
+        QCoreApplication::sendEvent(&Window, &event);
+    }
+};
+
+} // namespace
+
+TEST(EqAlertFrm, FieldsShowTheAlertInTheirFormats)
+{
+    TWindowFixture f;
+    f.Alert(TEq01Fields{}, false);
+    const struct
+    {
+        const char* Field;
+        const char* Text;
+    } want[] = {
+        {"LocLatEdt", "35.689"},      {"LocLngEdt", "139.692"},
+        {"LocGAmpEdt", "1.350"},      {"LocAreaCodeEdt", "350"},
+        {"EpiLatEdt", "32.7"},        {"EpiLngEdt", "130.8"},
+        {"EpiDepthEdt", "10"},        {"EpiMgEdt", "6.5"},
+        {"EqIdEdt", "ND20160414212634(5)"}, {"PresEdt", "2016/04/14 21:26:40"},
+        {"OccurEdt", "2016/04/14 21:26:34"}, {"EstSISEdt", "5.2"},
+        {"EstSecEdt", "12"}, // 12.5 rounds to the even 12
+    };
+    for (const auto& w : want) {
+        EXPECT_EQ(f.Window.FieldText(QString::fromUtf8(w.Field)), QString::fromUtf8(w.Text)) << w.Field;
+    }
+    EXPECT_TRUE(f.Window.isVisible());
+    EXPECT_EQ(f.Window.size(), QSize(653, 571));
+    EXPECT_TRUE(f.Window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(TEqAlertFrm::TelegramTimeText(QStringLiteral("1604142")), QStringLiteral("2016/04/14 2:/ :"));
+}
+
+TEST(EqAlertFrm, HeaderFollowsForecastWarningAndAnotherEarthquake)
+{
+    TWindowFixture f;
+    EXPECT_TRUE(f.Window.HeaderText().isEmpty());
+    f.Alert(TEq01Fields{}, false);
+    EXPECT_EQ(f.Window.HeaderText(), "緊急地震速報（予報）");
+    TEq01Fields warning;
+    warning.TelegNo = 6;
+    warning.Areas = "350";
+    f.Alert(warning, true);
+    EXPECT_EQ(f.Window.HeaderText(), "緊急地震速報（警報）");
+    TEq01Fields other;
+    other.EqId = "ND20160416012505";
+    f.Alert(other, false);
+    EXPECT_EQ(f.Window.HeaderText(), "緊急地震速報（予報）");
+}
+
+// The switch caption names what a press does; it is refreshed on show and press only.
+TEST(EqAlertFrm, SoundSwitchCaptionsAndTheChannel)
+{
+    TWindowFixture f;
+    f.Alert(TEq01Fields{}, false, 3.0);
+    EXPECT_EQ(f.Window.SoundSwitchCaption(), "Sound OFF.");
+    EXPECT_EQ(f.Sound.Calls, QStringList{"forecast"});
+    f.Window.SoundSwitchBtnClick();
+    EXPECT_EQ(f.Window.SoundSwitchCaption(), "Sound ON.");
+    EXPECT_EQ(f.Sound.Calls.last(), "stop");
+    f.Window.SoundSwitchBtnClick();
+    EXPECT_EQ(f.Window.SoundSwitchCaption(), "Sound OFF.");
+    EXPECT_EQ(f.Sound.Calls.last(), "forecast");
+}
+
+TEST(EqAlertFrm, ClosingBeforeAndAfterTheArrivalWritesTheHistoryOnce)
+{
+    {
+        TWindowFixture f;
+        f.Alert(TEq01Fields{}, false);
+        f.Close();
+        EXPECT_FALSE(f.Window.isVisible());
+        EXPECT_FALSE(f.Controller.IsAlerting());
+        EXPECT_FALSE(f.Controller.IsTicking());
+        EXPECT_EQ(f.Sound.Calls.last(), "stop");
+        EXPECT_EQ(f.Store.Records.size(), 1);
+    }
+    {
+        TWindowFixture f;
+        f.Alert(TEq01Fields{}, false);
+        f.Clock.Now += 30000;
+        f.Controller.DoAlert(); // the arrival writes the row
+        EXPECT_EQ(f.Store.Records.size(), 1);
+        EXPECT_TRUE(f.Window.isVisible()) << "the window stays until the user closes it";
+        f.Close();
+        EXPECT_EQ(f.Store.Records.size(), 1);
+    }
+}
+
+// The map shows the new alert at once, not the previous earthquake's last frame.
+TEST(EqAlertFrm, FirstFrameIsPaintedWhenTheAlertStarts)
+{
+    TWindowFixture f;
+    const QImage before = f.Window.AlertMap().Frame().copy();
+    f.Alert(TEq01Fields{}, false);
+    ASSERT_TRUE(WaitUntil([&] { return f.Window.AlertMap().Frame() != before; }, 200));
+}
