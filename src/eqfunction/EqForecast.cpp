@@ -23,6 +23,18 @@ bool IsLongitude(double v)
     return std::isfinite(v) && v >= -180.0 && v <= 180.0;
 }
 
+// JMA instrumental intensity from the peak ground velocity (cm/s) at the
+// surface, Midorikawa, Fujimoto & Muramatsu (1999): I = 2.68 + 1.72 log PGV fits
+// 4 <= I <= 7 only and overstates weaker shaking; I = 2.30 + 2.01 log PGV fits
+// the whole range. The smaller of the two switches between them where they
+// cross (PGV about 20 cm/s, I about 4.9), inside the range of the first, so the
+// estimate stays continuous and rising.
+double IntensityFromPeakVelocity(double pgv)
+{
+    const double logPgv = std::log10(pgv);
+    return std::fmin(2.68 + 1.72 * logPgv, 2.30 + 2.01 * logPgv);
+}
+
 } // namespace
 
 double GeodesicDistanceKm(double lat1, double lng1, double lat2, double lng2)
@@ -133,7 +145,7 @@ std::int32_t CalculateForecast(double epiLat, double epiLng, std::int32_t depthK
         return efcEpicentralDistance;
     }
 
-    *estSIScale = 2.68 + 1.72 * std::log10(pgv);
+    *estSIScale = IntensityFromPeakVelocity(pgv);
     *pWaveSec = pSec;
     *sWaveSec = sSec;
     return efcOk;

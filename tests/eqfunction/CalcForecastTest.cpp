@@ -144,23 +144,26 @@ TEST(CalcForecast, IntensityFollowsThePublishedRelations)
         const char* Name;
         TArgs Args;
         double Intensity;
+        // Slope of the intensity-velocity relation that applies: doubling the
+        // amplification adds Slope * log10(2).
+        double Slope;
     };
     const TCase cases[] = {
-        // M7.0 at 10 km right below: X clamps to 3 km.
-        {"near field", {35.0, 139.0, 10, 7.0, 35.0, 139.0, 1.0}, 5.790505},
-        // M5.0 at 50 km, 100 km away on the equator, amplification 2.
-        {"100 km", {0.0, 0.0, 50, 5.0, 0.0, 100.0 / 111.319491, 2.0}, 2.430686},
+        // M7.0 at 10 km right below: X clamps to 3 km; about 64 cm/s, above the
+        // crossing of the two intensity relations.
+        {"near field", {35.0, 139.0, 10, 7.0, 35.0, 139.0, 1.0}, 5.790505, 1.72},
+        // M5.0 at 50 km, 100 km away on the equator, amplification 2: about
+        // 0.7 cm/s, on the relation for weaker shaking.
+        {"100 km", {0.0, 0.0, 50, 5.0, 0.0, 100.0 / 111.319491, 2.0}, 2.008650, 2.01},
     };
     for (const TCase& c : cases) {
         const TResult r = Forecast(c.Args);
         ASSERT_EQ(r.Code, 0) << c.Name;
         EXPECT_NEAR(r.Intensity, c.Intensity, 2e-4) << c.Name;
+        TArgs soft = c.Args;
+        soft.GAmp *= 2.0;
+        EXPECT_NEAR(Forecast(soft).Intensity - r.Intensity, c.Slope * std::log10(2.0), 1e-9) << c.Name;
     }
-
-    // Doubling the amplification adds 1.72 log10(2) to the intensity.
-    TArgs soft;
-    soft.GAmp = 2.0 * TArgs{}.GAmp;
-    EXPECT_NEAR(Forecast(soft).Intensity - Forecast(TArgs{}).Intensity, 1.72 * std::log10(2.0), 1e-9);
 }
 
 TEST(CalcForecast, EstimateWeakensAndArrivesLaterWithDistance)
