@@ -130,11 +130,16 @@ std::int32_t CalculateForecast(double epiLat, double epiLng, std::int32_t depthK
         return efcFaultDistance;
     }
 
-    // Peak ground velocity (cm/s) on Vs 600 m/s bedrock, without fault-type term,
-    // then to the Vs 400 m/s ground the amplification factors refer to.
+    // Peak ground velocity (cm/s) on ground of Vs about 600 m/s, Si & Midorikawa
+    // (1999), without fault-type term, times the location's amplification factor.
+    // The factors are relative to that same Vs 600 m/s ground (the base result
+    // code 4 names), as in JMA's early-warning estimate; the factor 1.31 from
+    // Vs 600 m/s ground up to the Vs 400 m/s engineering bedrock (Matsuoka &
+    // Midorikawa 1994) belongs to factors relative to that bedrock (J-SHIS), and
+    // applied to these it counted the same layers twice.
     const double logPgv600 = 0.58 * mw + 0.0038 * depth - 1.29 -
                              std::log10(faultDistance + 0.0028 * std::pow(10.0, 0.5 * mw)) - 0.002 * faultDistance;
-    const double pgv = std::pow(10.0, logPgv600) * 1.31 * gAmp;
+    const double pgv = std::pow(10.0, logPgv600) * gAmp;
     if (!std::isfinite(pgv) || !(pgv > 0.0)) {
         return efcPeakVelocity;
     }
