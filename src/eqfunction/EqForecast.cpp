@@ -137,8 +137,14 @@ std::int32_t CalculateForecast(double epiLat, double epiLng, std::int32_t depthK
     // Vs 600 m/s ground up to the Vs 400 m/s engineering bedrock (Matsuoka &
     // Midorikawa 1994) belongs to factors relative to that bedrock (J-SHIS), and
     // applied to these it counted the same layers twice.
-    const double logPgv600 = 0.58 * mw + 0.0038 * depth - 1.29 -
-                             std::log10(faultDistance + 0.0028 * std::pow(10.0, 0.5 * mw)) - 0.002 * faultDistance;
+    // Above Mw 8.2 the peak velocity stops growing with magnitude (Morikawa &
+    // Fujiwara 2013, whose relation includes the 2011 Tohoku records, saturate
+    // its magnitude there; Si & Midorikawa's data end at Mw 8.3). A greater
+    // earthquake still reaches farther through its longer fault above.
+    const double mwSaturated = std::fmin(mw, 8.2);
+    const double logPgv600 = 0.58 * mwSaturated + 0.0038 * depth - 1.29 -
+                             std::log10(faultDistance + 0.0028 * std::pow(10.0, 0.5 * mwSaturated)) -
+                             0.002 * faultDistance;
     const double pgv = std::pow(10.0, logPgv600) * gAmp;
     if (!std::isfinite(pgv) || !(pgv > 0.0)) {
         return efcPeakVelocity;
