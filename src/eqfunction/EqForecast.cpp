@@ -35,6 +35,30 @@ double IntensityFromPeakVelocity(double pgv)
     return std::fmin(2.68 + 1.72 * logPgv, 2.30 + 2.01 * logPgv);
 }
 
+// log10 of the peak ground velocity (cm/s) on ground of Vs about 600 m/s at a
+// distance X (km) from the fault, Si & Midorikawa (1999). No fault-type term: the
+// telegram does not give the type (crustal 0, interplate -0.02, intraplate +0.12).
+double LogPeakVelocity600(double mw, double depthKm, double faultDistanceKm)
+{
+    // Above Mw 8.2 the peak velocity stops growing with magnitude: Morikawa &
+    // Fujiwara (2013), whose relation includes the 2011 Tohoku records, saturate
+    // its magnitude there (Si & Midorikawa's data end at Mw 8.3). A greater
+    // earthquake still reaches farther through its longer fault.
+    const double m = std::fmin(mw, 8.2);
+    const double nearSource = 0.0028 * std::pow(10.0, 0.5 * m);
+    double spreading = std::log10(faultDistanceKm + nearSource);
+    // The relation rests on records within about 300 km of the fault. Farther
+    // out the peak motion is carried by waves guided in the crust, which spread
+    // cylindrically, as X^-1/2 instead of X^-1 (Atkinson & Boore 1995 use X^-0.5
+    // beyond 130 km); the anelastic term is kept as it is.
+    constexpr double RecordedRangeKm = 300.0;
+    if (faultDistanceKm > RecordedRangeKm) {
+        const double atRange = std::log10(RecordedRangeKm + nearSource);
+        spreading = atRange + 0.5 * (spreading - atRange);
+    }
+    return 0.58 * m + 0.0038 * depthKm - 1.29 - spreading - 0.002 * faultDistanceKm;
+}
+
 } // namespace
 
 double GeodesicDistanceKm(double lat1, double lng1, double lat2, double lng2)
@@ -130,21 +154,13 @@ std::int32_t CalculateForecast(double epiLat, double epiLng, std::int32_t depthK
         return efcFaultDistance;
     }
 
-    // Peak ground velocity (cm/s) on ground of Vs about 600 m/s, Si & Midorikawa
-    // (1999), without fault-type term, times the location's amplification factor.
-    // The factors are relative to that same Vs 600 m/s ground (the base result
+    // Peak ground velocity at the surface. The amplification factors are relative
+    // to the same Vs 600 m/s ground as the attenuation relation (the base result
     // code 4 names), as in JMA's early-warning estimate; the factor 1.31 from
     // Vs 600 m/s ground up to the Vs 400 m/s engineering bedrock (Matsuoka &
     // Midorikawa 1994) belongs to factors relative to that bedrock (J-SHIS), and
     // applied to these it counted the same layers twice.
-    // Above Mw 8.2 the peak velocity stops growing with magnitude (Morikawa &
-    // Fujiwara 2013, whose relation includes the 2011 Tohoku records, saturate
-    // its magnitude there; Si & Midorikawa's data end at Mw 8.3). A greater
-    // earthquake still reaches farther through its longer fault above.
-    const double mwSaturated = std::fmin(mw, 8.2);
-    const double logPgv600 = 0.58 * mwSaturated + 0.0038 * depth - 1.29 -
-                             std::log10(faultDistance + 0.0028 * std::pow(10.0, 0.5 * mwSaturated)) -
-                             0.002 * faultDistance;
+    const double logPgv600 = LogPeakVelocity600(mw, depth, faultDistance);
     const double pgv = std::pow(10.0, logPgv600) * gAmp;
     if (!std::isfinite(pgv) || !(pgv > 0.0)) {
         return efcPeakVelocity;

@@ -158,6 +158,9 @@ TEST(CalcForecast, IntensityFollowsThePublishedRelations)
         // M9.0 off Miyagi at Tokyo: Mw 8.829 sets the fault length (X 205.6 km),
         // the velocity uses Mw 8.2; about 15 cm/s.
         {"great earthquake", {38.10, 142.85, 24, 9.0, 35.68949, 139.69171, 2.578}, 4.662804, 2.01},
+        // M7.0 at 10 km, 600 km away on the equator, amplification 2: X 581.7 km,
+        // spreading X^-1 to 300 km and X^-1/2 beyond; about 0.17 cm/s.
+        {"beyond 300 km", {0.0, 0.0, 10, 7.0, 0.0, 600.0 / 111.319491, 2.0}, 0.727267, 2.01},
     };
     for (const TCase& c : cases) {
         const TResult r = Forecast(c.Args);
