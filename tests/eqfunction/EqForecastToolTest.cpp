@@ -1,6 +1,7 @@
 #include "defines/VeskDefines.h"
 #include "eqfunction/eqFunction.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -288,4 +289,61 @@ TEST(EqForecastTool, ValidateRejectsBadFilesAndArgumentsWithOneLineAndExitTwo)
         EXPECT_EQ(run.ErrLines.size(), 1) << qPrintable(args.join(' '));
         EXPECT_TRUE(run.OutLines.isEmpty()) << qPrintable(args.join(' '));
     }
+}
+
+// The observed intensities of four earthquakes at the prefectural offices: the
+// estimate must stay within one class at 93 % of them, exact at 45 %, with a
+// mean signed error within a quarter class, and no earthquake may fall below
+// the share within one class the estimate had before it was reworked.
+TEST(EqForecastTool, ValidateObservedSetMeetsTheAccuracyFloor)
+{
+    struct TBefore
+    {
+        const char* File;
+        int Offices;
+        int Within;
+    };
+    const TBefore before[] = {
+        {"2000-10-06_western_tottori.json", 29, 26},
+        {"2004-10-23_niigata_chuetsu.json", 22, 17},
+        {"2016-04-16_kumamoto_mainshock.json", 33, 32},
+        {"2021-02-13_fukushima_oki.json", 27, 26},
+    };
+    const QDir observed(QStringLiteral(ULX_REFERENCE_DIR "/observed"));
+    QStringList files;
+    for (const QString& name : observed.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        files << observed.filePath(name);
+    }
+    ASSERT_GE(files.size(), 4) << qPrintable(observed.path());
+
+    const TRun run = RunTool(QStringList{"--validate", "--json"} + files);
+    ASSERT_EQ(run.ExitCode, 0) << run.ErrLines.value(0).constData();
+    ASSERT_EQ(run.OutLines.size(), 1);
+    const QJsonObject root = QJsonDocument::fromJson(run.OutLines[0]).object();
+    const QJsonArray earthquakes = root.value("earthquakes").toArray();
+    ASSERT_EQ(earthquakes.size(), files.size());
+    for (const TBefore& b : before) {
+        bool found = false;
+        for (const QJsonValue& value : earthquakes) {
+            const QJsonObject quake = value.toObject();
+            if (quake.value("file").toString() != QLatin1String(b.File)) {
+                continue;
+            }
+            found = true;
+            std::printf("%s: within %d/%d (before %d), exact %d, mean %+.2f\n", b.File, quake.value("within").toInt(),
+                        quake.value("offices").toInt(), b.Within, quake.value("exact").toInt(),
+                        quake.value("mean_error").toDouble());
+            EXPECT_EQ(quake.value("offices").toInt(), b.Offices) << b.File;
+            EXPECT_GE(quake.value("within").toInt(), b.Within) << b.File;
+        }
+        EXPECT_TRUE(found) << b.File;
+    }
+    const QJsonObject overall = root.value("overall").toObject();
+    std::printf("overall: within %.1f %%, exact %.1f %%, mean %+.3f\n",
+                100.0 * overall.value("within_share").toDouble(), 100.0 * overall.value("exact_share").toDouble(),
+                overall.value("mean_error").toDouble());
+    EXPECT_EQ(overall.value("failed").toInt(), 0);
+    EXPECT_GE(overall.value("within_share").toDouble(), 0.93);
+    EXPECT_GE(overall.value("exact_share").toDouble(), 0.45);
+    EXPECT_LE(std::fabs(overall.value("mean_error").toDouble()), 0.25);
 }
