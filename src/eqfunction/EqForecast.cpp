@@ -155,11 +155,11 @@ std::int32_t CalculateForecast(double epiLat, double epiLng, std::int32_t depthK
     }
 
     // Peak ground velocity at the surface. The amplification factors are relative
-    // to the same Vs 600 m/s ground as the attenuation relation (the base result
-    // code 4 names), as in JMA's early-warning estimate; the factor 1.31 from
-    // Vs 600 m/s ground up to the Vs 400 m/s engineering bedrock (Matsuoka &
-    // Midorikawa 1994) belongs to factors relative to that bedrock (J-SHIS), and
-    // applied to these it counted the same layers twice.
+    // to the same Vs 600 m/s ground as the attenuation relation (the base that
+    // result code 4 is reported against), as in JMA's early-warning estimate; the
+    // factor 1.31 from Vs 600 m/s ground up to the Vs 400 m/s engineering bedrock
+    // (Matsuoka & Midorikawa 1994) belongs to factors relative to that bedrock
+    // (J-SHIS), and applied to these it counted the same layers twice.
     const double logPgv600 = LogPeakVelocity600(mw, depth, faultDistance);
     const double pgv = std::pow(10.0, logPgv600) * gAmp;
     if (!std::isfinite(pgv) || !(pgv > 0.0)) {

@@ -22,11 +22,6 @@ bool Fail(QString& AError, const QString& AFileName, const QString& AMessage)
     return false;
 }
 
-QJsonValue Rounded(double AValue)
-{
-    return std::round(AValue * 1000.0) / 1000.0;
-}
-
 } // namespace
 
 bool LoadObservedEarthquake(const QString& AFileName, TObservedEarthquake& AQuake, QString& AError)
@@ -179,7 +174,7 @@ QJsonObject EarthquakeValidationToJson(const TEarthquakeValidation& AValidation)
         row.insert(QStringLiteral("office"), office.Observed.Office);
         row.insert(QStringLiteral("observed"), office.Observed.ObservedClass);
         row.insert(QStringLiteral("code"), office.Code);
-        row.insert(QStringLiteral("intensity"), ok ? Rounded(office.Intensity) : QJsonValue());
+        row.insert(QStringLiteral("intensity"), ok ? QJsonValue(office.Intensity) : QJsonValue());
         row.insert(QStringLiteral("estimated"), ok ? QJsonValue(office.EstimatedClass) : QJsonValue());
         row.insert(QStringLiteral("difference"), ok ? QJsonValue(office.Difference) : QJsonValue());
         details.append(row);
