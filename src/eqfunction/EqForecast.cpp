@@ -23,6 +23,42 @@ bool IsLongitude(double v)
     return std::isfinite(v) && v >= -180.0 && v <= 180.0;
 }
 
+// JMA instrumental intensity from the peak ground velocity (cm/s) at the
+// surface, Midorikawa, Fujimoto & Muramatsu (1999): I = 2.68 + 1.72 log PGV fits
+// 4 <= I <= 7 only and overstates weaker shaking; I = 2.30 + 2.01 log PGV fits
+// the whole range. The smaller of the two switches between them where they
+// cross (PGV about 20 cm/s, I about 4.9), inside the range of the first, so the
+// estimate stays continuous and rising.
+double IntensityFromPeakVelocity(double pgv)
+{
+    const double logPgv = std::log10(pgv);
+    return std::fmin(2.68 + 1.72 * logPgv, 2.30 + 2.01 * logPgv);
+}
+
+// log10 of the peak ground velocity (cm/s) on ground of Vs about 600 m/s at a
+// distance X (km) from the fault, Si & Midorikawa (1999). No fault-type term: the
+// telegram does not give the type (crustal 0, interplate -0.02, intraplate +0.12).
+double LogPeakVelocity600(double mw, double depthKm, double faultDistanceKm)
+{
+    // Above Mw 8.2 the peak velocity stops growing with magnitude: Morikawa &
+    // Fujiwara (2013), whose relation includes the 2011 Tohoku records, saturate
+    // its magnitude there (Si & Midorikawa's data end at Mw 8.3). A greater
+    // earthquake still reaches farther through its longer fault.
+    const double m = std::fmin(mw, 8.2);
+    const double nearSource = 0.0028 * std::pow(10.0, 0.5 * m);
+    double spreading = std::log10(faultDistanceKm + nearSource);
+    // The relation rests on records within about 300 km of the fault. Farther
+    // out the peak motion is carried by waves guided in the crust, which spread
+    // cylindrically, as X^-1/2 instead of X^-1 (Atkinson & Boore 1995 use X^-0.5
+    // beyond 130 km); the anelastic term is kept as it is.
+    constexpr double RecordedRangeKm = 300.0;
+    if (faultDistanceKm > RecordedRangeKm) {
+        const double atRange = std::log10(RecordedRangeKm + nearSource);
+        spreading = atRange + 0.5 * (spreading - atRange);
+    }
+    return 0.58 * m + 0.0038 * depthKm - 1.29 - spreading - 0.002 * faultDistanceKm;
+}
+
 } // namespace
 
 double GeodesicDistanceKm(double lat1, double lng1, double lat2, double lng2)
@@ -118,11 +154,14 @@ std::int32_t CalculateForecast(double epiLat, double epiLng, std::int32_t depthK
         return efcFaultDistance;
     }
 
-    // Peak ground velocity (cm/s) on Vs 600 m/s bedrock, without fault-type term,
-    // then to the Vs 400 m/s ground the amplification factors refer to.
-    const double logPgv600 = 0.58 * mw + 0.0038 * depth - 1.29 -
-                             std::log10(faultDistance + 0.0028 * std::pow(10.0, 0.5 * mw)) - 0.002 * faultDistance;
-    const double pgv = std::pow(10.0, logPgv600) * 1.31 * gAmp;
+    // Peak ground velocity at the surface. The amplification factors are relative
+    // to the same Vs 600 m/s ground as the attenuation relation (the base that
+    // result code 4 is reported against), as in JMA's early-warning estimate; the
+    // factor 1.31 from Vs 600 m/s ground up to the Vs 400 m/s engineering bedrock
+    // (Matsuoka & Midorikawa 1994) belongs to factors relative to that bedrock
+    // (J-SHIS), and applied to these it counted the same layers twice.
+    const double logPgv600 = LogPeakVelocity600(mw, depth, faultDistance);
+    const double pgv = std::pow(10.0, logPgv600) * gAmp;
     if (!std::isfinite(pgv) || !(pgv > 0.0)) {
         return efcPeakVelocity;
     }
@@ -133,7 +172,7 @@ std::int32_t CalculateForecast(double epiLat, double epiLng, std::int32_t depthK
         return efcEpicentralDistance;
     }
 
-    *estSIScale = 2.68 + 1.72 * std::log10(pgv);
+    *estSIScale = IntensityFromPeakVelocity(pgv);
     *pWaveSec = pSec;
     *sWaveSec = sSec;
     return efcOk;

@@ -144,23 +144,45 @@ TEST(CalcForecast, IntensityFollowsThePublishedRelations)
         const char* Name;
         TArgs Args;
         double Intensity;
+        // Slope of the intensity-velocity relation that applies: halving the
+        // amplification takes Slope * log10(2) away.
+        double Slope;
     };
     const TCase cases[] = {
-        // M7.0 at 10 km right below: X clamps to 3 km.
-        {"near field", {35.0, 139.0, 10, 7.0, 35.0, 139.0, 1.0}, 5.790505},
-        // M5.0 at 50 km, 100 km away on the equator, amplification 2.
-        {"100 km", {0.0, 0.0, 50, 5.0, 0.0, 100.0 / 111.319491, 2.0}, 2.430686},
+        // M7.0 at 10 km right below: X clamps to 3 km; about 49 cm/s, above the
+        // crossing of the two intensity relations.
+        {"near field", {35.0, 139.0, 10, 7.0, 35.0, 139.0, 1.0}, 5.588799, 1.72},
+        // M5.0 at 50 km, 100 km away on the equator, amplification 2: about
+        // 0.55 cm/s, on the relation for weaker shaking.
+        {"100 km", {0.0, 0.0, 50, 5.0, 0.0, 100.0 / 111.319491, 2.0}, 1.772935, 2.01},
+        // M9.0 off Miyagi at Tokyo: Mw 8.829 sets the fault length (X 205.6 km),
+        // the velocity uses Mw 8.2; about 15 cm/s.
+        {"great earthquake", {38.10, 142.85, 24, 9.0, 35.68949, 139.69171, 2.578}, 4.662804, 2.01},
+        // M7.0 at 10 km, 600 km away on the equator, amplification 2: X 581.7 km,
+        // spreading X^-1 to 300 km and X^-1/2 beyond; about 0.17 cm/s.
+        {"beyond 300 km", {0.0, 0.0, 10, 7.0, 0.0, 600.0 / 111.319491, 2.0}, 0.727267, 2.01},
     };
     for (const TCase& c : cases) {
         const TResult r = Forecast(c.Args);
         ASSERT_EQ(r.Code, 0) << c.Name;
         EXPECT_NEAR(r.Intensity, c.Intensity, 2e-4) << c.Name;
+        TArgs firm = c.Args;
+        firm.GAmp /= 2.0;
+        EXPECT_NEAR(r.Intensity - Forecast(firm).Intensity, c.Slope * std::log10(2.0), 1e-9) << c.Name;
     }
+}
 
-    // Doubling the amplification adds 1.72 log10(2) to the intensity.
-    TArgs soft;
-    soft.GAmp = 2.0 * TArgs{}.GAmp;
-    EXPECT_NEAR(Forecast(soft).Intensity - Forecast(TArgs{}).Intensity, 1.72 * std::log10(2.0), 1e-9);
+// Above Mw 8.2 the velocity saturates: at the source, where the fault distance
+// is at its 3 km floor for both, M8.6 and M9.0 give the same estimate.
+TEST(CalcForecast, MagnitudeSaturatesAboveMw82AtTheSource)
+{
+    const TArgs m86{38.10, 142.85, 24, 8.6, 38.10, 142.85, 1.0};
+    TArgs m90 = m86;
+    m90.Magnitude = 9.0;
+    TArgs m80 = m86;
+    m80.Magnitude = 8.0;
+    EXPECT_EQ(Forecast(m90).Intensity, Forecast(m86).Intensity);
+    EXPECT_LT(Forecast(m80).Intensity, Forecast(m86).Intensity);
 }
 
 TEST(CalcForecast, EstimateWeakensAndArrivesLaterWithDistance)

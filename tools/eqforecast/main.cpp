@@ -1,10 +1,13 @@
 // eqforecast: what an earthquake means at a prefectural office or any location,
-// computed by the eqFunction library the program uses.
+// computed by the eqFunction library the program uses; with --validate, how
+// well those estimates match observed intensities.
+#include "EqValidation.h"
 #include "defines/VeskDefines.h"
 #include "eqfunction/eqFunction.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -69,6 +72,39 @@ QJsonValue Rounded(double value)
     return std::round(value * 1000.0) / 1000.0;
 }
 
+// Scores every file and prints one line (or one JSON document) per run.
+int RunValidation(const QStringList& files, bool json)
+{
+    QList<TEarthquakeValidation> validations;
+    TValidationScore overall;
+    for (const QString& file : files) {
+        TObservedEarthquake quake;
+        QString error;
+        if (!LoadObservedEarthquake(file, quake, error)) {
+            Fail(error);
+        }
+        validations.append(ValidateEarthquake(quake));
+        overall.Add(validations.back().Score);
+    }
+    if (json) {
+        QJsonArray earthquakes;
+        for (const TEarthquakeValidation& validation : validations) {
+            earthquakes.append(EarthquakeValidationToJson(validation));
+        }
+        QJsonObject root;
+        root.insert(QStringLiteral("earthquakes"), earthquakes);
+        root.insert(QStringLiteral("overall"), ValidationScoreToJson(overall));
+        std::printf("%s\n", QJsonDocument(root).toJson(QJsonDocument::Compact).constData());
+    } else {
+        for (const TEarthquakeValidation& validation : validations) {
+            std::printf("%s\n", qUtf8Printable(ValidationScoreText(validation.Earthquake.Name, validation.Score)));
+        }
+        std::printf("%s\n", qUtf8Printable(ValidationScoreText(
+                                QStringLiteral("overall (%1 earthquakes)").arg(validations.size()), overall)));
+    }
+    return overall.Failed == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -79,7 +115,11 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Estimated JMA seismic intensity and P/S-wave seconds at a location.\n"
-                       "Exit status: 0 all estimates made, 1 some result code not 0, 2 bad arguments."));
+                       "With --validate FILE..., the estimates for observed-intensity files (one earthquake each)\n"
+                       "scored per earthquake and overall: the share of offices within one class, the share\n"
+                       "exact and the mean signed error, a class difference counted in steps of the list\n"
+                       "0, 1, 2, 3, 4, 5-, 5+, 6-, 6+, 7.\n"
+                       "Exit status: 0 all estimates made, 1 some result code not 0, 2 bad arguments or files."));
     parser.addHelpOption();
     const QCommandLineOption epicentreOpt(QStringLiteral("epicentre"), QStringLiteral("Epicentre, degrees."),
                                           QStringLiteral("LAT,LNG"));
@@ -95,14 +135,33 @@ int main(int argc, char* argv[])
                                     QStringLiteral("Ground amplification factor of the location."),
                                     QStringLiteral("A"));
     const QCommandLineOption allOpt(QStringLiteral("all-offices"), QStringLiteral("One row per prefectural office."));
-    const QCommandLineOption jsonOpt(QStringLiteral("json"), QStringLiteral("One JSON object per row."));
-    parser.addOptions({epicentreOpt, depthOpt, magnitudeOpt, officeOpt, locationOpt, ampOpt, allOpt, jsonOpt});
+    const QCommandLineOption jsonOpt(QStringLiteral("json"),
+                                     QStringLiteral("One JSON object per row (with --validate, one for the run)."));
+    const QCommandLineOption validateOpt(QStringLiteral("validate"),
+                                         QStringLiteral("Score the estimates against the observed-intensity files "
+                                                        "given as arguments."));
+    parser.addOptions(
+        {epicentreOpt, depthOpt, magnitudeOpt, officeOpt, locationOpt, ampOpt, allOpt, jsonOpt, validateOpt});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Observed-intensity file (--validate only)."),
+                                 QStringLiteral("[FILE...]"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
         Fail(QStringLiteral("引数が不正です: %1").arg(parser.errorText()));
     }
     if (parser.isSet(QStringLiteral("help"))) {
         parser.showHelp(0);
+    }
+    if (parser.isSet(validateOpt)) {
+        for (const QCommandLineOption* other :
+             {&epicentreOpt, &depthOpt, &magnitudeOpt, &officeOpt, &locationOpt, &ampOpt, &allOpt}) {
+            if (parser.isSet(*other)) {
+                Fail(QStringLiteral("--validate と --%1 は一緒に指定できません").arg(other->names().first()));
+            }
+        }
+        if (parser.positionalArguments().isEmpty()) {
+            Fail(QStringLiteral("--validate には観測震度のファイルを指定してください"));
+        }
+        return RunValidation(parser.positionalArguments(), parser.isSet(jsonOpt));
     }
     if (!parser.positionalArguments().isEmpty()) {
         Fail(QStringLiteral("余分な引数があります: \"%1\"").arg(parser.positionalArguments().join(QLatin1Char(' '))));
