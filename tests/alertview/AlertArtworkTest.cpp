@@ -5,6 +5,7 @@
 #include "alert/AlertMapGeometry.h"
 #include "alertview/AlertFonts.h"
 #include "alertview/AlertResources.h"
+#include "alertview/AlertSoundPlayer.h"
 
 #include <QtEndian>
 
@@ -138,14 +139,23 @@ TWav ParseWav(const QByteArray& Bytes)
 
 TEST_F(AlertArtworkTest, AlarmsArePcmMonoAndLoopWithoutAClick)
 {
+    // Read through the sound channel's buffers: the chime is the warning sound, the tone the forecast's.
+    TAlertSoundPlayer& player = TAlertSoundPlayer::Instance();
+    EXPECT_EQ(player.LoadSoundData(), 0);
     struct TSound
     {
         const char* Name;
+        QByteArray Bytes;
         double Seconds;
     };
-    for (const TSound& s : {TSound{"WAV_ALERT_1", 3.295}, TSound{"WAV_ALERT_2", 1.300}}) {
+    const TSound sounds[] = {{"warning chime", player.GetWarningSoundData(), 3.295},
+                             {"forecast tone", player.GetForecastSoundData(), 1.300}};
+    EXPECT_EQ(sounds[0].Bytes, AlertResources::LoadBytes(QStringLiteral("WAV_ALERT_1"), QStringLiteral("wav")));
+    // Deleted here, while the application object still holds the audio back end.
+    delete &player;
+    for (const TSound& s : sounds) {
         SCOPED_TRACE(s.Name);
-        const TWav wav = ParseWav(AlertResources::LoadBytes(QString::fromLatin1(s.Name), QStringLiteral("wav")));
+        const TWav wav = ParseWav(s.Bytes);
         EXPECT_EQ(wav.Format, 1) << "PCM";
         EXPECT_EQ(wav.Channels, 1);
         EXPECT_EQ(wav.Rate, 44100);
