@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QFontMetricsF>
 
+#include <algorithm>
+
 namespace {
 
 constexpr quint32 BoardFill = 0x801D1D8A;
@@ -26,6 +28,24 @@ constexpr quint32 CellInner = 0xFF010101;
 constexpr quint32 CellOuter = 0xFFFEFEFE;
 constexpr quint32 TextFill = 0xFF000000;
 constexpr quint32 TextEdge = 0xFFFFFFFF;
+
+// The numeral and suffix images (PNG_SIS_n) of each intensity class; suffix -1 for none.
+struct TClassImages
+{
+    int Class;
+    int Numeral;
+    int Suffix;
+};
+constexpr std::array<TClassImages, 10> ClassImages{{{0, 0, -1},
+                                                    {10, 1, -1},
+                                                    {20, 2, -1},
+                                                    {30, 3, -1},
+                                                    {40, 4, -1},
+                                                    {50, 5, 11}, // 5 弱
+                                                    {55, 6, 10}, // 5 強
+                                                    {60, 7, 11}, // 6 弱
+                                                    {65, 8, 10}, // 6 強
+                                                    {70, 9, -1}}};
 
 // The intensity values of the colour bar's nine cells: classes 1 ... 7.
 constexpr std::array<double, 9> BarScales{0.5, 1.5, 2.5, 3.5, 4.5, 5.0, 5.5, 6.0, 6.5};
@@ -247,48 +267,14 @@ void TAlertMap::DrawSeismicScale(const QRect& DrawArea)
 {
     DrawDecoratedString(dssBordered, QStringLiteral("震度"), FTextFont, 24, TextFill, TextEdge, DrawArea.x() + 8,
                         DrawArea.y() + 8);
-    int numeral = 0;
-    int suffix = -1;
-    switch (TSeismicIntensityScale::GetScaleAsInteger(FEstimatedScale)) {
-    case 10:
-        numeral = 1;
-        break;
-    case 20:
-        numeral = 2;
-        break;
-    case 30:
-        numeral = 3;
-        break;
-    case 40:
-        numeral = 4;
-        break;
-    case 50:
-        numeral = 5;
-        suffix = 11;
-        break;
-    case 55:
-        numeral = 6;
-        suffix = 10;
-        break;
-    case 60:
-        numeral = 7;
-        suffix = 11;
-        break;
-    case 65:
-        numeral = 8;
-        suffix = 10;
-        break;
-    case 70:
-        numeral = 9;
-        break;
-    default:
-        numeral = 0;
-        break;
-    }
-    const QImage& image = FRcSIScales[numeral];
+    const int scale = TSeismicIntensityScale::GetScaleAsInteger(FEstimatedScale);
+    const auto found = std::find_if(ClassImages.begin(), ClassImages.end(),
+                                    [scale](const TClassImages& c) { return c.Class == scale; });
+    const TClassImages& images = found != ClassImages.end() ? *found : ClassImages[0];
+    const QImage& image = FRcSIScales[images.Numeral];
     FPainter.drawImage(DrawArea.x() + 64, DrawArea.y() + 4, image);
-    if (suffix >= 0) {
-        FPainter.drawImage(DrawArea.x() + 64 + image.width(), DrawArea.y() + 4, FRcSIScales[suffix]);
+    if (images.Suffix >= 0) {
+        FPainter.drawImage(DrawArea.x() + 64 + image.width(), DrawArea.y() + 4, FRcSIScales[images.Suffix]);
     }
 }
 
