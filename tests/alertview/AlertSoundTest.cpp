@@ -4,6 +4,7 @@
 
 #include <QAudioDevice>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QMediaDevices>
@@ -180,18 +181,25 @@ TEST_F(AlertSoundTest, PlaysLoopsReplacesAndStops)
     TAlertSoundPlayer& player = TAlertSoundPlayer::Instance();
     ASSERT_EQ(player.LoadSoundData(), 0);
     // The forecast tone (1.3 s) for 2.6 s, replaced by the warning chime for 2 s, then stopped.
+    // The times are taken as they happen: a loaded machine may stretch the waits.
+    QElapsedTimer clock;
+    qint64 switchedMs = 0;
+    qint64 stoppedMs = 0;
     const std::vector<qint16> rec = Record([&] {
+        clock.start();
         player.PlayAlertSound(asForecast);
         Pump(2600);
+        switchedMs = clock.elapsed();
         player.PlayAlertSound(asWarning);
         Pump(2000);
+        stoppedMs = clock.elapsed();
         player.StopAlertSound();
         Pump(1500);
     });
-    ASSERT_GT(rec.size(), std::size_t(Rate * 6)) << "recording too short";
+    // The null sink's monitor delivers only from the first sound on.
+    ASSERT_GT(rec.size(), std::size_t(Rate * 5)) << "recording too short";
 
-    // 20 ms windows: where the sound starts and where it ends. The null sink's monitor
-    // only delivers while something plays, so the recording begins with the sound.
+    // 20 ms windows: where the sound starts and where it ends.
     const std::size_t win = Rate / 50;
     std::optional<std::size_t> loudFrom;
     std::size_t last = 0;
@@ -210,12 +218,11 @@ TEST_F(AlertSoundTest, PlaysLoopsReplacesAndStops)
     EXPECT_GT(Power(rec, a, a + Rate, f0), 20 * Power(rec, a, a + Rate, w0));
     EXPECT_GT(Rms(rec, a + Rate * 13 / 10, a + Rate * 2), 0.05) << "the forecast tone did not loop";
     // After the switch only the chime is heard.
-    const std::size_t b = first + Rate * 28 / 10;
-    EXPECT_GT(Power(rec, b, b + Rate, w0 * 2), 0.0);
+    const std::size_t b = first + std::size_t(switchedMs + 200) * Rate / 1000;
     EXPECT_GT(Power(rec, b, b + Rate * 3 / 2, 880.0), 20 * Power(rec, b, b + Rate * 3 / 2, f0))
         << "the forecast tone still plays after the warning replaced it";
-    // Played for 4.6 s in all, then silence to the end of the recording.
-    EXPECT_NEAR(double(last - first) / Rate, 4.6, 0.4);
+    // Heard until the stop, then silence to the end of the recording.
+    EXPECT_NEAR(double(last - first) / Rate, stoppedMs / 1000.0, 0.3);
     EXPECT_LT(Rms(rec, last + Rate / 10, rec.size()), 0.001) << "sound after the stop";
     EXPECT_GT(rec.size() - last, std::size_t(Rate)) << "too little recorded after the stop";
 }
