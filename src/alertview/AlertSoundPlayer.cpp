@@ -1,0 +1,78 @@
+#include "alertview/AlertSoundPlayer.h"
+
+#include "alertview/AlertResources.h"
+#include "logging/VeskLogging.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSoundEffect>
+#include <QUrl>
+
+namespace {
+
+const char* const SoundNames[2] = {"WAV_ALERT_1", "WAV_ALERT_2"}; // indexed by TAlertSound
+
+QPointer<TAlertSoundPlayer>& TheInstance()
+{
+    static QPointer<TAlertSoundPlayer> instance;
+    return instance;
+}
+
+} // namespace
+
+TAlertSoundPlayer& TAlertSoundPlayer::Instance()
+{
+    QPointer<TAlertSoundPlayer>& instance = TheInstance();
+    if (!instance) {
+        // Owned by the application object, so the effects go before the audio back end does.
+        instance = new TAlertSoundPlayer(QCoreApplication::instance());
+    }
+    return *instance;
+}
+
+TAlertSoundPlayer::TAlertSoundPlayer(QObject* AParent) : QObject(AParent)
+{
+    LoadSoundData();
+    for (int i = 0; i < 2; ++i) {
+        FEffects[i] = new QSoundEffect(this);
+        FEffects[i]->setLoopCount(QSoundEffect::Infinite);
+        // Loaded now, so that the first alert starts its sound without a delay.
+        FEffects[i]->setSource(QUrl(QStringLiteral("qrc") +
+                                    AlertResources::Path(QString::fromLatin1(SoundNames[i]), QStringLiteral("wav"))));
+    }
+}
+
+int TAlertSoundPlayer::LoadSoundData()
+{
+    int result = 0;
+    for (int i = 0; i < 2; ++i) {
+        FRcAlertChimes[i] = AlertResources::LoadBytes(QString::fromLatin1(SoundNames[i]), QStringLiteral("wav"));
+        if (FRcAlertChimes[i].isEmpty()) {
+            result |= i == asWarning ? lsrWarning : lsrForecast;
+        }
+    }
+    return result;
+}
+
+void TAlertSoundPlayer::PlayAlertSound(TAlertSound Sound)
+{
+    StopAlertSound();
+    // A sound that could not be loaded plays as silence, like a failed copy.
+    if (FRcAlertChimes[Sound].isEmpty()) {
+        if (FLogger) {
+            FLogger->Send(2, QStringLiteral("PlayAlertSound()"),
+                          QStringLiteral("%1 is not loaded").arg(QString::fromLatin1(SoundNames[Sound])));
+        }
+        return;
+    }
+    FEffects[Sound]->play();
+    FCurrent = Sound;
+}
+
+void TAlertSoundPlayer::StopAlertSound()
+{
+    for (QSoundEffect* effect : FEffects) {
+        effect->stop();
+    }
+    FCurrent.reset();
+}

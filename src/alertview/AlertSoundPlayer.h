@@ -1,0 +1,58 @@
+#pragma once
+
+#include "alert/AlertPresentation.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <array>
+#include <optional>
+
+class QSoundEffect;
+class TVeskLogger;
+
+// The process's one sound channel: plays the warning chime or the forecast tone
+// in a loop until stopped; a new request replaces whatever plays. The alert
+// window and the training screen share it, so a stop from either silences both.
+// Playback failures are silent (no audio device: nothing is heard, nothing fails).
+//
+// The sounds are played from their resource URLs (qrc:), the same bytes the
+// buffers hold: QSoundEffect reads only from a URL, and a resource needs no
+// temporary file that could be left behind or be changed on disk.
+class TAlertSoundPlayer : public QObject, public TAlertSoundChannel
+{
+    Q_OBJECT
+
+public:
+    // Bits of LoadSoundData's result.
+    enum TLoadSoundResult : int
+    {
+        lsrWarning = 0x01,
+        lsrForecast = 0x02
+    };
+
+    // The process-wide channel, made on first use and owned by the application
+    // object (a QCoreApplication must exist).
+    static TAlertSoundPlayer& Instance();
+
+    void PlayAlertSound(TAlertSound Sound) override;
+    void StopAlertSound() override;
+
+    // Reads both WAV files into memory: 0, or the TLoadSoundResult bits of those that failed.
+    int LoadSoundData();
+    // The whole WAV files (for the training screen's samples); empty when loading failed.
+    const QByteArray& GetWarningSoundData() const { return FRcAlertChimes[asWarning]; }
+    const QByteArray& GetForecastSoundData() const { return FRcAlertChimes[asForecast]; }
+
+    // The sound the last play request started, until a stop.
+    std::optional<TAlertSound> CurrentSound() const { return FCurrent; }
+    void SetLogger(TVeskLogger* ALogger) { FLogger = ALogger; }
+
+private:
+    explicit TAlertSoundPlayer(QObject* AParent);
+
+    TVeskLogger* FLogger = nullptr;
+    std::array<QByteArray, 2> FRcAlertChimes;
+    std::array<QSoundEffect*, 2> FEffects{};
+    std::optional<TAlertSound> FCurrent;
+};

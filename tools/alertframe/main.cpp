@@ -1,0 +1,237 @@
+// alertframe: the alert map frame a user would see for an earthquake, drawn by
+// the program's own forecast, alert timing and drawing, written as a PNG.
+#include "alert/AlertTiming.h"
+#include "alertview/AlertMap.h"
+#include "defines/VeskDefines.h"
+#include "eqfunction/eqFunction.h"
+
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr int ExitFailed = 1;
+constexpr int ExitBadArguments = 2;
+
+[[noreturn]] void Fail(const QString& message, int status = ExitBadArguments)
+{
+    std::fprintf(stderr, "alertframe: %s\n", qUtf8Printable(message));
+    std::exit(status);
+}
+
+double ParseNumber(const QString& text, const QString& option)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value)) {
+        Fail(QStringLiteral("--%1 の値が数値ではありません: \"%2\"").arg(option, text));
+    }
+    return value;
+}
+
+std::pair<double, double> ParsePoint(const QString& text, const QString& option)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 2) {
+        Fail(QStringLiteral("--%1 は 緯度,経度 の形式で指定してください: \"%2\"").arg(option, text));
+    }
+    return {ParseNumber(parts[0], option), ParseNumber(parts[1], option)};
+}
+
+// A fixed-width field of tenths, as the telegram carries it; nothing when it does not fit.
+std::optional<QString> Tenths(double value, int width)
+{
+    const long long tenths = std::llround(value * 10.0);
+    if (tenths < 0 || QString::number(tenths).size() > width) {
+        return std::nullopt;
+    }
+    return QStringLiteral("%1").arg(tenths, width, 10, QLatin1Char('0'));
+}
+
+QJsonValue Rounded(double value)
+{
+    return std::round(value * 1000.0) / 1000.0;
+}
+
+class TFixedClock : public TAlertClock
+{
+public:
+    explicit TFixedClock(qint64 Now) : FNow(Now) {}
+    qint64 NowLocalMSecs() const override { return FNow; }
+
+private:
+    qint64 FNow;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Draws into an image only: no display is needed or used.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("alertframe"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Draws the 500 x 500 alert frame of an earthquake at a location and prints one JSON line\n"
+                       "{intensity, class, s_sec, countdown, arrived}.\n"
+                       "Exit status: 0 frame written, 1 no estimate or the file not written, 2 bad arguments."));
+    parser.addHelpOption();
+    const QCommandLineOption epicentreOpt(QStringLiteral("epicentre"), QStringLiteral("Epicentre, degrees N,E."),
+                                          QStringLiteral("LAT,LNG"));
+    const QCommandLineOption depthOpt(QStringLiteral("depth"), QStringLiteral("Hypocentre depth, whole km."),
+                                      QStringLiteral("KM"));
+    const QCommandLineOption magnitudeOpt(QStringLiteral("magnitude"), QStringLiteral("JMA magnitude."),
+                                          QStringLiteral("M"));
+    const QCommandLineOption officeOpt(QStringLiteral("office"),
+                                       QStringLiteral("Prefectural office (or prefecture); default Tokyo."),
+                                       QStringLiteral("NAME"));
+    const QCommandLineOption locationOpt(QStringLiteral("location"), QStringLiteral("Location, degrees."),
+                                         QStringLiteral("LAT,LNG"));
+    const QCommandLineOption ampOpt(QStringLiteral("amplification"),
+                                    QStringLiteral("Ground amplification factor of the location."),
+                                    QStringLiteral("A"));
+    const QCommandLineOption warningOpt(QStringLiteral("warning"), QStringLiteral("A warning-class alert."));
+    const QCommandLineOption nameOpt(QStringLiteral("epicentre-name"), QStringLiteral("Name of the epicentre region."),
+                                     QStringLiteral("TEXT"));
+    const QCommandLineOption elapsedOpt(QStringLiteral("elapsed"),
+                                        QStringLiteral("Seconds since the occurrence (default 0)."),
+                                        QStringLiteral("SECONDS"));
+    const QCommandLineOption occurredOpt(QStringLiteral("occurred"),
+                                         QStringLiteral("Occurrence time (default: now, local clock)."),
+                                         QStringLiteral("YYMMDDhhmmss"));
+    const QCommandLineOption outOpt(QStringLiteral("out"), QStringLiteral("PNG file to write."),
+                                    QStringLiteral("FILE.png"));
+    parser.addOptions({epicentreOpt, depthOpt, magnitudeOpt, officeOpt, locationOpt, ampOpt, warningOpt, nameOpt,
+                       elapsedOpt, occurredOpt, outOpt});
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        Fail(QStringLiteral("引数が不正です: %1").arg(parser.errorText()));
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parser.showHelp(0);
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        Fail(QStringLiteral("余分な引数があります: \"%1\"").arg(parser.positionalArguments().join(QLatin1Char(' '))));
+    }
+    for (const QCommandLineOption* required : {&epicentreOpt, &depthOpt, &magnitudeOpt, &outOpt}) {
+        if (!parser.isSet(*required)) {
+            Fail(QStringLiteral("--%1 を指定してください").arg(required->names().first()));
+        }
+    }
+    if (parser.isSet(officeOpt) && parser.isSet(locationOpt)) {
+        Fail(QStringLiteral("--office と --location は同時に指定できません"));
+    }
+    if (parser.isSet(locationOpt) != parser.isSet(ampOpt)) {
+        Fail(QStringLiteral("--location と --amplification は一緒に指定してください"));
+    }
+
+    // The earthquake as a type-01 telegram carries it: tenths of degrees, whole km, tenths of magnitude.
+    const auto [epiLat, epiLng] = ParsePoint(parser.value(epicentreOpt), QStringLiteral("epicentre"));
+    const std::optional<QString> latField = Tenths(epiLat, 3);
+    const std::optional<QString> lngField = Tenths(epiLng, 4);
+    if (!latField || !lngField) {
+        Fail(QStringLiteral("--epicentre は北緯 0〜99.9 度、東経 0〜999.9 度で指定してください: \"%1\"")
+                 .arg(parser.value(epicentreOpt)));
+    }
+    bool depthOk = false;
+    const int depth = parser.value(depthOpt).trimmed().toInt(&depthOk);
+    if (!depthOk || depth < 0 || depth > 999) {
+        Fail(QStringLiteral("--depth は 0〜999 の整数 (km) で指定してください: \"%1\"").arg(parser.value(depthOpt)));
+    }
+    const std::optional<QString> magField =
+        Tenths(ParseNumber(parser.value(magnitudeOpt), QStringLiteral("magnitude")), 2);
+    if (!magField) {
+        Fail(QStringLiteral("--magnitude は 0〜9.9 で指定してください: \"%1\"").arg(parser.value(magnitudeOpt)));
+    }
+    const double elapsed =
+        parser.isSet(elapsedOpt) ? ParseNumber(parser.value(elapsedOpt), QStringLiteral("elapsed")) : 0.0;
+    if (std::fabs(elapsed) > 1.0e6) {
+        Fail(QStringLiteral("--elapsed が大きすぎます: \"%1\"").arg(parser.value(elapsedOpt)));
+    }
+    QString occurred = QDateTime::currentDateTime().toString(QStringLiteral("yyMMddHHmmss"));
+    if (parser.isSet(occurredOpt)) {
+        occurred = parser.value(occurredOpt).trimmed();
+        if (occurred.size() != 12 || !TAlertTiming::ParseOccurrenceTime(occurred)) {
+            Fail(QStringLiteral("--occurred は YYMMDDhhmmss の日時で指定してください: \"%1\"").arg(occurred));
+        }
+    }
+
+    TULPrefOfficeInfo location = GetDefaultPrefOffice();
+    if (parser.isSet(officeOpt)) {
+        const QString name = parser.value(officeOpt);
+        bool found = false;
+        for (int i = 0; i < GetPrefOfficeCount() && !found; ++i) {
+            const TULPrefOfficeInfo& office = GetPrefOffice(i);
+            if (office.PrefOfficeName == name || office.PrefName == name) {
+                location = office;
+                found = true;
+            }
+        }
+        if (!found) {
+            Fail(QStringLiteral("庁舎が見つかりません: \"%1\"").arg(name));
+        }
+    } else if (parser.isSet(locationOpt)) {
+        const auto [lat, lng] = ParsePoint(parser.value(locationOpt), QStringLiteral("location"));
+        location.Latitude = static_cast<float>(lat);
+        location.Longitude = static_cast<float>(lng);
+        location.GAmplification =
+            static_cast<float>(ParseNumber(parser.value(ampOpt), QStringLiteral("amplification")));
+    }
+
+    const QString eqId = QStringLiteral("ND20") + occurred;
+    const TEqTelegram01 eq01(
+        QStringLiteral("010000") + occurred + occurred + eqId + QStringLiteral(" 01N") + *latField + QLatin1Char('E') +
+        *lngField + QStringLiteral("%1").arg(depth, 3, 10, QLatin1Char('0')) + *magField + QStringLiteral("33333"));
+    const TEqTelegram10 eq10 =
+        parser.isSet(nameOpt)
+            ? TEqTelegram10(QStringLiteral("10") + eqId + QStringLiteral(" 01791") + parser.value(nameOpt))
+            : TEqTelegram10();
+
+    double intensity = 0.0;
+    double pSec = 0.0;
+    double sSec = 0.0;
+    const int32_t code =
+        calcForecast(eq01.GetEpicLat(), eq01.GetEpicLong(), eq01.GetEpicDepth(), eq01.GetMagnitude(), location.Latitude,
+                     location.Longitude, location.GAmplification, &intensity, &pSec, &sSec);
+    if (code != 0) {
+        Fail(QStringLiteral("震度を推定できません (calcForecast の結果 %1)").arg(code), ExitFailed);
+    }
+
+    const qint64 occurredMSecs = *TAlertTiming::ParseOccurrenceTime(occurred);
+    const TFixedClock clock(occurredMSecs + std::llround(elapsed * 1000.0));
+    TAlertTiming timing(nullptr, &clock);
+    timing.SetIsIssuedWarning(parser.isSet(warningOpt));
+    timing.SetEqInfo(location.Latitude, location.Longitude, eq01, eq10, static_cast<float>(intensity),
+                     static_cast<float>(sSec));
+    timing.StartAlert();
+    const TAlertTick tick = timing.DoAlert();
+
+    TAlertMap map;
+    if (map.LoadResult() != 0) {
+        Fail(QStringLiteral("画像リソースが不足しています (結果 %1)").arg(map.LoadResult()), ExitFailed);
+    }
+    map.PaintFrame(timing, tick);
+    const QString out = parser.value(outOpt);
+    if (!map.Frame().save(out, "PNG")) {
+        Fail(QStringLiteral("ファイルに書き込めません: \"%1\"").arg(out), ExitFailed);
+    }
+
+    QJsonObject object;
+    object.insert(QStringLiteral("intensity"), Rounded(intensity));
+    object.insert(QStringLiteral("class"), TSeismicIntensityScale::GetScaleAsString(intensity));
+    object.insert(QStringLiteral("s_sec"), Rounded(sSec));
+    object.insert(QStringLiteral("countdown"), tick.AdvanceSec);
+    object.insert(QStringLiteral("arrived"), tick.Arrived);
+    std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+    return 0;
+}
