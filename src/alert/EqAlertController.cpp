@@ -144,12 +144,12 @@ void TEqAlertController::ToggleAlertSound()
 
 qint64 TEqAlertController::NextTickDelay() const
 {
-    // Occurrence and arrival fall on whole seconds of the local clock, so a tick
-    // just after each whole second shows every countdown value exactly once.
+    // Occurrence and arrival fall on whole seconds of the local clock, so the
+    // countdown changes at each whole second. The next tick lands just after the
+    // next whole second: every value is shown once, never twice.
     const qint64 now = FTiming.Clock().NowLocalMSecs();
     const qint64 intoSecond = ((now % 1000) + 1000) % 1000;
-    const qint64 delay = TickPhaseMs - intoSecond;
-    return delay > 0 ? delay : delay + 1000;
+    return 1000 + TickPhaseMs - intoSecond;
 }
 
 void TEqAlertController::ScheduleNextTick()

@@ -232,7 +232,7 @@ TEST(EqAlertController, FirstFrameAtOnceThenTicksAlignedToWholeSeconds)
     const struct
     {
         qint64 IntoSecond, Delay;
-    } delays[] = {{0, 50}, {49, 1}, {50, 1000}, {400, 650}, {999, 51}};
+    } delays[] = {{0, 1050}, {49, 1001}, {50, 1000}, {400, 650}, {999, 51}};
     for (const auto& d : delays) {
         clock.Now = DefaultOccurrence() + 7000 + d.IntoSecond;
         EXPECT_EQ(alert.NextTickDelay(), d.Delay) << d.IntoSecond;

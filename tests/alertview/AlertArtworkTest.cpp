@@ -18,7 +18,6 @@ namespace {
 class AlertArtworkTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { GuiApp(); }
 };
 
 // The sea is one flat colour, sampled far out in the Pacific (bottom-right corner).

@@ -44,7 +44,6 @@ TRun RunTool(const QStringList& Args)
 class AlertFrameToolTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { GuiApp(); }
     QTemporaryDir FDir;
 };
 

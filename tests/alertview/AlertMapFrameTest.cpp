@@ -23,8 +23,6 @@ constexpr QRgb PlateDark = 0xFF40409B;
 class AlertMapFrameTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { GuiApp(); }
-
     void SetUp() override
     {
         FMap = std::make_unique<TAlertMap>();

@@ -26,15 +26,6 @@ namespace {
 
 constexpr int Rate = 44100;
 
-QCoreApplication* App()
-{
-    static int argc = 1;
-    static char name[] = "test_alertview_sound";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return &app;
-}
-
 // Runs the event loop for Ms milliseconds (sound loading and playback need it).
 void Pump(int Ms)
 {
@@ -85,7 +76,6 @@ class AlertSoundTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        App();
         const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
         FPactl = QStandardPaths::findExecutable(QStringLiteral("pactl"));
         FParec = QStandardPaths::findExecutable(QStringLiteral("parec"));

@@ -14,19 +14,6 @@
 
 namespace AlertViewTest {
 
-// One widgets application for the whole test program (fonts and pixmaps need it).
-inline QApplication* GuiApp()
-{
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        return app;
-    }
-    static int argc = 1;
-    static char name[] = "test_alertview";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return &app;
-}
-
 // One alert as the frame shows it: by default Kumamoto's epicentre seen from
 // Tokyo, class 3, estimated S-wave at 30 s, 18 s after the occurrence (countdown 12).
 struct TScene

@@ -14,6 +14,12 @@ using TTestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef ULX_TEST_GUI
+    // Also when CTest lists the tests, which it does without the tests' environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+#endif
     TTestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

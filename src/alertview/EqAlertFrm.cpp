@@ -1,0 +1,244 @@
+#include "alertview/EqAlertFrm.h"
+
+#include "alert/EqAlertController.h"
+#include "alertview/AlertFonts.h"
+#include "alertview/AlertMap.h"
+#include "alertview/AlertMapView.h"
+#include "defines/EqHistory.h"
+#include "logging/VeskLogging.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+
+namespace {
+
+struct TFieldSpec
+{
+    const char* Name;
+    const char* Label;
+};
+
+struct TGroupSpec
+{
+    const char* Caption;
+    int Top;
+    int Height;
+    std::vector<TFieldSpec> Fields;
+};
+
+const std::vector<TGroupSpec>& Groups()
+{
+    static const std::vector<TGroupSpec> groups = {
+        {"所在地情報",
+         6,
+         139,
+         {{"LocLatEdt", "緯度"},
+          {"LocLngEdt", "経度"},
+          {"LocGAmpEdt", "地盤増幅率"},
+          {"LocAreaCodeEdt", "地域コード"}}},
+        {"震源情報",
+         151,
+         102,
+         {{"EpiLatEdt", "緯度"}, {"EpiLngEdt", "経度"}, {"EpiDepthEdt", "深さ(Km)"}, {"EpiMgEdt", "マグニチュード"}}},
+        {"緊急地震速報情報",
+         259,
+         142,
+         {{"EqIdEdt", "地震ID"}, {"PresEdt", "速報発表時刻"}, {"OccurEdt", "地震発生時刻"}}},
+        {"予測情報", 407, 65, {{"EstSISEdt", "予測震度"}, {"EstSecEdt", "予測秒数"}}},
+    };
+    return groups;
+}
+
+// Labels and fields alternate down a group box: a 13-pixel label above each 21-pixel field.
+constexpr int FieldPitch = 32;
+constexpr int FieldTop = 17;
+
+} // namespace
+
+TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, QWidget* AParent)
+    : QWidget(AParent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      FController(AController), FLogger(TVeskLogger::OrNull(ALogger)), FAlertMap(new TAlertMap(ALogger, this))
+{
+    setWindowTitle(QStringLiteral("Ulmaro X - 通報画面"));
+    setObjectName(QStringLiteral("EqAlertFrm"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    QFont font(AlertFonts::TextFamily());
+    font.setPixelSize(11);
+    setFont(font);
+    setFixedSize(LeftPaneWidth + MapSize, HeaderHeight + MapSize + FooterHeight);
+
+    auto* header = new QWidget(this);
+    header->setGeometry(0, 0, width(), HeaderHeight);
+    header->setAutoFillBackground(true);
+    QPalette hp = header->palette();
+    hp.setColor(QPalette::Window, QColor(0x20, 0x20, 0x28));
+    hp.setColor(QPalette::WindowText, Qt::white);
+    header->setPalette(hp);
+    FHeader = new QLabel(header);
+    FHeader->setObjectName(QStringLiteral("HeaderPnl"));
+    FHeader->setGeometry(0, 0, width(), HeaderHeight);
+    FHeader->setAlignment(Qt::AlignCenter);
+    QFont headerFont = font;
+    headerFont.setPixelSize(18);
+    headerFont.setBold(true);
+    FHeader->setFont(headerFont);
+    FSoundSwitch = new QPushButton(QStringLiteral("Sound OFF."), header);
+    FSoundSwitch->setObjectName(QStringLiteral("SoundSwitchBtn"));
+    FSoundSwitch->setGeometry(4, 5, 75, 25);
+    FSoundSwitch->setFocusPolicy(Qt::NoFocus);
+    connect(FSoundSwitch, &QPushButton::clicked, this, &TEqAlertFrm::SoundSwitchBtnClick);
+
+    auto* left = new QWidget(this);
+    left->setObjectName(QStringLiteral("LeftPanePnl"));
+    left->setGeometry(0, HeaderHeight, LeftPaneWidth, MapSize);
+    for (const TGroupSpec& g : Groups()) {
+        auto* box = new QGroupBox(QString::fromUtf8(g.Caption), left);
+        box->setGeometry(4, g.Top, 133, g.Height);
+        for (std::size_t i = 0; i < g.Fields.size(); ++i) {
+            FFields << AddField(box, QString::fromUtf8(g.Fields[i].Name), QString::fromUtf8(g.Fields[i].Label),
+                                static_cast<int>(i));
+        }
+    }
+
+    FMapView = new TAlertMapView(this);
+    FMapView->setObjectName(QStringLiteral("MapPBx"));
+    FMapView->setGeometry(LeftPaneWidth, HeaderHeight, MapSize, MapSize);
+    FMapView->SetAlertMap(FAlertMap);
+
+    auto* footer = new QLabel(QStringLiteral("推定震度と到達時刻は計算による目安です  "), this);
+    footer->setObjectName(QStringLiteral("FooterPnl"));
+    footer->setGeometry(0, HeaderHeight + MapSize, width(), FooterHeight);
+    footer->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QPalette fp = footer->palette();
+    fp.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    footer->setPalette(fp);
+
+    FController.SetFramePainter(FAlertMap);
+    connect(&FController, &TEqAlertController::headerCaptionChanged, FHeader, &QLabel::setText);
+    connect(&FController, &TEqAlertController::alertStarted, this, &TEqAlertFrm::FillFields);
+    connect(&FController, &TEqAlertController::showRequested, this, &TEqAlertFrm::ShowAlert);
+}
+
+TEqAlertFrm::~TEqAlertFrm()
+{
+    FController.SetFramePainter(nullptr);
+}
+
+QLineEdit* TEqAlertFrm::AddField(QWidget* Group, const QString& Name, const QString& Label, int Index)
+{
+    const int top = FieldTop + Index * FieldPitch;
+    auto* label = new QLabel(Label, Group);
+    label->setGeometry(8, top - 2, 117, 13);
+    auto* edit = new QLineEdit(Group);
+    edit->setObjectName(Name);
+    edit->setGeometry(8, top + 11, 117, 21);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);
+    QPalette p = edit->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Button));
+    edit->setPalette(p);
+    return edit;
+}
+
+QString TEqAlertFrm::TelegramTimeText(const QString& ATime)
+{
+    // A shorter text leaves the missing pieces empty.
+    QStringList pieces;
+    for (int i = 0; i < 6; ++i) {
+        pieces << ATime.mid(2 * i, 2);
+    }
+    return QStringLiteral("20%1/%2/%3 %4:%5:%6").arg(pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]);
+}
+
+void TEqAlertFrm::FillFields(const TEqAlertStart& Start)
+{
+    const TEqTelegram01& t = Start.Eq01Teleg;
+    const QStringList texts = {
+        QString::asprintf("%.3f", Start.Location.Latitude),
+        QString::asprintf("%.3f", Start.Location.Longitude),
+        QString::asprintf("%.3f", Start.Location.GAmplifier),
+        Start.Location.AreaCode,
+        QString::asprintf("%.1f", t.GetEpicLat()),
+        QString::asprintf("%.1f", t.GetEpicLong()),
+        QString::asprintf("%d", t.GetEpicDepth()),
+        QString::asprintf("%.1f", t.GetMagnitude()),
+        t.GetEqId() + QString::asprintf("(%d)", t.GetTelegNo()),
+        TelegramTimeText(t.GetPresentTime()),
+        TelegramTimeText(t.GetOccurrenceTime()),
+        QString::asprintf("%.1f", Start.EstSIS),
+        QString::number(RoundHalfEven(Start.EstSec)),
+    };
+    for (int i = 0; i < FFields.size() && i < texts.size(); ++i) {
+        FFields[i]->setText(texts[i]);
+    }
+}
+
+QString TEqAlertFrm::FieldText(const QString& AName) const
+{
+    for (const QLineEdit* edit : FFields) {
+        if (edit->objectName() == AName) {
+            return edit->text();
+        }
+    }
+    return QString();
+}
+
+QString TEqAlertFrm::HeaderText() const
+{
+    return FHeader->text();
+}
+
+QString TEqAlertFrm::SoundSwitchCaption() const
+{
+    return FSoundSwitch->text();
+}
+
+void TEqAlertFrm::ShowAlert()
+{
+    if (!isVisible()) {
+        // Centred on the screen it opens on.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TEqAlertFrm::FormShow()
+{
+    // The caption names what a press will do; it is refreshed only on show and press.
+    FSoundSwitch->setText(FController.IsPlayingSound() ? QStringLiteral("Sound OFF.") : QStringLiteral("Sound ON."));
+}
+
+void TEqAlertFrm::showEvent(QShowEvent* Event)
+{
+    FormShow();
+    QWidget::showEvent(Event);
+}
+
+void TEqAlertFrm::SoundSwitchBtnClick()
+{
+    FController.ToggleAlertSound();
+    FSoundSwitch->setText(FController.IsPlayingSound() ? QStringLiteral("Sound OFF.") : QStringLiteral("Sound ON."));
+}
+
+void TEqAlertFrm::closeEvent(QCloseEvent* Event)
+{
+    {
+        TVeskLogScope scope(FLogger, QStringLiteral("EqAlertFrm.FormClose()"));
+        FController.StopAlerting();
+    }
+    hide();
+    Event->ignore();
+}
