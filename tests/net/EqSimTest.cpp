@@ -348,7 +348,8 @@ TEST(EqSimProgram, QuitAfterEndsTheProgramAndALongValueKeepsItRunning)
     EXPECT_EQ(shortRun.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(shortRun.exitCode(), 0);
     // The long one is still there, and its timer was not refused.
-    ASSERT_TRUE(UlxTest::WaitUntil([&] { return longRun.canReadLine() || longRun.state() == QProcess::NotRunning; }, 5000));
+    ASSERT_TRUE(
+        UlxTest::WaitUntil([&] { return longRun.canReadLine() || longRun.state() == QProcess::NotRunning; }, 5000));
     UlxTest::RunFor(300);
     EXPECT_EQ(longRun.state(), QProcess::Running);
     EXPECT_EQ(longRun.readAllStandardError().toStdString(), "");
