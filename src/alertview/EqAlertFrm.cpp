@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -56,9 +57,11 @@ const std::vector<TGroupSpec>& Groups()
     return groups;
 }
 
-// Labels and fields alternate down a group box: a 13-pixel label above each 21-pixel field.
-constexpr int FieldPitch = 32;
-constexpr int FieldTop = 17;
+// Space a group box's title takes above its first row, and below its last.
+constexpr int GroupTitleHeight = 16;
+constexpr int GroupBottomMargin = 3;
+// A row tall enough for a label above its field; lower rows put the label beside it.
+constexpr int StackedRowHeight = 34;
 
 } // namespace
 
@@ -102,9 +105,12 @@ TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, 
     for (const TGroupSpec& g : Groups()) {
         auto* box = new QGroupBox(QString::fromUtf8(g.Caption), left);
         box->setGeometry(4, g.Top, 133, g.Height);
+        QStringList labels;
+        for (const TFieldSpec& field : g.Fields) {
+            labels << QString::fromUtf8(field.Label);
+        }
         for (std::size_t i = 0; i < g.Fields.size(); ++i) {
-            FFields << AddField(box, QString::fromUtf8(g.Fields[i].Name), QString::fromUtf8(g.Fields[i].Label),
-                                static_cast<int>(i));
+            FFields << AddField(box, QString::fromUtf8(g.Fields[i].Name), labels, static_cast<int>(i));
         }
     }
 
@@ -132,16 +138,32 @@ TEqAlertFrm::~TEqAlertFrm()
     FController.SetFramePainter(nullptr);
 }
 
-QLineEdit* TEqAlertFrm::AddField(QWidget* Group, const QString& Name, const QString& Label, int Index)
+QLineEdit* TEqAlertFrm::AddField(QWidget* Group, const QString& Name, const QStringList& Labels, int Index)
 {
-    const int top = FieldTop + Index * FieldPitch;
-    auto* label = new QLabel(Label, Group);
-    label->setGeometry(8, top - 2, 117, 13);
+    // The rows share the box's height; where a row is too low for a label above
+    // its field, the labels stand in a column left of the fields.
+    const int rows = static_cast<int>(Labels.size());
+    const int pitch = (Group->height() - GroupTitleHeight - GroupBottomMargin) / rows;
+    const int top = GroupTitleHeight + Index * pitch;
+    const int inner = Group->width() - 12;
+    auto* label = new QLabel(Labels[Index], Group);
     auto* edit = new QLineEdit(Group);
     edit->setObjectName(Name);
-    edit->setGeometry(8, top + 11, 117, 21);
+    if (pitch >= StackedRowHeight) {
+        label->setGeometry(6, top, inner, 13);
+        edit->setGeometry(6, top + 13, inner, 21);
+    } else {
+        int labelWidth = 0;
+        for (const QString& text : Labels) {
+            labelWidth = std::max(labelWidth, label->fontMetrics().horizontalAdvance(text) + 4);
+        }
+        const int height = std::min(21, pitch - 1);
+        label->setGeometry(6, top, labelWidth, height);
+        edit->setGeometry(6 + labelWidth, top, inner - labelWidth, height);
+    }
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);
+    edit->setTextMargins(1, 0, 1, 0);
     QPalette p = edit->palette();
     p.setColor(QPalette::Base, p.color(QPalette::Button));
     edit->setPalette(p);

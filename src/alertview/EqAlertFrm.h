@@ -49,7 +49,7 @@ protected:
 private:
     void FillFields(const TEqAlertStart& Start);
     void ShowAlert();
-    QLineEdit* AddField(QWidget* Group, const QString& Name, const QString& Label, int Index);
+    QLineEdit* AddField(QWidget* Group, const QString& Name, const QStringList& Labels, int Index);
 
     TEqAlertController& FController;
     TVeskLogger* FLogger;

@@ -163,3 +163,21 @@ TEST(EqAlertFrm, FirstFrameIsPaintedWhenTheAlertStarts)
     f.Alert(TEq01Fields{}, false);
     ASSERT_TRUE(WaitUntil([&] { return f.Window.AlertMap().Frame() != before; }, 200));
 }
+
+// Set ULX_SCREENSHOT_DIR to keep a picture of the window for a look by eye.
+TEST(EqAlertFrm, WindowPictureForALookByEye)
+{
+    const QString dir = qEnvironmentVariable("ULX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) {
+        GTEST_SKIP() << "ULX_SCREENSHOT_DIR not set";
+    }
+    TWindowFixture f;
+    TEq01Fields warning;
+    warning.Areas = "350";
+    f.Alert(warning, true, 5.6, 40.0);
+    f.Controller.SetAlertEq10Telegram(Eq10(warning.EqId, QStringLiteral("熊本県熊本地方")));
+    ASSERT_TRUE(WaitUntil([&] { return f.Controller.Timing().IsAlerting() && !f.Window.AlertMap().Frame().isNull(); },
+                          200));
+    RunFor(100);
+    EXPECT_TRUE(f.Window.grab().save(dir + "/alert-window.png"));
+}
