@@ -1,8 +1,12 @@
 // Composing one alert frame: the tick's whole draw sequence into the 500 x 500 buffer.
 #include "alert/AlertTiming.h"
+#include "alert/EqAlertController.h"
 #include "alertview/AlertMap.h"
+#include "alertview/EqAlertFrm.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -58,6 +62,59 @@ void BM_FirstFrameOfAFreshMap(benchmark::State& State)
 }
 BENCHMARK(BM_FirstFrameOfAFreshMap)->Unit(benchmark::kMillisecond);
 
+// Counts the paint events of the window's map area.
+class TPaintCounter : public QObject
+{
+public:
+    int Paints = 0;
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Paint) {
+            ++Paints;
+        }
+        return QObject::eventFilter(Watched, Event);
+    }
+};
+
+// From the dispatcher's hand-over (StartAlerting and Show) to the new alert's
+// first frame painted in the window's map area.
+void BM_AlertStartToFirstFrameInWindow(benchmark::State& State)
+{
+    TFixedClock clock;
+    clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 20000;
+    TEqAlertController controller(nullptr, nullptr, &clock);
+    TEqAlertFrm window(controller, nullptr);
+    QWidget* mapArea = window.findChild<QWidget*>(QStringLiteral("MapPBx"));
+    TPaintCounter counter;
+    mapArea->installEventFilter(&counter);
+    const TLocationInfo home{35.69, 139.69, 1.35, QStringLiteral("350")};
+    int serial = 0;
+    for (auto _ : State) {
+        const QString id = QStringLiteral("ND2016041421%1").arg(++serial % 10000, 4, 10, QLatin1Char('0'));
+        const TEqTelegram01 eq01(QStringLiteral("010000160414212640160414212634") + id +
+                                 QStringLiteral(" 05N327E1308010653333"));
+        bool composed = false;
+        int paintsWhenComposed = -1;
+        const QMetaObject::Connection c = QObject::connect(&window.AlertMap(), &TAlertMap::frameReady, [&] {
+            composed = true;
+            paintsWhenComposed = counter.Paints;
+        });
+        QElapsedTimer timer;
+        timer.start();
+        controller.SetIsAlerting(true);
+        controller.SetIsAlertingWarning(false);
+        controller.StartAlerting(home, eq01, 5.2, 130.0, false);
+        controller.Show();
+        // Until the frame of this alert was composed and then painted on the window.
+        while (!composed || counter.Paints == paintsWhenComposed) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+        QObject::disconnect(c);
+        State.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+}
+BENCHMARK(BM_AlertStartToFirstFrameInWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -65,7 +122,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
