@@ -158,15 +158,22 @@ TEST(SelectPrefOffice, LocationFollowsAcceptedPicksOnly)
     location.PrefOfficeName = QStringLiteral("before any pick");
     for (const TStep& step : steps) {
         int openedOnRow = -1;
+        bool stillOpen = false;
         auto answered = UlxTest::AnswerNextModal([&](QWidget* modal) {
             TSelectPrefOfficeFrm* picker = Picker(modal);
             if (!picker)
                 return;
             openedOnRow = picker->CurrentRow();
             step.Answer(picker);
+            // Every answer closes the picker at once; one that does not is a
+            // failure, and the picker is shut so the test goes on.
+            stillOpen = picker->isVisible();
+            if (stillOpen)
+                picker->done(QDialog::Rejected);
         });
         const bool chosen = TSelectPrefOfficeFrm::Execute(nullptr, location);
         ASSERT_TRUE(*answered) << step.Name << ": the picker never opened";
+        EXPECT_FALSE(stillOpen) << step.Name << ": the answer did not close the picker";
         EXPECT_EQ(openedOnRow, 0) << step.Name;
         EXPECT_EQ(chosen, step.Chosen) << step.Name;
         EXPECT_EQ(location.PrefOfficeName, QString::fromUtf8(step.OfficeAfter)) << step.Name;

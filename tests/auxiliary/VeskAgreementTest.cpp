@@ -75,6 +75,7 @@ TEST(VeskAgreement, ModalViewerScrollsToTheLastLineAndCloses)
         int lastVisibleBlock = -1;
         int blockCount = 0;
         QString caption;
+        bool closed = false;
         auto answered = UlxTest::AnswerNextModal([&](QWidget* modal) {
             auto* viewer = qobject_cast<TVeskAgreementFrm*>(modal);
             if (!viewer)
@@ -86,10 +87,14 @@ TEST(VeskAgreement, ModalViewerScrollsToTheLastLineAndCloses)
             lastVisibleBlock = memo->cursorForPosition(bottomLeft).blockNumber();
             blockCount = memo->document()->blockCount();
             viewer->CloseBtn()->click();
+            closed = !viewer->isVisible();
+            if (!closed)
+                viewer->done(QDialog::Rejected);
         });
         TVeskAgreementFrm::ShowAgreementForm(nullptr, c.Type);
         ASSERT_TRUE(*answered) << c.Title << ": the viewer never opened";
         EXPECT_EQ(caption, QStringLiteral("Ulmaro X - ") + QString::fromUtf8(c.Title));
+        EXPECT_TRUE(closed) << c.Title << ": the close button did not close the viewer";
         EXPECT_EQ(lastVisibleBlock, blockCount - 1) << c.Title;
     }
 }
