@@ -14,6 +14,12 @@ using TTestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef ULX_TEST_GUI
+    // CTest lists the tests by running the program without the tests'
+    // environment: windows stay offscreen there too, with or without a display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     TTestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
