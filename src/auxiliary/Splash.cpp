@@ -85,7 +85,6 @@ QRegion SplashShapeRegion(const QImage& APicture, int AColorRange, TSplashRGB AR
 TSplashFrm::TSplashFrm(QWidget* AOwner) : QWidget(AOwner), FMsgPnl(new QLabel(this))
 {
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setAttribute(Qt::WA_DeleteOnClose, false);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Highlight);
     // The strip lies over the picture's foot; it is transparent so the art shows.
