@@ -68,7 +68,7 @@ constexpr int StackedRowHeight = 34;
 TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, QWidget* AParent)
     : QWidget(AParent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      FController(AController), FLogger(TVeskLogger::OrNull(ALogger)), FAlertMap(new TAlertMap(ALogger, this))
+      FController(AController), FControllerAlive(&AController), FLogger(TVeskLogger::OrNull(ALogger)), FAlertMap(new TAlertMap(ALogger, this))
 {
     setWindowTitle(QStringLiteral("Ulmaro X - 通報画面"));
     setObjectName(QStringLiteral("EqAlertFrm"));
@@ -135,7 +135,9 @@ TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, 
 
 TEqAlertFrm::~TEqAlertFrm()
 {
-    FController.SetFramePainter(nullptr);
+    if (FControllerAlive) {
+        FController.SetFramePainter(nullptr);
+    }
 }
 
 QLineEdit* TEqAlertFrm::AddField(QWidget* Group, const QString& Name, const QStringList& Labels, int Index)

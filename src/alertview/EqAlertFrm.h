@@ -52,6 +52,8 @@ private:
     QLineEdit* AddField(QWidget* Group, const QString& Name, const QStringList& Labels, int Index);
 
     TEqAlertController& FController;
+    // The controller may go first at shutdown; the window then leaves it alone.
+    QPointer<TEqAlertController> FControllerAlive;
     TVeskLogger* FLogger;
     TAlertMap* FAlertMap;
     TAlertMapView* FMapView;

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "auxiliary/VeskAuxResources.h"
+#include "defines/VeskDefines.h"
+
+#include <QDateTime>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QStackedWidget;
+class QToolButton;
+class TVeskAppSettings;
+class TVeskLogger;
+
+// The main window: header, a side menu that opens on hover and a page per
+// screen (home, settings, network settings, history, training, about). A view:
+// the settings screens are bound to the settings model (a change takes effect
+// at once, the file is written at exit), the home screen shows what the core's
+// signals report. Closing or minimising hides it to the notification area, or
+// minimises it to the taskbar where the desktop has no notification area.
+class TMainFrm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ClientWidth = 594;
+    static constexpr int ClientHeight = 451;
+    static constexpr int HeaderHeight = 48;
+    static constexpr int MenuCompactWidth = 72;
+    static constexpr int MenuOpenWidth = 160;
+
+    TMainFrm(TVeskAppSettings& ASettings, TVeskLogger* ALogger, const QDateTime& ATimeOfStart,
+             const QString& AProgramVersion, QWidget* AParent = nullptr);
+
+    // The history and training pages are made by their own components.
+    void SetScreenPage(TVeskScreen AScreen, QWidget* APage);
+    QWidget* ScreenPage(TVeskScreen AScreen) const;
+
+    // Restores the window, selects the screen's menu button, runs its action,
+    // shows the window and brings it to the front.
+    void ShowScreen(TVeskScreen AScreen);
+    // The six screen actions: that page becomes the only enabled one.
+    void PutHomeSreen(); // the name the menu's action has always had
+    void PutConfigScreen();
+    void PutNetConfigScreen();
+    void PutHistoryScreen();
+    void PutTrainingScreen();
+    void PutAboutScreen();
+    TVeskScreen ActiveScreen() const;
+
+    void PutNumOfEqTelegrams(int ACount);
+    void PutNumOfAlerts(int ACount);
+    // The link status line of the home screen: the tray hint.
+    void PutCommStatusText(const QString& AHint);
+    void PutOperatingTime();
+    // "%d日間 %d時間 %d分 %d秒" of whole seconds.
+    static QString OperatingTimeText(qint64 ASeconds);
+    // "yyyy/mm/dd(ddd) - hh:nn:ss" with the locale's short day name.
+    static QString ClockText(const QDateTime& ATime);
+
+    // Whether hiding leaves the program reachable (a notification area exists).
+    void SetTrayAvailable(bool AAvailable);
+    bool IsTrayAvailable() const { return FTrayAvailable; }
+    // Set by the exit command: the next close ends the program.
+    void SetAppExit(bool AValue) { FAppExit = AValue; }
+    bool IsAppExit() const { return FAppExit; }
+    // Hides to the notification area, or minimises where there is none.
+    void HideToTray();
+    // Restores from the notification area or the taskbar.
+    void RestoreFromTray();
+    bool IsMenuOpen() const { return FMenuOpen; }
+    void SetMenuOpen(bool AOpen);
+
+    // For tests and the log: what a control shows.
+    QString LabelText(const QString& AName) const;
+    template <typename T>
+    T* Control(const QString& AName) const
+    {
+        return findChild<T*>(AName);
+    }
+
+signals:
+    // The home screen's latest-version button.
+    void latestCheckRequested();
+    // The close that ends the program was accepted.
+    void exitAccepted();
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    QWidget* MakeHeader();
+    QWidget* MakeHomeScreen();
+    QWidget* MakeConfigScreen();
+    QWidget* MakeNetConfigScreen();
+    QWidget* MakeAboutScreen();
+    void MakeSideMenu();
+    void ActivateScreen(TVeskScreen AScreen);
+    void DisableAllScreens();
+    // Puts the settings' values into the controls showing them.
+    void ShowSettingValue(const QString& AKey);
+    void ShowLocation();
+    void PickOffice();
+
+    TVeskAppSettings& FSettings;
+    TVeskLogger* FLogger;
+    QDateTime FTimeOfStart;
+    QString FProgramVersion;
+    QTimer FMainTmr;
+    QStackedWidget* FPages = nullptr;
+    std::array<QWidget*, vscCount> FScreenPages{};
+    QWidget* FMenu = nullptr;
+    std::array<QToolButton*, vscCount> FMenuBtns{};
+    QButtonGroup* FMenuGroup = nullptr;
+    bool FMenuOpen = false;
+    bool FAppExit = false;
+    bool FTrayAvailable = false;
+    bool FIsStyleChanged = false;
+    bool FUpdatingControls = false;
+};

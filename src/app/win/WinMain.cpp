@@ -1,0 +1,140 @@
+// ulmarox: the receiver with its windows. It sits in the notification area,
+// alerts with the alert window and its sound, and keeps the settings screens.
+
+#include "alert/EqAlertController.h"
+#include "alert/EqTelegramDispatcher.h"
+#include "alertview/AlertSoundPlayer.h"
+#include "alertview/EqAlertFrm.h"
+#include "app/ScreenSaverControl.h"
+#include "app/VeskAppCore.h"
+#include "app/VeskSignalHandler.h"
+#include "app/VeskSingleInstance.h"
+#include "app/win/MainFrm.h"
+#include "app/win/TrayIcon.h"
+#include "auxiliary/Splash.h"
+#include "config/VeskAppSettings.h"
+#include "config/VeskCommandLine.h"
+#include "logging/VeskLogging.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QMessageBox>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char* const UsageText = "使い方: ulmarox [オプション]\n"
+                              "緊急地震速報（予報）を受信し、所在地での予測震度とS波到達までの秒数を求め、\n"
+                              "警報条件を満たすと通報画面と警報音で知らせます。\n"
+                              "\n"
+                              "Usage: ulmarox [options]\n"
+                              "Receives Earthquake Early Warnings and alerts with a window and an alarm when\n"
+                              "the estimated shaking at your location meets your conditions.\n"
+                              "\n"
+                              "Options (\"-\" or \"/\", case does not matter):\n"
+                              "  -DebugOnLocal         ローカルのサーバー (127.0.0.1:8000) に接続 / connect to a "
+                              "local server\n"
+                              "  -EqServer HOST        接続先サーバー / EQ server host\n"
+                              "  -EqServerPort PORT    接続先ポート / EQ server port\n"
+                              "  -ConId ID             接続ID / connection id (default: 12 random characters)\n"
+                              "  -Help                 この説明 / this text\n";
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    const QDateTime timeOfStart = QDateTime::currentDateTime();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("UlmaroX"));
+    QApplication::setApplicationVersion(QStringLiteral(ULX_VERSION));
+    // The program lives in the notification area: closing windows does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList arguments = QApplication::arguments().mid(1);
+    if (TVeskCommandLine::FindOption(arguments, QStringLiteral("Help"))) {
+        std::fputs(UsageText, stdout);
+        return 0;
+    }
+
+    TVeskSingleInstance instance;
+    if (!instance.TryAcquire()) {
+        if (instance.IsHeldElsewhere()) {
+            std::fputs("Ulmaro X は既に起動しています / Ulmaro X is already running.\n", stderr);
+            return 0;
+        }
+        const QString reason = instance.ErrorString();
+        std::fprintf(stderr, "多重起動を確認できません / cannot check for another running instance: %s\n",
+                     qUtf8Printable(reason));
+        QMessageBox::critical(nullptr, QStringLiteral("Ulmaro X"),
+                              QStringLiteral("多重起動を確認できないため起動できません。\n") + reason);
+        return 1;
+    }
+
+    // The splash shows while start-up runs and goes when it ends.
+    std::unique_ptr<TSplashFrm> splash(TSplashFrm::CreateStartupSplash());
+    if (splash) {
+        splash->show();
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
+    TFreedesktopScreenSaver screenSaver;
+    TVeskEnvironment env = TVeskEnvironment::FromSystem();
+    env.ScreenSaver = &screenSaver;
+    env.Sound = &TAlertSoundPlayer::Instance();
+    env.ProgramFolder = QApplication::applicationDirPath();
+    TVeskAppCore core(env);
+    core.OpenStores(arguments);
+    TVeskLogger* logger = core.Logger();
+    TAlertSoundPlayer::Instance().SetLogger(logger);
+    core.CreateAlertController();
+
+    TEqAlertController* alert = core.AlertController();
+    auto alertFrm = std::make_unique<TEqAlertFrm>(*alert, logger);
+    auto mainFrm = std::make_unique<TMainFrm>(*core.Settings(), logger, timeOfStart, QStringLiteral(ULX_VERSION));
+    TVeskTrayIcon tray(logger);
+
+    TEqTelegramDispatcher* dispatcher = core.Dispatcher();
+    QObject::connect(dispatcher, &TEqTelegramDispatcher::serverCommStatusChanged, mainFrm.get(),
+                     [&tray, &mainFrm](TServerCommStatus Status, const QString& Hint) {
+                         tray.SetServerCommStatus(Status, Hint);
+                         mainFrm->PutCommStatusText(Hint);
+                     });
+    QObject::connect(&tray, &TVeskTrayIcon::screenRequested, mainFrm.get(), &TMainFrm::ShowScreen);
+    QObject::connect(&tray, &TVeskTrayIcon::restoreRequested, mainFrm.get(), &TMainFrm::RestoreFromTray);
+    QObject::connect(&tray, &TVeskTrayIcon::availabilityChanged, mainFrm.get(), &TMainFrm::SetTrayAvailable);
+    auto exitProgram = [&mainFrm] {
+        mainFrm->SetAppExit(true);
+        mainFrm->close();
+    };
+    QObject::connect(&tray, &TVeskTrayIcon::exitRequested, mainFrm.get(), exitProgram);
+    QObject::connect(mainFrm.get(), &TMainFrm::exitAccepted, &app, &QApplication::quit, Qt::QueuedConnection);
+    TVeskSignalHandler signalHandler;
+    QObject::connect(&signalHandler, &TVeskSignalHandler::TerminationRequested, mainFrm.get(), exitProgram);
+
+    tray.Show();
+    mainFrm->SetTrayAvailable(tray.IsAvailable());
+    mainFrm->PutCommStatusText(tray.Hint());
+
+    core.StartReceiver();
+    core.LoadPlugIn(reinterpret_cast<void*>(mainFrm->winId()));
+
+    if (core.Settings()->GetEnableAutoIconic()) {
+        mainFrm->HideToTray();
+    } else {
+        mainFrm->show();
+    }
+    if (splash) {
+        splash->close();
+        splash.reset();
+    }
+    logger->Send(vmtNotable, QStringLiteral("Main window ready."),
+                 QString::number(timeOfStart.msecsTo(QDateTime::currentDateTime())) + QStringLiteral(" ms"));
+
+    const int status = QApplication::exec();
+    alertFrm->hide();
+    core.Shutdown();
+    return status;
+}

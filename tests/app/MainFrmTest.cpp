@@ -1,0 +1,212 @@
+// The main window and the tray icon offscreen, bound to a real settings model.
+
+#include "app/win/MainFrm.h"
+#include "GuiTestSupport.h"
+#include "TestSupport.h"
+#include "app/win/TrayIcon.h"
+#include "auxiliary/SelectPrefOffice.h"
+#include "config/VeskAppSettings.h"
+#include "config/VeskProfileFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableView>
+#include <QTemporaryDir>
+
+using namespace UlxTest;
+
+namespace {
+
+struct TMainFixture
+{
+    QTemporaryDir Dir;
+    TVeskAppSettings Settings;
+    TMainFrm Main;
+
+    TMainFixture() : Settings(nullptr), Main(Settings, nullptr, QDateTime::currentDateTime(), QStringLiteral("1.2.3"))
+    {
+        qputenv("APPDATA", Dir.path().toUtf8());
+        Settings.LoadParamsFromConfFile();
+        Settings.SetParamsFromConfFile();
+    }
+};
+
+} // namespace
+
+TEST(MainFrm, OnlyTheActiveScreenIsEnabled)
+{
+    TMainFixture f;
+    using TAction = void (TMainFrm::*)();
+    const std::pair<TVeskScreen, TAction> actions[] = {
+        {vscConfig, &TMainFrm::PutConfigScreen},   {vscNetConfig, &TMainFrm::PutNetConfigScreen},
+        {vscHistory, &TMainFrm::PutHistoryScreen}, {vscTraining, &TMainFrm::PutTrainingScreen},
+        {vscAbout, &TMainFrm::PutAboutScreen},     {vscHome, &TMainFrm::PutHomeSreen},
+    };
+    for (const auto& [screen, action] : actions) {
+        (f.Main.*action)();
+        EXPECT_EQ(f.Main.ActiveScreen(), screen);
+        for (int i = 0; i < vscCount; ++i) {
+            EXPECT_EQ(f.Main.ScreenPage(TVeskScreen(i))->isEnabled(), i == screen) << screen << " page " << i;
+        }
+    }
+    f.Main.ShowScreen(vscAbout);
+    EXPECT_TRUE(f.Main.isVisible());
+    EXPECT_EQ(f.Main.ActiveScreen(), vscAbout);
+    EXPECT_EQ(f.Main.LabelText("ProgramVersionLbl"), "1.2.3");
+    EXPECT_EQ(f.Main.size(), QSize(594, 451));
+}
+
+TEST(MainFrm, HomeScreenShowsCountersStatusAndOperatingTime)
+{
+    TMainFixture f;
+    f.Settings.SetNumOfTotalEqTelegrams(41);
+    f.Settings.SetNumOfTotalAlerts(7);
+    EXPECT_EQ(f.Main.LabelText("NumOfEqTelegramLbl"), "41");
+    EXPECT_EQ(f.Main.LabelText("NumOfAlertLbl"), "7");
+    f.Main.PutCommStatusText(QStringLiteral("接続中 - 緊急地震速報の受信待機中です。"));
+    EXPECT_EQ(f.Main.LabelText("CommStatusLbl"), "接続中 - 緊急地震速報の受信待機中です。");
+    EXPECT_EQ(TMainFrm::OperatingTimeText(90061), "1日間 1時間 1分 1秒");
+    EXPECT_EQ(TMainFrm::OperatingTimeText(59), "0日間 0時間 0分 59秒");
+    const QDateTime t(QDate(2016, 4, 14), QTime(21, 26, 34));
+    EXPECT_TRUE(TMainFrm::ClockText(t).startsWith("2016/04/14("));
+    EXPECT_TRUE(TMainFrm::ClockText(t).endsWith(") - 21:26:34"));
+}
+
+TEST(MainFrm, MagnitudeSliderWritesItsValue)
+{
+    TMainFixture f;
+    auto* slider = f.Main.Control<QSlider>("MomentMgTrk");
+    const struct
+    {
+        int Position;
+        const char* Shown;
+    } cases[] = {{19, "9.5"}, {0, "0.0"}, {13, "6.5"}};
+    for (const auto& c : cases) {
+        slider->setValue(c.Position);
+        EXPECT_EQ(f.Main.LabelText("MomentMgPnl"), c.Shown);
+        EXPECT_EQ(f.Settings.GetMomentMgPosition(), c.Position);
+    }
+}
+
+// A changed control is the live setting: the next decision reads it, the exit saves it.
+TEST(MainFrm, SettingsChangesTakeEffectAtOnceAndAreSavedAtExit)
+{
+    TMainFixture f;
+    f.Main.Control<QComboBox>("SeismicIntensityCmb")->setCurrentIndex(6);
+    f.Main.Control<QCheckBox>("UseMgChk")->setChecked(true);
+    f.Main.Control<QCheckBox>("AlwaysAlertSoundOnChk")->setChecked(false);
+    const TAlertConditions c = f.Settings.GetAlertConditions();
+    EXPECT_EQ(c.SIScaleThreshold, 55);
+    EXPECT_TRUE(c.UseMg);
+    EXPECT_FALSE(f.Settings.GetAlwaysAlertSoundOn());
+    ASSERT_TRUE(f.Settings.SaveParamsToConfFile());
+    TVeskProfileFile file(QDir(TVeskAppSettings::GetAppConfPath()).filePath("UlmaroX.cnf"));
+    EXPECT_EQ(file.ReadString("Config_Sheet", "SIScale", ""), "6");
+    EXPECT_EQ(file.ReadString("Config_Sheet", "UseMg", ""), "1");
+    // And the other way: a value set elsewhere shows in its control.
+    f.Settings.SetUseOrCondition(true);
+    EXPECT_TRUE(f.Main.Control<QCheckBox>("UseOrConditionChk")->isChecked());
+}
+
+TEST(MainFrm, CancellingASecondOfficePickKeepsTheFirst)
+{
+    TMainFixture f;
+    f.Main.PutConfigScreen();
+    auto* pick = f.Main.Control<QPushButton>("PrefOfficeListBtn");
+    auto first = AnswerNextModal([](QWidget* Modal) {
+        auto* dialog = qobject_cast<TSelectPrefOfficeFrm*>(Modal);
+        dialog->SetCurrentRow(26); // 大阪府庁
+        dialog->accept();
+    });
+    pick->click();
+    ASSERT_TRUE(*first);
+    EXPECT_EQ(f.Main.Control<QLineEdit>("LocNameEdt")->text(), "大阪府庁");
+    const QString lat = f.Main.Control<QLineEdit>("LocLatNEdt")->text();
+    auto second = AnswerNextModal([](QWidget* Modal) {
+        auto* dialog = qobject_cast<TSelectPrefOfficeFrm*>(Modal);
+        dialog->SetCurrentRow(0);
+        dialog->reject();
+    });
+    pick->click();
+    ASSERT_TRUE(*second);
+    EXPECT_EQ(f.Main.Control<QLineEdit>("LocNameEdt")->text(), "大阪府庁");
+    EXPECT_EQ(f.Main.Control<QLineEdit>("LocLatNEdt")->text(), lat);
+    EXPECT_EQ(f.Settings.GetLocationName(), "大阪府庁");
+    EXPECT_EQ(lat.section('.', 1).size(), 5) << "five decimals";
+}
+
+TEST(MainFrm, WithoutANotificationAreaClosingMinimisesInsteadOfHiding)
+{
+    TMainFixture f;
+    f.Main.show();
+    f.Main.SetTrayAvailable(false);
+    EXPECT_FALSE(f.Main.close());
+    EXPECT_TRUE(f.Main.isVisible()) << "no notification area: the window must stay reachable";
+    EXPECT_TRUE(f.Main.isMinimized());
+    f.Main.RestoreFromTray();
+    f.Main.SetTrayAvailable(true);
+    EXPECT_FALSE(f.Main.close());
+    EXPECT_FALSE(f.Main.isVisible()) << "with a notification area closing hides";
+    bool exited = false;
+    QObject::connect(&f.Main, &TMainFrm::exitAccepted, [&exited] { exited = true; });
+    f.Main.SetAppExit(true);
+    EXPECT_TRUE(f.Main.close());
+    EXPECT_TRUE(exited);
+}
+
+TEST(TrayIcon, HintAndIconsFollowTheLinkStatus)
+{
+    TVeskTrayIcon tray(nullptr);
+    const struct
+    {
+        TServerCommStatus Status;
+        const char* Hint;
+    } cases[] = {
+        {scsConnected, "接続中 - 緊急地震速報の受信待機中です。"},
+        {scsWaiting, "再接続待機中 - 一定時間後、再接続を行います。"},
+        {scsDisconnected, "未接続 - サーバーと接続されていません。"},
+    };
+    for (const auto& c : cases) {
+        tray.SetServerCommStatus(c.Status, QString::fromUtf8(c.Hint));
+        EXPECT_EQ(tray.Hint(), QString::fromUtf8(c.Hint));
+        EXPECT_EQ(tray.Status(), c.Status);
+    }
+    tray.SetServerCommStatus(TServerCommStatus(7), QStringLiteral("未接続 - サーバーと接続されていません。"));
+    EXPECT_EQ(tray.Status(), scsDisconnected) << "an unknown status keeps the icons";
+    QStringList captions;
+    for (QAction* a : tray.MenuActions()) {
+        captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    EXPECT_EQ(captions, QStringList({"ホーム(&H)", "設定(&C)", "ネットワーク設定(&N)", "履歴(&H)", "訓練(&T)",
+                                     "バージョン情報(&A)", "-", "終了(&X)"}));
+    TVeskScreen asked = vscHome;
+    QObject::connect(&tray, &TVeskTrayIcon::screenRequested, [&asked](TVeskScreen S) { asked = S; });
+    tray.MenuActions()[4]->trigger();
+    EXPECT_EQ(asked, vscTraining);
+}
+
+// Set ULX_SCREENSHOT_DIR to keep pictures of the screens for a look by eye.
+TEST(MainFrm, ScreenPicturesForALookByEye)
+{
+    const QString dir = qEnvironmentVariable("ULX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) {
+        GTEST_SKIP() << "ULX_SCREENSHOT_DIR not set";
+    }
+    TMainFixture f;
+    f.Main.PutCommStatusText(QStringLiteral("接続中 - 緊急地震速報の受信待機中です。"));
+    const char* names[] = {"home", "config", "netconfig", "history", "training", "about"};
+    for (int i = 0; i < vscCount; ++i) {
+        f.Main.ShowScreen(TVeskScreen(i));
+        RunFor(50);
+        EXPECT_TRUE(f.Main.grab().save(dir + "/main-" + names[i] + ".png"));
+    }
+    f.Main.SetMenuOpen(true);
+    EXPECT_TRUE(f.Main.grab().save(dir + "/main-menu-open.png"));
+}
