@@ -1,0 +1,182 @@
+// ulmarox on a real X server (Xvfb, with a window manager whose task bar has a
+// notification area) against eqsim: the alert window opens, closing it writes
+// the history, SIGTERM and the tray's exit end the program in order.
+
+#include "AppTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QStandardPaths>
+
+namespace {
+
+const QString WindowedPath = QStringLiteral(ULX_BIN_DIR "/ulmarox");
+
+// Runs a helper program to its end; its standard output.
+QString Run(const QString& AProgram, const QStringList& AArgs, const QProcessEnvironment& AEnv)
+{
+    QProcess p;
+    p.setProcessEnvironment(AEnv);
+    p.start(AProgram, AArgs);
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A private X display with a window manager, started and stopped by the test.
+class TDesktop
+{
+public:
+    bool Start()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        const QString wm = QStandardPaths::findExecutable(QStringLiteral("icewm"));
+        FXdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+        FWmctrl = QStandardPaths::findExecutable(QStringLiteral("wmctrl"));
+        if (xvfb.isEmpty() || wm.isEmpty() || FXdotool.isEmpty() || FWmctrl.isEmpty()) {
+            FMissing =
+                QStringLiteral("Xvfb, icewm, xdotool or wmctrl is not installed (scripts/bootstrap installs them)");
+            return false;
+        }
+        // The server picks a free display and tells its number on the descriptor.
+        FServer.setProcessChannelMode(QProcess::SeparateChannels);
+        FServer.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                             QStringLiteral("0"), QStringLiteral("1280x900x24"), QStringLiteral("-nolisten"),
+                             QStringLiteral("tcp")});
+        if (!WaitUntil([this] { return FServer.canReadLine() || FServer.state() == QProcess::NotRunning; }, 10000) ||
+            !FServer.canReadLine()) {
+            FMissing = QStringLiteral("Xvfb did not start");
+            return false;
+        }
+        FDisplay = QStringLiteral(":") + QString::fromLatin1(FServer.readLine()).trimmed();
+        FWm.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
+        FWm.start(wm, {});
+        return FWm.waitForStarted(5000);
+    }
+    ~TDesktop()
+    {
+        for (QProcess* p : {&FWm, &FServer}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(3000)) {
+                    p->kill();
+                    p->waitForFinished(3000);
+                }
+            }
+        }
+    }
+    QProcessEnvironment Environment(QProcessEnvironment AEnv) const
+    {
+        AEnv.insert(QStringLiteral("DISPLAY"), FDisplay);
+        AEnv.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        AEnv.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return AEnv;
+    }
+    // Ids of the visible windows whose title contains ATitle.
+    QStringList Windows(const QString& ATitle) const
+    {
+        return Run(FXdotool,
+                   {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), ATitle},
+                   Environment(QProcessEnvironment::systemEnvironment()))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // Closes a window politely, as its close button does.
+    void Close(const QString& ATitle) const
+    {
+        Run(FWmctrl, {QStringLiteral("-c"), ATitle}, Environment(QProcessEnvironment::systemEnvironment()));
+    }
+    QString Missing() const { return FMissing; }
+    // With ULX_SCREENSHOT_DIR set, keeps a picture of the whole screen for a look by eye.
+    void Screenshot(const QString& AName) const
+    {
+        const QString dir = qEnvironmentVariable("ULX_SCREENSHOT_DIR");
+        const QString convert = QStandardPaths::findExecutable(QStringLiteral("convert"));
+        if (dir.isEmpty() || convert.isEmpty()) {
+            return;
+        }
+        QProcess::execute(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("xwd -root -display %1 | %2 xwd:- %3/%4").arg(FDisplay, convert, dir, AName)});
+    }
+
+private:
+    QProcess FServer;
+    QProcess FWm;
+    QString FDisplay;
+    QString FXdotool;
+    QString FWmctrl;
+    QString FMissing;
+};
+
+QStringList HistoryIds(const TTestFolders& AFolders)
+{
+    QStringList ids;
+    const QString out = Run(HeadlessPath, {QStringLiteral("-ListHistory")}, AFolders.Environment());
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        ids << QJsonDocument::fromJson(line.toUtf8()).object().value(QStringLiteral("EQ_ID")).toString();
+    }
+    return ids;
+}
+
+} // namespace
+
+TEST(WindowedEndToEnd, AlertWindowOpensClosingRecordsAndExitSaves)
+{
+    TDesktop desktop;
+    if (!desktop.Start()) {
+        GTEST_SKIP() << qPrintable(desktop.Missing());
+    }
+    TTestFolders folders;
+    const QProcessEnvironment env = desktop.Environment(folders.Environment());
+    TEqSim sim({QStringLiteral("kanto-1923")}, env);
+    ASSERT_GT(sim.Port, 0);
+
+    TChild app;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    app.Start(WindowedPath,
+              {QStringLiteral("-DebugOnLocal"), QStringLiteral("-EqServerPort"), QString::number(sim.Port)}, env);
+    ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("緊急地震速報受信")).isEmpty(); }, 20000))
+        << qPrintable(app.Err());
+    ASSERT_TRUE(WaitUntil([&] { return !sim.ConnectionRequests().isEmpty(); }));
+
+    // A second instance ends at once and leaves the first running.
+    TChild second;
+    second.Start(WindowedPath, {}, env);
+    ASSERT_TRUE(second.WaitForEnd(5000));
+    EXPECT_EQ(second.ExitCode(), 0);
+    EXPECT_TRUE(app.IsRunning());
+
+    // The first alertable telegram opens the alert window within a second.
+    ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000));
+    const qint64 seenAt = QDateTime::currentMSecsSinceEpoch();
+    // The scenario's first report has one-point accuracy, which the default
+    // conditions reject; its second report is the first alert.
+    QList<int> reports;
+    for (int i = 0; i < sim.Lines().size(); ++i) {
+        if (sim.Lines()[i].contains(QLatin1String("<- 01"))) {
+            reports << i;
+        }
+    }
+    ASSERT_GE(reports.size(), 2);
+    EXPECT_LT(seenAt - sim.LineTime(reports[1]), 1000) << "telegram sent to alert window visible";
+    desktop.Screenshot(QStringLiteral("desktop-alert.png"));
+    EXPECT_TRUE(HistoryIds(folders).isEmpty());
+    desktop.Close(QStringLiteral("Ulmaro X - 通報画面"));
+    ASSERT_TRUE(WaitUntil([&] { return desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return HistoryIds(folders).contains(QStringLiteral("DM19230901115831")); }, 5000))
+        << "closing the alert window writes its history row";
+
+    ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+    EXPECT_EQ(app.ExitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.ExitCode(), 0);
+    QFile conf(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+    ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
+    const QString saved = QString::fromUtf8(conf.readAll());
+    EXPECT_TRUE(saved.contains(QStringLiteral("TotalAlerts=")));
+    EXPECT_FALSE(saved.contains(QStringLiteral("TotalAlerts=0")));
+}
