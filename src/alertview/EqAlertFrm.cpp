@@ -68,7 +68,8 @@ constexpr int StackedRowHeight = 34;
 TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, QWidget* AParent)
     : QWidget(AParent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      FController(AController), FControllerAlive(&AController), FLogger(TVeskLogger::OrNull(ALogger)), FAlertMap(new TAlertMap(ALogger, this))
+      FController(AController), FControllerAlive(&AController), FLogger(TVeskLogger::OrNull(ALogger)),
+      FAlertMap(new TAlertMap(ALogger, this))
 {
     setWindowTitle(QStringLiteral("Ulmaro X - 通報画面"));
     setObjectName(QStringLiteral("EqAlertFrm"));

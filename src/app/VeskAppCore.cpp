@@ -77,6 +77,7 @@ void TVeskAppCore::OpenStores(const QStringList& Arguments)
     SetVeskLogger(FLogger.get());
 
     FSettings = std::make_unique<TVeskAppSettings>(FLogger.get());
+    FSettings->SetDataFolder(FEnv.DataFolder);
     FSettings->LoadParamsFromConfFile();
     FSettings->SetParamsFromConfFile();
     FCommandLine = std::make_unique<TVeskCommandLine>();

@@ -173,6 +173,11 @@ QString TVeskAppSettings::GetAppConfPath()
     return base + QStringLiteral("/BrenvikCorporation/UlmaroX");
 }
 
+QString TVeskAppSettings::DataFolder() const
+{
+    return FDataFolder.isEmpty() ? GetAppConfPath() : FDataFolder;
+}
+
 QString TVeskAppSettings::GetAppConfName()
 {
     return QStringLiteral("UlmaroX.cnf");
@@ -312,7 +317,7 @@ bool TVeskAppSettings::IsLocationInfoRewritten(const QString& ALocName, const QS
 bool TVeskAppSettings::LoadParamsFromConfFile()
 {
     const TVeskLogScope scope(FLogger, kLoadParamsName);
-    const QString path = GetAppConfPath() + QLatin1Char('/') + GetAppConfName();
+    const QString path = DataFolder() + QLatin1Char('/') + GetAppConfName();
     FLogger->Send(QStringLiteral("Configuration file path:"), path);
     FConfParams = std::make_unique<TVeskConfParams>();
     FConfParams->SetConfFilePath(path);
@@ -432,7 +437,7 @@ bool TVeskAppSettings::SaveParamsToConfFile()
         FLogger->Send(vmtCaught, QStringLiteral("ConfParams does not point to an object."));
         return false;
     }
-    const QString folder = GetAppConfPath();
+    const QString folder = DataFolder();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to create directory."), folder);
         return false;

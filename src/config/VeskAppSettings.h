@@ -71,6 +71,10 @@ public:
     // or the user's configuration folder in its place when "APPDATA" is not set.
     static QString GetAppConfPath();
     static QString GetAppConfName();
+    // The folder this object reads and writes its file in: the one given (the
+    // program resolves it once at start-up), else GetAppConfPath() at each use.
+    void SetDataFolder(const QString& AFolder) { FDataFolder = AFolder; }
+    QString DataFolder() const;
     static QString GetAppCustConfName();
     static QString GetAppHistoryDbPath();
     static QString GetAppHistoryDbName();
@@ -195,5 +199,6 @@ private:
 
     TVeskLogger* FLogger = nullptr;
     std::unique_ptr<TVeskConfParams> FConfParams;
+    QString FDataFolder;
     std::array<TValue, vsiCount> FValues;
 };

@@ -176,8 +176,8 @@ TEST(EqAlertFrm, WindowPictureForALookByEye)
     warning.Areas = "350";
     f.Alert(warning, true, 5.6, 40.0);
     f.Controller.SetAlertEq10Telegram(Eq10(warning.EqId, QStringLiteral("熊本県熊本地方")));
-    ASSERT_TRUE(WaitUntil([&] { return f.Controller.Timing().IsAlerting() && !f.Window.AlertMap().Frame().isNull(); },
-                          200));
+    ASSERT_TRUE(
+        WaitUntil([&] { return f.Controller.Timing().IsAlerting() && !f.Window.AlertMap().Frame().isNull(); }, 200));
     RunFor(100);
     EXPECT_TRUE(f.Window.grab().save(dir + "/alert-window.png"));
 }

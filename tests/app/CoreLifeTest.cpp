@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -45,7 +46,8 @@ TEST(CoreLife, OneEarthquakeThroughTheSignalsWithTwoListeners)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    qputenv("APPDATA", dir.path().toUtf8());
+    // Everything goes to the data folder of the environment, whatever APPDATA says later.
+    qputenv("APPDATA", dir.filePath("elsewhere").toUtf8());
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
 
@@ -53,7 +55,7 @@ TEST(CoreLife, OneEarthquakeThroughTheSignalsWithTwoListeners)
     clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 2000;
     TFakeSoundChannel sound;
     TVeskEnvironment env;
-    env.DataFolder = TVeskAppSettings::GetAppConfPath();
+    env.DataFolder = dir.filePath("data");
     env.Clock = &clock;
     env.Sound = &sound;
     env.Forecast = [](double, double, int32_t, double Mag, double, double, double, double* Sis, double* PSec,
@@ -133,6 +135,10 @@ TEST(CoreLife, OneEarthquakeThroughTheSignalsWithTwoListeners)
     ASSERT_TRUE(WaitUntil([&] { return telegrams == 4 && link->bytesToWrite() == 0; }, 1000));
     core.Shutdown();
     EXPECT_EQ(shown.last(), "status 0") << "the receiver's last hand-over was served while joining";
+
+    EXPECT_TRUE(QFile::exists(QDir(env.DataFolder).filePath("UlmaroX.cnf")));
+    EXPECT_TRUE(QFile::exists(QDir(env.DataFolder).filePath("UlmaroX.csl")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("elsewhere"))) << "nothing written where APPDATA points";
 
     QList<QStringList> rows;
     ASSERT_TRUE(TVeskDataMdl::ReadEqHistoryFile(QDir(env.DataFolder).filePath("EqHistDB.cds"), rows));
