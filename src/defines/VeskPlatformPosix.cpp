@@ -187,8 +187,10 @@ qintptr VeskInstallTerminationHook()
             GSignalFds[0] = GSignalFds[1] = -1;
             return -1;
         }
-        // A full pipe drops a signal rather than blocking inside the handler.
+        // A full pipe drops a signal rather than blocking inside the handler;
+        // reading an empty pipe answers "none" rather than blocking the caller.
         ::fcntl(GSignalFds[0], F_SETFL, O_NONBLOCK);
+        ::fcntl(GSignalFds[1], F_SETFL, O_NONBLOCK);
     }
     SetTerminationHandler(OnTerminationSignal, SA_RESTART);
     return GSignalFds[1];

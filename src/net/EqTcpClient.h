@@ -7,7 +7,7 @@
 
 // A line-oriented TCP client for the receiver thread: one connection, lines
 // ended by LF (a CR before it is dropped), decoded as UTF-8. Every wait also
-// watches a wake-up descriptor, so a stop request ends a connect or a read at
+// watches the owner's wake event, so a stop request ends a connect or a read at
 // once instead of after a polling period.
 class TEqTcpClient
 {
