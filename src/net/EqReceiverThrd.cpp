@@ -30,6 +30,7 @@ TEqReceiverThread::TEqReceiverThread(const QString& AServerHost, int AServerPort
 TEqReceiverThread::~TEqReceiverThread()
 {
     StopAndJoin();
+    // The client refers to FWake, which would otherwise be destroyed first.
     FTcpClient.reset();
     FNetAvailableChecker.reset();
 }
