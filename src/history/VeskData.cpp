@@ -1,8 +1,10 @@
 #include "history/VeskData.h"
 
+#include "defines/VeskPlatform.h"
 #include "logging/VeskLogging.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,13 +12,8 @@
 
 #include <sqlite3.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -161,19 +158,15 @@ bool ReadRows(sqlite3* Db, F&& Fn, QString& Error)
     return true;
 }
 
-// Makes a rename in Dir survive a power loss.
+// Makes a rename in Dir survive a power loss. Best effort: some file systems cannot sync a folder.
 void SyncDirectory(const QString& Dir)
 {
-    const int fd = ::open(SqliteFileName(Dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    VeskSyncFolder(Dir);
 }
 
 QString TempNameFor(const QString& FileName)
 {
-    return FileName + QStringLiteral(".tmp%1").arg(qint64(::getpid()));
+    return FileName + QStringLiteral(".tmp%1").arg(QCoreApplication::applicationPid());
 }
 
 void RemoveTempFiles(const QString& TempName)
@@ -497,14 +490,9 @@ bool TVeskDataMdl::CreateHistoryFile(const QString& FileName, QString& Error)
         RemoveTempFiles(tempName);
         return false;
     }
-    const QByteArray from = SqliteFileName(tempName);
-    const QByteArray to = SqliteFileName(FileName);
-    int rc = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
-    if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
-        rc = ::rename(from.constData(), to.constData());
-    }
-    if (rc != 0) {
-        Error = QStringLiteral("Cannot create %1: %2").arg(FileName, QString::fromLocal8Bit(std::strerror(errno)));
+    QString renameError;
+    if (!VeskRenameNoReplace(tempName, FileName, &renameError)) {
+        Error = QStringLiteral("Cannot create %1: %2").arg(FileName, renameError);
         RemoveTempFiles(tempName);
         return false;
     }
@@ -624,8 +612,9 @@ bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
         RemoveTempFiles(tempName);
         return false;
     }
-    if (::rename(SqliteFileName(tempName).constData(), SqliteFileName(FileName).constData()) != 0) {
-        Error = QStringLiteral("Cannot replace %1: %2").arg(FileName, QString::fromLocal8Bit(std::strerror(errno)));
+    QString renameError;
+    if (!VeskRenameReplacing(tempName, FileName, &renameError)) {
+        Error = QStringLiteral("Cannot replace %1: %2").arg(FileName, renameError);
         RemoveTempFiles(tempName);
         return false;
     }

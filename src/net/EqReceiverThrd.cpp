@@ -11,12 +11,6 @@
 
 #include <algorithm>
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-namespace {} // namespace
-
 TEqReceiverThread::TEqReceiverThread(const QString& AServerHost, int AServerPort, const QString& AConId,
                                      const QString& AAreaCode, QObject* AOwnerForm, TEqTelegramQueues* AQueues,
                                      quint32 AKeepAliveInterval, TVeskLogger* ALogger, quint32 AReconnectWait,
@@ -27,7 +21,6 @@ TEqReceiverThread::TEqReceiverThread(const QString& AServerHost, int AServerPort
       FLogger(TVeskLogger::OrNull(ALogger))
 {
     setObjectName(QStringLiteral("TEqReceiverThread"));
-    FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     InitTcpClient();
     if (!FNetAvailable) {
         FNetAvailableChecker = std::make_unique<TVeskNetworkAvailableChecker>(FServerHost, FLogger);
@@ -37,11 +30,9 @@ TEqReceiverThread::TEqReceiverThread(const QString& AServerHost, int AServerPort
 TEqReceiverThread::~TEqReceiverThread()
 {
     StopAndJoin();
+    // The client refers to FWake, which would otherwise be destroyed first.
     FTcpClient.reset();
     FNetAvailableChecker.reset();
-    if (FWakeFd >= 0) {
-        ::close(FWakeFd);
-    }
 }
 
 QString TEqReceiverThread::ConnectionRequest(const QString& AConId, const QString& AAreaCode)
@@ -52,11 +43,8 @@ QString TEqReceiverThread::ConnectionRequest(const QString& AConId, const QStrin
 void TEqReceiverThread::RequestStop()
 {
     FTerminated.store(true);
-    if (FWakeFd >= 0) {
-        // The counter stays non-zero, so every later wait ends at once too.
-        const quint64 one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(FWakeFd, &one, sizeof(one));
-    }
+    // The event stays signalled, so every later wait ends at once too.
+    FWake.Signal();
 }
 
 void TEqReceiverThread::StopAndJoin()
@@ -80,7 +68,7 @@ void TEqReceiverThread::SetOwnerFormHandle(QObject* AOwnerForm)
 void TEqReceiverThread::InitTcpClient()
 {
     FTcpClient.reset();
-    FTcpClient = std::make_unique<TEqTcpClient>(FServerHost, static_cast<quint16>(FServerPort), FWakeFd);
+    FTcpClient = std::make_unique<TEqTcpClient>(FServerHost, static_cast<quint16>(FServerPort), FWake);
     FLogger->Send(vmtLinkDetail, QStringLiteral("Initialized TcpClient."));
 }
 
@@ -106,8 +94,7 @@ bool TEqReceiverThread::TakeInterval(quint32 AMs)
             break;
         }
         // Sleeps until just past the end of the interval or until a stop request.
-        pollfd fd{FWakeFd, POLLIN, 0};
-        ::poll(&fd, FWakeFd >= 0 ? 1 : 0, static_cast<int>(std::min<qint64>(AMs - passed + 1, 10000)));
+        FWake.Wait(static_cast<int>(std::min<qint64>(AMs - passed + 1, 10000)));
     }
     FLogger->ExitMethod(name);
     return result;

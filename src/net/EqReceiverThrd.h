@@ -1,6 +1,7 @@
 #pragma once
 
 #include "defines/VeskDefines.h"
+#include "defines/VeskPlatform.h"
 #include "net/EqTelegramQueues.h"
 #include "net/VeskNetworkAvailableChecker.h"
 
@@ -118,7 +119,7 @@ private:
     TVeskLogger* FLogger = nullptr;
 
     std::atomic<bool> FTerminated{false};
-    int FWakeFd = -1;
+    TVeskWakeEvent FWake;
     // Keep-alive state of the current connection: time of the last event and keep-alive outstanding.
     TClock::time_point FLastEvent;
     bool FKeepAliveOutstanding = false;

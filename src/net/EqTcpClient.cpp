@@ -5,19 +5,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-constexpr int WaitReady = 1;
-constexpr int WaitTimeout = 0;
-constexpr int WaitWoken = -1;
-constexpr int WaitFailed = -2;
 constexpr qsizetype ReadChunk = 64 * 1024;
 
 QString ErrnoText(int AErr)
@@ -26,8 +20,8 @@ QString ErrnoText(int AErr)
 }
 } // namespace
 
-TEqTcpClient::TEqTcpClient(const QString& AHost, quint16 APort, int AWakeFd)
-    : FHost(AHost), FPort(APort), FWakeFd(AWakeFd)
+TEqTcpClient::TEqTcpClient(const QString& AHost, quint16 APort, const TVeskWakeEvent& AWake)
+    : FHost(AHost), FPort(APort), FWake(&AWake)
 {}
 
 TEqTcpClient::~TEqTcpClient()
@@ -44,28 +38,6 @@ void TEqTcpClient::Close()
     FPeerClosed = false;
     FBuffer.clear();
     FBufferPos = 0;
-}
-
-int TEqTcpClient::WaitSocket(short AEvents, int ATimeoutMs)
-{
-    pollfd fds[2] = {{FSocket, AEvents, 0}, {FWakeFd, POLLIN, 0}};
-    const nfds_t count = FWakeFd >= 0 ? 2 : 1;
-    for (;;) {
-        const int rc = ::poll(fds, count, ATimeoutMs);
-        if (rc < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return WaitFailed;
-        }
-        if (count == 2 && (fds[1].revents & POLLIN)) {
-            return WaitWoken;
-        }
-        if (rc == 0) {
-            return WaitTimeout;
-        }
-        return WaitReady;
-    }
 }
 
 bool TEqTcpClient::Connect(QString& AError)
@@ -95,15 +67,15 @@ bool TEqTcpClient::Connect(QString& AError)
             err = errno;
             if (err == EINPROGRESS) {
                 // The platform's own connect time-out still applies; a stop request ends the wait early.
-                const int waited = WaitSocket(POLLOUT, -1);
-                if (waited == WaitWoken) {
+                const TVeskWaitResult waited = WaitSocket(swWrite, -1);
+                if (waited == wrWoken) {
                     ::freeaddrinfo(list);
                     Close();
                     AError = QStringLiteral("Connection attempt cancelled.");
                     return false;
                 }
                 socklen_t len = sizeof(err);
-                if (waited != WaitReady || ::getsockopt(FSocket, SOL_SOCKET, SO_ERROR, &err, &len) < 0) {
+                if (waited != wrReady || ::getsockopt(FSocket, SOL_SOCKET, SO_ERROR, &err, &len) < 0) {
                     err = errno ? errno : EIO;
                 }
             }
@@ -141,12 +113,12 @@ bool TEqTcpClient::WriteLine(const QByteArray& AData, QString& AError)
             continue;
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const int waited = WaitSocket(POLLOUT, -1);
-            if (waited == WaitWoken) {
+            const TVeskWaitResult waited = WaitSocket(swWrite, -1);
+            if (waited == wrWoken) {
                 AError = QStringLiteral("Write cancelled.");
                 return false;
             }
-            if (waited == WaitReady) {
+            if (waited == wrReady) {
                 continue;
             }
         }
@@ -204,12 +176,12 @@ TEqTcpClient::TReadResult TEqTcpClient::ReadLine(int ATimeoutMs, QString& ALine,
         return rrError;
     }
     for (;;) {
-        const int waited = WaitSocket(POLLIN, ATimeoutMs);
-        if (waited == WaitFailed) {
+        const TVeskWaitResult waited = WaitSocket(swRead, ATimeoutMs);
+        if (waited == wrFailed) {
             AError = ErrnoText(errno);
             return rrError;
         }
-        if (waited != WaitReady) {
+        if (waited != wrReady) {
             return rrNoLine;
         }
         if (FBufferPos > 0) {

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "defines/VeskPlatform.h"
+
 #include <QByteArray>
 #include <QString>
 
-#include <atomic>
-
 // A line-oriented TCP client for the receiver thread: one connection, lines
 // ended by LF (a CR before it is dropped), decoded as UTF-8. Every wait also
-// watches a wake-up descriptor, so a stop request ends a connect or a read at
+// watches the owner's wake event, so a stop request ends a connect or a read at
 // once instead of after a polling period.
 class TEqTcpClient
 {
@@ -22,8 +22,8 @@ public:
         rrError   // link error; AError says why
     };
 
-    // AWakeFd becomes readable when the owner wants every wait to end.
-    TEqTcpClient(const QString& AHost, quint16 APort, int AWakeFd);
+    // AWake is signalled when the owner wants every wait to end; it must outlive the client.
+    TEqTcpClient(const QString& AHost, quint16 APort, const TVeskWakeEvent& AWake);
     ~TEqTcpClient();
     TEqTcpClient(const TEqTcpClient&) = delete;
     TEqTcpClient& operator=(const TEqTcpClient&) = delete;
@@ -39,12 +39,14 @@ public:
 
 private:
     bool TakeLine(QString& ALine, QString& AError, bool& AFailed);
-    // Waits for the socket to become ready for AEvents; false when woken up or timed out.
-    int WaitSocket(short AEvents, int ATimeoutMs);
+    TVeskWaitResult WaitSocket(TVeskSocketWait AFor, int ATimeoutMs) const
+    {
+        return FWake->Wait(ATimeoutMs, FSocket, AFor);
+    }
 
     QString FHost;
     quint16 FPort = 0;
-    int FWakeFd = -1;
+    const TVeskWakeEvent* FWake = nullptr;
     int FSocket = -1;
     bool FPeerClosed = false;
     QByteArray FBuffer;

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The few operating-system services the program needs beyond Qt, behind one
+// small interface; VeskPlatformPosix.cpp implements it for Linux and other
+// POSIX systems. A Windows implementation must provide:
+// - TVeskWakeEvent: a manual-reset event object (CreateEvent/SetEvent/CloseHandle);
+//   the socket wait watches both, e.g. WSAEventSelect on the socket plus
+//   WaitForMultipleObjects, or WSAPoll with a loopback socket as the wake signal;
+// - file sync with FlushFileBuffers (a folder opened with FILE_FLAG_BACKUP_SEMANTICS);
+// - rename without replace with MoveFileEx without MOVEFILE_REPLACE_EXISTING,
+//   rename over a file with MoveFileEx(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+// - the termination hook with SetConsoleCtrlHandler, writing to a connected
+//   loopback socket pair so that a QSocketNotifier can watch the readable end.
+
+// Outcome of a wait.
+enum TVeskWaitResult : int
+{
+    wrReady = 0,   // the socket is ready (or reports an error or hang-up)
+    wrTimeout = 1, // the time-out passed
+    wrWoken = 2,   // the wake event is signalled
+    wrFailed = 3   // the wait itself failed; the system's error is left in errno
+};
+
+// What a socket wait waits for.
+enum TVeskSocketWait : int
+{
+    swRead = 0,
+    swWrite = 1
+};
+
+// An event one thread waits on and any other thread signals. It is sticky: once
+// signalled, every later wait ends at once, so a stop request cannot be missed
+// between two waits. Created by the constructor, closed by the destructor.
+class TVeskWakeEvent
+{
+public:
+    TVeskWakeEvent();
+    ~TVeskWakeEvent();
+    TVeskWakeEvent(const TVeskWakeEvent&) = delete;
+    TVeskWakeEvent& operator=(const TVeskWakeEvent&) = delete;
+
+    // False when the system refused the event: waits then only sleep or watch the socket.
+    bool IsValid() const { return FHandle >= 0; }
+    // Safe from any thread.
+    void Signal();
+    // Waits up to ATimeoutMs (negative: without limit) for the event and, when
+    // ASocket is not negative, for the socket to become ready for AFor. A
+    // signalled event wins over a ready socket.
+    TVeskWaitResult Wait(int ATimeoutMs, qintptr ASocket = -1, TVeskSocketWait AFor = swRead) const;
+
+private:
+    qintptr FHandle = -1;
+};
+
+// Flushes a file's data (and the metadata needed to read it) to the device.
+bool VeskSyncFile(const QString& APath, QString* AError = nullptr);
+// Flushes a folder's entries, so that a file created or renamed in it survives a power loss.
+bool VeskSyncFolder(const QString& APath, QString* AError = nullptr);
+// Renames AFrom to ATo only when ATo does not exist, atomically where the file
+// system allows; an existing ATo is never replaced.
+bool VeskRenameNoReplace(const QString& AFrom, const QString& ATo, QString* AError = nullptr);
+// Renames AFrom to ATo, atomically replacing an existing ATo.
+bool VeskRenameReplacing(const QString& AFrom, const QString& ATo, QString* AError = nullptr);
+
+// Termination requests from outside (interrupt, terminate and hang-up signals on
+// POSIX). Installs handlers that write the request into a self-pipe and returns
+// the pipe's readable descriptor for a QSocketNotifier, or -1 when it cannot be
+// made. The pipe is made once and kept for the life of the process.
+qintptr VeskInstallTerminationHook();
+// Reads one request from the hook's descriptor: its signal number, or 0 when none is pending.
+int VeskTakeTerminationRequest();
+// Restores the default handling of the termination requests.
+void VeskRemoveTerminationHook();
