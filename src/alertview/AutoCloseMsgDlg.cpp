@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int ClientWidth = 394;
@@ -28,7 +30,11 @@ QLabel* AddCommentPanel(QWidget* AParent, const QString& AName, const QRect& AGe
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
-    label->setGeometry(panel->contentsRect().adjusted(4, 3, -4, -3));
+    // Whole lines only: a line that does not fit is left out, not cut in half.
+    QRect area = panel->contentsRect().adjusted(4, 3, -4, -3);
+    const int lineSpacing = label->fontMetrics().lineSpacing();
+    area.setHeight(std::max(lineSpacing, area.height() / lineSpacing * lineSpacing));
+    label->setGeometry(area);
     return label;
 }
 

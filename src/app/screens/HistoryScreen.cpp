@@ -47,7 +47,7 @@ public:
     explicit THistoryHeader(QWidget* AParent) : QWidget(AParent)
     {
         setObjectName(QStringLiteral("HistoryHeaderPnl"));
-        setFixedHeight(40);
+        setFixedHeight(36);
     }
 
 protected:
@@ -132,8 +132,8 @@ THistoryScreen::THistoryScreen(QWidget* AParent)
     setFont(font);
 
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(8, 6, 8, 6);
-    root->setSpacing(4);
+    root->setContentsMargins(8, 4, 8, 4);
+    root->setSpacing(3);
     auto* title = new QLabel(QStringLiteral("History"), this);
     QFont titleFont = font;
     titleFont.setPixelSize(16);

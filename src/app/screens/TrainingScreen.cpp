@@ -141,8 +141,8 @@ TTrainingScreen::TTrainingScreen(TTrainingLocationFunc ALocation, TForecastFunc 
                     SpeakerIcon(true, QColor(0x10, 0x70, 0xD0)), SpeakerIcon(false, {})};
 
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(8, 6, 8, 6);
-    root->setSpacing(5);
+    root->setContentsMargins(8, 4, 8, 4);
+    root->setSpacing(4);
 
     auto* title = new QLabel(QStringLiteral("Training/Demo"), this);
     QFont titleFont = font;
@@ -163,7 +163,7 @@ TTrainingScreen::TTrainingScreen(TTrainingLocationFunc ALocation, TForecastFunc 
     for (int row = 0; row < GetTrainingEqCount(); ++row) {
         FTrEqListCmb->addItem(GetTrainingEq(row).EpicName);
     }
-    eqGrid->addWidget(FTrEqListCmb, 0, 0, 1, 4);
+    eqGrid->addWidget(FTrEqListCmb, 0, 0, 1, 6);
 
     const QLocale c = QLocale::c();
     auto decimalBox = [&](const QString& AName, double AMax, int ADecimals, double AValue) {
@@ -189,14 +189,15 @@ TTrainingScreen::TTrainingScreen(TTrainingLocationFunc ALocation, TForecastFunc 
     FTrEpicDepthNEdt->setButtonSymbols(QAbstractSpinBox::NoButtons);
     FTrEpicDepthNEdt->setAlignment(Qt::AlignRight);
 
+    // Latitude, longitude and depth in one row; the magnitude with its slider below.
     eqGrid->addWidget(new QLabel(QStringLiteral("北緯: "), eqBox), 1, 0);
     eqGrid->addWidget(FTrEpicLatNEdt, 1, 1);
     eqGrid->addWidget(new QLabel(QStringLiteral("東経: "), eqBox), 1, 2);
     eqGrid->addWidget(FTrEpicLongNEdt, 1, 3);
-    eqGrid->addWidget(new QLabel(QStringLiteral("深さ: "), eqBox), 2, 0);
-    eqGrid->addWidget(FTrEpicDepthNEdt, 2, 1);
-    eqGrid->addWidget(new QLabel(QStringLiteral("マグニチュード: "), eqBox), 2, 2);
-    eqGrid->addWidget(FTrEqMagnitudeNEdt, 2, 3);
+    eqGrid->addWidget(new QLabel(QStringLiteral("深さ: "), eqBox), 1, 4);
+    eqGrid->addWidget(FTrEpicDepthNEdt, 1, 5);
+    eqGrid->addWidget(new QLabel(QStringLiteral("マグニチュード: "), eqBox), 2, 0, 1, 2, Qt::AlignRight);
+    eqGrid->addWidget(FTrEqMagnitudeNEdt, 2, 2, 1, 2);
     FTrEqMagnitudeTrk = new QSlider(Qt::Horizontal, eqBox);
     FTrEqMagnitudeTrk->setObjectName(QStringLiteral("TrEqMagnitudeTrk"));
     FTrEqMagnitudeTrk->setRange(0, MagnitudeTrkMax);
@@ -204,9 +205,10 @@ TTrainingScreen::TTrainingScreen(TTrainingLocationFunc ALocation, TForecastFunc 
     FTrEqMagnitudeTrk->setTickPosition(QSlider::TicksBelow);
     FTrEqMagnitudeTrk->setPageStep(2);
     FTrEqMagnitudeTrk->setValue(MagnitudeTrkStart);
-    eqGrid->addWidget(FTrEqMagnitudeTrk, 3, 2, 1, 2);
-    eqGrid->setColumnStretch(1, 1);
-    eqGrid->setColumnStretch(3, 1);
+    eqGrid->addWidget(FTrEqMagnitudeTrk, 2, 4, 1, 2);
+    eqGrid->setColumnStretch(1, 2);
+    eqGrid->setColumnStretch(3, 2);
+    eqGrid->setColumnStretch(5, 1);
     root->addWidget(eqBox);
 
     // The location, as the settings screen shows it.
