@@ -71,6 +71,7 @@ TEST(HistoryScreenTest, EmptyHistoryShowsNoPanels)
 
     // Not bound at all (the store could not be opened): the same, no error.
     THistoryScreen unbound;
+    EXPECT_FALSE(unbound.BindHistoryGrid(nullptr));
     EXPECT_EQ(unbound.Model()->rowCount(), 0);
     EXPECT_FALSE(unbound.grab().isNull());
 }

@@ -174,7 +174,7 @@ THistoryScreen::THistoryScreen(QWidget* AParent)
 bool THistoryScreen::BindHistoryGrid(TVeskDataMdl* AData)
 {
     FModel->SetDataMdl(AData);
-    return true;
+    return AData != nullptr;
 }
 
 void THistoryScreen::KeepCurrentRow()

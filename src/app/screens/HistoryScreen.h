@@ -42,7 +42,8 @@ public:
 
     explicit THistoryScreen(QWidget* AParent = nullptr);
 
-    // Binds the list to the store (once the store is opened or created at start-up).
+    // Binds the list to the store (once the store is opened or created at start-up);
+    // false without a store, which leaves the list empty.
     bool BindHistoryGrid(TVeskDataMdl* AData);
 
     THistoryListModel* Model() const { return FModel; }
