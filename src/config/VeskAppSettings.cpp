@@ -8,6 +8,10 @@
 
 #include <algorithm>
 
+#ifndef ULX_VERSION_CHECK_URL
+#define ULX_VERSION_CHECK_URL "http://localhost"
+#endif
+
 namespace {
 
 const QString kSetParamsName = QStringLiteral("SetParamsFromConfFile()");
@@ -96,6 +100,7 @@ constexpr TSettingRow SettingRows[] = {
      sfSeparatorBefore},
     {vsiEnableAutoIconic, "Others", "EnableAutoIconic", vptBool, 0, nullptr, nullptr, nullptr, sfNone},
     {vsiAlwaysAlertSoundOn, "Others", "AlwaysAlertSoundOn", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
+    {vsiVersionCheckUrl, "Others", "VersionCheckUrl", vptStr, 0, u"" ULX_VERSION_CHECK_URL, nullptr, nullptr, sfNone},
 };
 
 constexpr bool RowsFollowIds()

@@ -46,6 +46,7 @@ enum TVeskSettingId : int
     vsiEnableVersionChecker,
     vsiEnableAutoIconic,
     vsiAlwaysAlertSoundOn,
+    vsiVersionCheckUrl,
     vsiCount
 };
 
@@ -159,6 +160,9 @@ public:
     void SetEnableAutoIconic(bool AValue) { SetBool(vsiEnableAutoIconic, AValue); }
     bool GetAlwaysAlertSoundOn() const { return Bool(vsiAlwaysAlertSoundOn); }
     void SetAlwaysAlertSoundOn(bool AValue) { SetBool(vsiAlwaysAlertSoundOn, AValue); }
+    // Scheme and host of the server publishing the version file (build setting ULX_VERSION_CHECK_URL).
+    QString GetVersionCheckUrl() const { return Str(vsiVersionCheckUrl); }
+    void SetVersionCheckUrl(const QString& AValue) { SetStr(vsiVersionCheckUrl, AValue); }
 
     // The counters change with every telegram: they signal countersChanged only.
     qint32 GetNumOfTotalEqTelegrams() const { return Int(vsiTotalEqTelegrams); }

@@ -134,6 +134,7 @@ TEST_F(AppSettingsTest, FirstStartRepairsLocationToTokyoAndSavesEverything)
         "EnableVersionChecker(Expression=-1)",
         "EnableAutoIconic(Expression=0)",
         "AlwaysAlertSoundOn(Expression=-1)",
+        "VersionCheckUrl(Value=" ULX_TEST_VERSION_CHECK_URL ")",
         "<== SetParamsFromConfFile()",
     };
     EXPECT_EQ(FMemo.LinesWithoutTimeStamp(), expectedLog) << FMemo.Lines().join('\n').toStdString();
@@ -398,6 +399,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         settings->SetEnableVersionChecker(false);
         settings->SetEnableAutoIconic(true);
         settings->SetAlwaysAlertSoundOn(false);
+        settings->SetVersionCheckUrl("http://info.example.jp:8080");
         ASSERT_TRUE(settings->SaveParamsToConfFile());
     }
     const QMap<QString, QString> expected = {
@@ -422,6 +424,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         {"EnableVersionChecker", "0"},
         {"EnableAutoIconic", "1"},
         {"AlwaysAlertSoundOn", "0"},
+        {"VersionCheckUrl", "http://info.example.jp:8080"},
     };
     ASSERT_EQ(expected.size(), VeskMainParamTable().size());
     for (const TVeskParamItem& row : VeskMainParamTable()) {
@@ -448,6 +451,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
     EXPECT_FALSE(next->GetEnableVersionChecker());
     EXPECT_TRUE(next->GetEnableAutoIconic());
     EXPECT_FALSE(next->GetAlwaysAlertSoundOn());
+    EXPECT_EQ(next->GetVersionCheckUrl(), "http://info.example.jp:8080");
 }
 
 TEST_F(AppSettingsTest, FailuresAreReportedAndNothingIsDamaged)

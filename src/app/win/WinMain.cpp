@@ -9,6 +9,9 @@
 #include "app/VeskAppCore.h"
 #include "app/VeskSignalHandler.h"
 #include "app/VeskSingleInstance.h"
+#include "app/screens/HistoryScreen.h"
+#include "app/screens/TrainingScreen.h"
+#include "app/screens/VersionCheckUi.h"
 #include "app/win/MainFrm.h"
 #include "app/win/TrayIcon.h"
 #include "auxiliary/Splash.h"
@@ -19,6 +22,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <csignal>
 #include <cstdio>
@@ -95,6 +99,24 @@ int main(int argc, char* argv[])
     auto alertFrm = std::make_unique<TEqAlertFrm>(*alert, logger);
     auto mainFrm = std::make_unique<TMainFrm>(*core.Settings(), logger, timeOfStart, QStringLiteral(ULX_VERSION));
     TVeskTrayIcon tray(logger);
+    TVeskAppSettings* settings = core.Settings();
+    // The training screen reads the location as the settings screen shows it,
+    // and plays its samples through the alert's one sound channel.
+    mainFrm->SetScreenPage(vscTraining, new TTrainingScreen(
+                                            [settings] {
+                                                return TTrainingLocation{settings->GetLocationName(),
+                                                                         settings->GetLatitudeText(),
+                                                                         settings->GetLongitudeText(),
+                                                                         settings->GetGroundAmplificationText()};
+                                            },
+                                            env.Forecast, TAlertSoundPlayer::Instance(), alert, logger));
+    auto* history = new THistoryScreen();
+    history->BindHistoryGrid(core.DataMdl());
+    mainFrm->SetScreenPage(vscHistory, history);
+    QObject::connect(mainFrm.get(), &TMainFrm::latestCheckRequested, mainFrm.get(), [&mainFrm, settings, logger] {
+        VersionCheckUi::StartButtonCheck(settings->GetVersionCheckUrl(), logger, mainFrm.get(),
+                                         mainFrm->Control<QPushButton>(QStringLiteral("LatestCheckBtn")));
+    });
 
     TEqTelegramDispatcher* dispatcher = core.Dispatcher();
     QObject::connect(dispatcher, &TEqTelegramDispatcher::serverCommStatusChanged, mainFrm.get(),
@@ -119,6 +141,10 @@ int main(int argc, char* argv[])
     mainFrm->PutCommStatusText(tray.Hint());
 
     core.StartReceiver();
+    // Asynchronous: the answer comes later and never delays the receiver.
+    if (settings->GetEnableVersionChecker()) {
+        VersionCheckUi::StartStartupCheck(settings->GetVersionCheckUrl(), logger, mainFrm.get());
+    }
     core.LoadPlugIn(reinterpret_cast<void*>(mainFrm->winId()));
 
     if (core.Settings()->GetEnableAutoIconic()) {
