@@ -85,11 +85,12 @@ quint32 Darken(quint32 C)
 } // namespace
 
 TAlertMap::TAlertMap(TVeskLogger* ALogger, QObject* AParent)
-    : QObject(AParent), FLogger(ALogger), FTextFont(AlertFonts::TextFamily()), FSystemFont(AlertFonts::SystemFamily())
+    : QObject(AParent), FLogger(TVeskLogger::OrNull(ALogger)), FTextFont(AlertFonts::TextFamily()),
+      FSystemFont(AlertFonts::SystemFamily())
 {
     FLoadResult = LoadImageData();
-    if (FLoadResult != 0 && FLogger) {
-        FLogger->Send(37, QStringLiteral("TAlertMap.LoadImageData()"),
+    if (FLoadResult != 0) {
+        FLogger->Send(vmtCaught, QStringLiteral("TAlertMap.LoadImageData()"),
                       QStringLiteral("missing images, result %1").arg(FLoadResult));
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alert/AlertPresentation.h"
+#include "logging/VeskLogging.h"
 
 #include <QFlags>
 #include <QImage>
@@ -70,7 +71,7 @@ public:
     // 0 when every image was found; otherwise the TLoadImageResult bits of what is missing.
     int LoadResult() const { return FLoadResult; }
 
-    void SetLogger(TVeskLogger* ALogger) { FLogger = ALogger; }
+    void SetLogger(TVeskLogger* ALogger) { FLogger = TVeskLogger::OrNull(ALogger); }
 
 signals:
     void frameReady();

@@ -59,10 +59,8 @@ void TAlertSoundPlayer::PlayAlertSound(TAlertSound Sound)
     StopAlertSound();
     // A sound that could not be loaded plays as silence, like a failed copy.
     if (FRcAlertChimes[Sound].isEmpty()) {
-        if (FLogger) {
-            FLogger->Send(2, QStringLiteral("PlayAlertSound()"),
-                          QStringLiteral("%1 is not loaded").arg(QString::fromLatin1(SoundNames[Sound])));
-        }
+        FLogger->Send(vmtWarning, QStringLiteral("PlayAlertSound()"),
+                      QStringLiteral("%1 is not loaded").arg(QString::fromLatin1(SoundNames[Sound])));
         return;
     }
     FEffects[Sound]->play();

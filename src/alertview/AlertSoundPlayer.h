@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alert/AlertPresentation.h"
+#include "logging/VeskLogging.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -46,12 +47,12 @@ public:
 
     // The sound the last play request started, until a stop.
     std::optional<TAlertSound> CurrentSound() const { return FCurrent; }
-    void SetLogger(TVeskLogger* ALogger) { FLogger = ALogger; }
+    void SetLogger(TVeskLogger* ALogger) { FLogger = TVeskLogger::OrNull(ALogger); }
 
 private:
     explicit TAlertSoundPlayer(QObject* AParent);
 
-    TVeskLogger* FLogger = nullptr;
+    TVeskLogger* FLogger = &TVeskLogger::Null();
     std::array<QByteArray, 2> FRcAlertChimes;
     std::array<QSoundEffect*, 2> FEffects{};
     std::optional<TAlertSound> FCurrent;
