@@ -37,7 +37,7 @@ if(ULX_HELP2MAN)
             "eqsim|--help|replay earthquake scenarios as a local EQ server"
             "eqforecast|--help|estimate the seismic intensity and wave arrival at a location"
             "alertframe|--help|draw the alert frame of an earthquake into a PNG file"
-            "eqbridge|--help|relay earthquake information to an EQ client")
+            "eqbridge|--help|serve earthquake early warnings from a feed or a recording as a local EQ server")
         string(REPLACE "|" ";" fields "${page}")
         list(GET fields 0 program)
         list(GET fields 1 option)
