@@ -26,8 +26,7 @@ add_dependencies(ulx_installed ulmarox ulmarox-headless eqsim eqforecast alertfr
 set(ULX_PACKAGING_BIN ${PROJECT_BINARY_DIR}/packaging)
 find_program(ULX_GZIP gzip REQUIRED)
 
-# Manual pages: each program's own help, so they never drift from it. The
-# windowed program makes its QApplication before reading -Help, hence offscreen.
+# Manual pages: each program's own help, so they never drift from it.
 find_program(ULX_HELP2MAN help2man)
 set(ULX_MAN_PAGES)
 if(ULX_HELP2MAN)
@@ -45,8 +44,7 @@ if(ULX_HELP2MAN)
         set(page_file ${ULX_PACKAGING_BIN}/man/${program}.1)
         add_custom_command(OUTPUT ${page_file}.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${ULX_PACKAGING_BIN}/man
-            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 LC_ALL=C.UTF-8
-                    ASAN_OPTIONS=detect_leaks=0
+            COMMAND ${CMAKE_COMMAND} -E env LANG=C.UTF-8 LC_ALL=C.UTF-8 ASAN_OPTIONS=detect_leaks=0
                     ${ULX_HELP2MAN} --locale=C.UTF-8 --no-info --section=1 --help-option=${option}
                     --version-string=${PROJECT_VERSION} --name=${summary} --output=${page_file}
                     ./${program}
