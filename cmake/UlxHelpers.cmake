@@ -5,11 +5,11 @@ endfunction()
 
 set(ULX_REFERENCE_DIR "${PROJECT_SOURCE_DIR}/../shared/reference" CACHE PATH "Reference data read by tests")
 
-# ulx_add_test(NAME name SOURCES ... LIBS ... [GUI] [ENV VAR=VALUE ...])
+# ulx_add_test(NAME name SOURCES ... LIBS ... [GUI] [ENV VAR=VALUE ...] [FIXTURES fixture])
 # One GoogleTest program, registered with CTest, run offscreen with UTF-8 and a
 # private APPDATA folder so that no test touches the user's real data folder.
 function(ulx_add_test)
-    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT;FIXTURES" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     ulx_warnings(${T_NAME})
     if(T_GUI)
@@ -27,9 +27,16 @@ function(ulx_add_test)
         set(T_TIMEOUT 300)
     endif()
     set(appdata ${PROJECT_BINARY_DIR}/test-appdata/${T_NAME})
+    # Before ENVIRONMENT: gtest_discover_tests (CMake 3.25) spreads a list value over
+    # several arguments, so whatever follows it is misread.
+    set(fixtures)
+    if(T_FIXTURES)
+        set(fixtures FIXTURES_REQUIRED ${T_FIXTURES})
+    endif()
     gtest_discover_tests(${T_NAME}
         DISCOVERY_MODE PRE_TEST
         PROPERTIES
             TIMEOUT ${T_TIMEOUT}
+            ${fixtures}
             ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;APPDATA=${appdata};${T_ENV}")
 endfunction()

@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
@@ -62,8 +63,12 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("eqsim"));
-    const QString scenarioDir =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("eqsim-scenarios"));
+    // Beside the program in the build tree; in the data folder once installed.
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    QString scenarioDir = programDir.filePath(QStringLiteral("eqsim-scenarios"));
+    if (!QFileInfo(scenarioDir).isDir()) {
+        scenarioDir = QDir::cleanPath(programDir.filePath(QStringLiteral(ULX_EQSIM_INSTALLED_SCENARIOS)));
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));

@@ -1,4 +1,5 @@
 #include "app/win/MainFrm.h"
+#include "app/win/Autostart.h"
 
 #include "auxiliary/SelectPrefOffice.h"
 #include "auxiliary/VeskAgreement.h"
@@ -273,6 +274,10 @@ QWidget* TMainFrm::MakeHomeScreen()
         }
     });
 
+    auto* autostart = new QCheckBox(QStringLiteral("ログイン時に起動する"), page);
+    autostart->setObjectName(QStringLiteral("AutostartChk"));
+    TVeskAutostart::Bind(autostart, FLogger);
+
     auto* top = new QHBoxLayout();
     top->addLayout(grid, 1);
     top->addLayout(side);
@@ -282,6 +287,7 @@ QWidget* TMainFrm::MakeHomeScreen()
     layout->addWidget(look);
     layout->addWidget(autoIconic);
     layout->addWidget(alwaysSound);
+    layout->addWidget(autostart);
     layout->addStretch();
     return page;
 }

@@ -51,6 +51,15 @@ const char* const UsageText = "使い方: ulmarox [オプション]\n"
 int main(int argc, char* argv[])
 {
     std::signal(SIGPIPE, SIG_IGN);
+    // -Help is answered before the application object, which needs a display.
+    QStringList commandLine;
+    for (int i = 1; i < argc; ++i) {
+        commandLine << QString::fromLocal8Bit(argv[i]);
+    }
+    if (TVeskCommandLine::FindOption(commandLine, QStringLiteral("Help"))) {
+        std::fputs(UsageText, stdout);
+        return 0;
+    }
     const QDateTime timeOfStart = QDateTime::currentDateTime();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("UlmaroX"));
@@ -58,10 +67,6 @@ int main(int argc, char* argv[])
     // The program lives in the notification area: closing windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList arguments = QApplication::arguments().mid(1);
-    if (TVeskCommandLine::FindOption(arguments, QStringLiteral("Help"))) {
-        std::fputs(UsageText, stdout);
-        return 0;
-    }
 
     TVeskSingleInstance instance;
     if (!instance.TryAcquire()) {
