@@ -161,13 +161,12 @@ TVeskLogger::TVeskLogger(const QString& LogFilePath, const QString& LogFileName,
         FLogCSDest->set_level(spdlog::level::trace);
         // Every line reaches the disk at once: the log must explain an alert even after a crash.
         FLogCSDest->flush_on(spdlog::level::trace);
-    } catch (const std::exception&) {
-        const int error = errno;
+    } catch (const std::exception& e) {
         FLogCSDest.reset();
         struct stat st;
         FFileError = (::lstat(QFile::encodeName(file).constData(), &st) == 0 && S_ISLNK(st.st_mode))
                          ? QStringLiteral("The log file is a symbolic link, not opened: %1").arg(file)
-                         : QStringLiteral("Cannot open the log file %1: %2").arg(file, qt_error_string(error));
+                         : QString::fromLocal8Bit(e.what());
     }
 }
 
