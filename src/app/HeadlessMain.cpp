@@ -103,6 +103,8 @@ int main(int argc, char* argv[])
     env.ScreenSaver = &screenSaver;
     TVeskAppCore core(env);
     TVeskHeadlessPrinter printer;
+    QObject::connect(&core, &TVeskAppCore::userWarning, &app,
+                     [&printer](const QString& Text) { printer.UserWarning(Text); });
 
     core.OpenStores(arguments);
     core.CreateAlertController();

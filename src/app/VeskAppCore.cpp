@@ -13,6 +13,10 @@
 #include "net/EqTelegramQueues.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
 
 // The live settings as the dispatcher reads them at each decision.
 class TVeskAppCore::TSettingsAdapter : public TEqDispatchSettings
@@ -75,8 +79,12 @@ void TVeskAppCore::OpenStores(const QStringList& Arguments)
     FLogger->StartLogging();
     FLogger->EnterMethod(QStringLiteral("FormCreate"));
     SetVeskLogger(FLogger.get());
+    // Posted now, run by the event loop: every listener connected before it starts hears them.
+    QMetaObject::invokeMethod(this, &TVeskAppCore::DeliverStartupWarnings, Qt::QueuedConnection);
+    CheckDataFolder();
 
     FSettings = std::make_unique<TVeskAppSettings>(FLogger.get());
+    connect(FSettings.get(), &TVeskAppSettings::userWarning, this, &TVeskAppCore::Warn);
     FSettings->SetDataFolder(FEnv.DataFolder);
     FSettings->LoadParamsFromConfFile();
     FSettings->SetParamsFromConfFile();
@@ -90,8 +98,46 @@ void TVeskAppCore::OpenStores(const QStringList& Arguments)
     FLogger->Send(QStringLiteral("DB path"), dbFileName);
     if (!FDataMdl->CreateEqHistoryDB(dbFileName)) {
         FLogger->Send(QStringLiteral("Failed to create EqHistoryDB."));
+        Warn(QStringLiteral("地震履歴ファイル %1 を開けないため、地震履歴は保存されません。")
+                 .arg(QDir::toNativeSeparators(dbFileName)));
+    } else if (::access(QFile::encodeName(dbFileName).constData(), W_OK) != 0) {
+        Warn(QStringLiteral("地震履歴ファイル %1 に書き込めないため、地震履歴は保存されません。")
+                 .arg(QDir::toNativeSeparators(dbFileName)));
     }
     FHistoryStore = std::make_unique<TVeskDataMdlHistoryStore>(FDataMdl.get());
+}
+
+void TVeskAppCore::CheckDataFolder()
+{
+    // The logger has tried to make the folder already.
+    const QString folder = QDir::toNativeSeparators(FEnv.DataFolder);
+    if (!QFileInfo(FEnv.DataFolder).isDir()) {
+        Warn(QStringLiteral("データフォルダー %1 を作成できないため、設定と地震履歴は保存されません。").arg(folder));
+    } else if (::access(QFile::encodeName(FEnv.DataFolder).constData(), W_OK | X_OK) != 0) {
+        Warn(QStringLiteral("データフォルダー %1 に書き込めないため、設定と地震履歴は保存されません。").arg(folder));
+    } else if (!FLogger->FileError().isEmpty()) {
+        Warn(QStringLiteral("ログファイルを開けないため、ログは記録されません（%1）。").arg(FLogger->FileError()));
+    }
+}
+
+void TVeskAppCore::Warn(const QString& AText)
+{
+    if (FStartupWarningsDelivered) {
+        emit userWarning(AText);
+    } else {
+        FStartupWarnings << AText;
+    }
+}
+
+void TVeskAppCore::DeliverStartupWarnings()
+{
+    if (FStartupWarningsDelivered) {
+        return;
+    }
+    FStartupWarningsDelivered = true;
+    for (const QString& text : std::as_const(FStartupWarnings)) {
+        emit userWarning(text);
+    }
 }
 
 void TVeskAppCore::CreateAlertController()
@@ -167,6 +213,7 @@ void TVeskAppCore::Shutdown()
         return;
     }
     FShutDown = true;
+    DeliverStartupWarnings();
     FLogger->EnterMethod(QStringLiteral("FormDestroy"));
 
     // The receiver's last status hand-over is served while we wait for it.

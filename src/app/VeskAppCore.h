@@ -89,14 +89,26 @@ public:
     TEqTelegramDispatcher* Dispatcher() const { return FDispatcher.get(); }
     TEqReceiverThread* ReceiverThread() const { return FReceiver.get(); }
     TVeskPlugIn* PlugIn() const { return FPlugIn.get(); }
+    // The warnings found while the stores were opened, in order (see userWarning).
+    const QStringList& StartupWarnings() const { return FStartupWarnings; }
 
 signals:
     // A line from the server that is neither a telegram nor a keep-alive.
     void invalidTelegram(const QString& Line);
+    // Something the user must be told, in Japanese, one line: a settings file that was
+    // not read, set aside or not saved, alert conditions that can never be met, a data
+    // folder, history or log that cannot be written. Those found by OpenStores are
+    // kept in StartupWarnings() and emitted once the event loop runs (or at Shutdown,
+    // if it never did), so a listener connected before the loop starts gets each once;
+    // later ones are emitted at once.
+    void userWarning(const QString& AText);
 
 private:
     class TSettingsAdapter;
     void AdvanceTo(int Phase);
+    void Warn(const QString& AText);
+    void DeliverStartupWarnings();
+    void CheckDataFolder();
 
     TVeskEnvironment FEnv;
     std::unique_ptr<TVeskLogger> FLogger;
@@ -113,4 +125,6 @@ private:
     std::unique_ptr<TVeskPlugIn> FPlugIn;
     int FPhase = 0; // the last phase run
     bool FShutDown = false;
+    QStringList FStartupWarnings;
+    bool FStartupWarningsDelivered = false;
 };

@@ -1,6 +1,7 @@
 #include "app/VeskHeadlessPrinter.h"
 
 #include "defines/EqHistory.h"
+#include "logging/VeskLogging.h"
 
 #include <cmath>
 
@@ -68,7 +69,8 @@ QString TVeskJsonLine::Quote(const QString& Text)
             out += QStringLiteral("\\t");
             break;
         default:
-            if (c.unicode() < 0x20) {
+            // DEL and C1 too: valid JSON either way, and a terminal showing the output is left alone.
+            if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F)) {
                 out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
             } else {
                 out += c;
@@ -158,7 +160,9 @@ void TVeskHeadlessPrinter::ServerCommStatusChanged(TServerCommStatus Status)
 QString TVeskHeadlessPrinter::CountdownLine(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick)
 {
     // One multi-argument arg(): a "%" in the server's EQ id is text, never a place marker.
-    const QString id = TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo());
+    // Control characters in it are escaped: they would drive the terminal.
+    const QString id =
+        VeskEscapeControlChars(TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
     const QString advance = QString::number(Tick.AdvanceSec);
     return Tick.Arrived ? QStringLiteral("%1  S波到達 (到達から %2 秒)  / S-wave arrived %2 s ago\n").arg(id, advance)
                         : QStringLiteral("%1  S波到達まで %2 秒 (経過 %3 秒)  / S-wave in %2 s (elapsed %3 s)\n")
@@ -183,6 +187,13 @@ void TVeskHeadlessPrinter::AlertRegistered(const TEqHistory& EqHistory, bool Ins
     if (Inserted) {
         Print(TVeskJsonLine().Add("event", "history").Add("eq_id", EqHistory.EqID));
     }
+}
+
+void TVeskHeadlessPrinter::UserWarning(const QString& AText)
+{
+    const QByteArray utf8 = (QStringLiteral("警告: ") + VeskEscapeControlChars(AText) + QLatin1Char('\n')).toUtf8();
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), FErr);
+    std::fflush(FErr);
 }
 
 void TVeskHeadlessPrinter::InvalidLine(const QString& Line)

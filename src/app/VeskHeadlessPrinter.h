@@ -31,7 +31,8 @@ private:
 
 // The console face of the receiver: every event as one JSON object per line on
 // standard output, flushed at once; a countdown line once a second on standard
-// error while an alert runs. Printing only: the core decides, this shows.
+// error while an alert runs, and warnings for the user there too. Control
+// characters never reach the terminal unescaped. Printing only: the core decides, this shows.
 class TVeskHeadlessPrinter
 {
 public:
@@ -49,6 +50,8 @@ public:
     void AlertRegistered(const TEqHistory& EqHistory, bool Inserted);
 
     void InvalidLine(const QString& Line);
+    // A warning for the user as one line on standard error: "警告: <text>".
+    void UserWarning(const QString& AText);
     void Print(const TVeskJsonLine& Line);
 
     static QString StatusName(TServerCommStatus Status);

@@ -21,4 +21,16 @@ struct TAlertConditions
 
     // The minimum magnitude the position stands for.
     double MinMagnitude() const { return MomentMgPosition * 0.5; }
+
+    // False when no telegram can ever pass the intensity and magnitude conditions as
+    // the alert filter combines them: an intensity condition without a class is never
+    // met, AND needs at least one condition in use and all of them met, OR needs one.
+    bool CanEverBeMet() const
+    {
+        const bool siUsable = UseSIScale && SIScaleThreshold >= 0;
+        if (UseOrCondition) {
+            return siUsable || UseMg;
+        }
+        return (UseSIScale || UseMg) && (siUsable || !UseSIScale);
+    }
 };

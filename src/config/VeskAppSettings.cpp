@@ -2,11 +2,16 @@
 
 #include "logging/VeskLogging.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 
 #ifndef ULX_VERSION_CHECK_URL
 #define ULX_VERSION_CHECK_URL "http://localhost"
@@ -324,11 +329,83 @@ bool TVeskAppSettings::LoadParamsFromConfFile()
     const TVeskLogScope scope(FLogger, kLoadParamsName);
     const QString path = DataFolder() + QLatin1Char('/') + GetAppConfName();
     FLogger->Send(QStringLiteral("Configuration file path:"), path);
+    if (QFileInfo(path).isSymLink()) {
+        Warn(QStringLiteral("設定ファイル %1 はシンボリックリンクのため、設定の変更は保存されません。")
+                 .arg(QDir::toNativeSeparators(path)));
+    }
     FConfParams = std::make_unique<TVeskConfParams>();
     FConfParams->SetConfFilePath(path);
     // Whatever does not load keeps its default; the result needs no further check.
     FConfParams->LoadParams();
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (FConfParams->LoadResult()) {
+    case TVeskProfileFile::lrRead:
+    case TVeskProfileFile::lrMissing:
+        break;
+    case TVeskProfileFile::lrTooLarge:
+        Warn(QStringLiteral("設定ファイル %1 が大きすぎる（1 MiB 超）ため読み込まず、初期設定で起動しました。"
+                            "このファイルは書き換えません。")
+                 .arg(shown));
+        break;
+    case TVeskProfileFile::lrNotRegular:
+        Warn(QStringLiteral("設定ファイル %1 が通常のファイルではないため読み込まず、初期設定で起動しました。")
+                 .arg(shown));
+        break;
+    case TVeskProfileFile::lrUnreadable:
+        Warn(
+            QStringLiteral("設定ファイル %1 を読み込めないため、初期設定で起動しました。このファイルは書き換えません。")
+                .arg(shown));
+        break;
+    case TVeskProfileFile::lrNotUnderstood:
+        SetAsideNotUnderstoodFile(path);
+        break;
+    }
     return true;
+}
+
+void TVeskAppSettings::SetAsideNotUnderstoodFile(const QString& APath)
+{
+    // Kept under a new name for the user to inspect; the path is then free for a
+    // fresh file at the shutdown save.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    QString aside = APath + QStringLiteral(".bad-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n) {
+        aside = APath + QStringLiteral(".bad-") + stamp + QLatin1Char('-') + QString::number(n);
+    }
+    if (std::rename(QFile::encodeName(APath).constData(), QFile::encodeName(aside).constData()) != 0) {
+        const QString reason = qt_error_string(errno);
+        FLogger->Send(vmtCaught, QStringLiteral("Failed to rename configuration file."), reason);
+        Warn(QStringLiteral("設定ファイル %1 の内容を読み取れず、別名で残すこともできませんでした（%2）。"
+                            "初期設定で起動しました。このファイルは書き換えません。")
+                 .arg(QDir::toNativeSeparators(APath), reason));
+        return;
+    }
+    Warn(QStringLiteral("設定ファイルの内容を読み取れなかったため %1 として残し、初期設定で起動しました。")
+             .arg(QDir::toNativeSeparators(aside)));
+    FConfParams = std::make_unique<TVeskConfParams>();
+    FConfParams->SetConfFilePath(APath);
+    FConfParams->LoadParams();
+}
+
+// Logged as a warning and told to the user. The save failures have their own log
+// lines already and only signal.
+void TVeskAppSettings::Warn(const QString& AText)
+{
+    FLogger->Send(vmtWarning, AText);
+    emit userWarning(AText);
+}
+
+QString TVeskAppSettings::NeverMetConditionsText(const TAlertConditions& AConditions)
+{
+    if (AConditions.CanEverBeMet()) {
+        return QString();
+    }
+    if (!AConditions.UseSIScale && !AConditions.UseMg) {
+        return QStringLiteral("警報の条件（震度・マグニチュード）がどちらも使われていないため、警報は出ません。"
+                              "設定画面で条件を選んでください。");
+    }
+    return QStringLiteral("震度の条件に震度が選ばれていない（設定ファイルの SIScale が範囲外）ため、警報は出ません。"
+                          "設定画面で震度を選んでください。");
 }
 
 bool TVeskAppSettings::SetParamsFromConfFile()
@@ -343,6 +420,10 @@ bool TVeskAppSettings::SetParamsFromConfFile()
     }
     if (!result) {
         FLogger->Send(vmtCaught, kSetParamsName, error);
+    }
+    const QString neverMet = NeverMetConditionsText(GetAlertConditions());
+    if (!neverMet.isEmpty()) {
+        Warn(neverMet);
     }
     return result;
 }
@@ -445,6 +526,8 @@ bool TVeskAppSettings::SaveParamsToConfFile()
     const QString folder = DataFolder();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to create directory."), folder);
+        emit userWarning(QStringLiteral("データフォルダー %1 を作成できないため、設定を保存できませんでした。")
+                             .arg(QDir::toNativeSeparators(folder)));
         return false;
     }
     QString error;
@@ -457,6 +540,9 @@ bool TVeskAppSettings::SaveParamsToConfFile()
     // without a trace.
     if (!FConfParams->SaveParams()) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to save configuration file."), FConfParams->LastError());
+        emit userWarning(
+            QStringLiteral("設定ファイルを保存できませんでした（%1）。以前の設定ファイルはそのまま残っています。")
+                .arg(FConfParams->LastError()));
         return false;
     }
     return true;

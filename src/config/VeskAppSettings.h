@@ -88,14 +88,22 @@ public:
     static const QList<TSIScaleClass>& SIScaleClasses();
 
     // Creates the store for the main file and loads it (defaults for what is missing).
+    // A file that is not understood is renamed to "UlmaroX.cnf.bad-<yyyyMMddHHmmss>"
+    // so that the shutdown save writes a fresh one; a file too large, unreadable or not
+    // renamable is used for nothing and never overwritten. Each case, and a file that
+    // is a symbolic link (never written), is told by userWarning.
     bool LoadParamsFromConfFile();
     // Puts the loaded items into the live values and repairs a location that is not
     // one of the prefectural offices. Answers false when an item was missing; the
-    // values of the remaining steps are then left as they were.
+    // values of the remaining steps are then left as they were. Alert conditions that
+    // can never be met are told by userWarning.
     bool SetParamsFromConfFile();
     // Copies the live values into the store and writes the file, creating the data
-    // folder first. Answers false, with a log line, when nothing could be written.
+    // folder first. Answers false, with a log line and userWarning, when nothing could
+    // be written; the old file is then as it was.
     bool SaveParamsToConfFile();
+    // Why the conditions can never be met, for the user; empty when they can.
+    static QString NeverMetConditionsText(const TAlertConditions& AConditions);
     // Frees the store (at shutdown, after saving).
     void FreeConfParams();
     TVeskConfParams* ConfParams() const { return FConfParams.get(); }
@@ -178,6 +186,9 @@ signals:
     void valueChanged(const QString& AKey);
     // NumOfTotalEqTelegrams or NumOfTotalAlerts changed.
     void countersChanged();
+    // Something the user must know about the settings file or the alert conditions,
+    // in Japanese, one line; also logged.
+    void userWarning(const QString& AText);
 
 private:
     // The live value of one setting: integers and booleans (0 or 1) in Int, texts in Str.
@@ -200,6 +211,8 @@ private:
     bool StoreItems(QString* AError);
     void RepairLocation();
     void LogValue(TVeskSettingId AId);
+    void Warn(const QString& AText);
+    void SetAsideNotUnderstoodFile(const QString& APath);
 
     TVeskLogger* FLogger = nullptr;
     std::unique_ptr<TVeskConfParams> FConfParams;

@@ -141,8 +141,9 @@ bool TVeskConfParams::LoadExtParams()
 
 bool TVeskConfParams::LoadTable(const QList<TVeskParamItem>& ATable)
 {
-    // A missing file reads as empty: every item keeps its default.
+    // A missing file, or one that is not read, reads as empty: every item keeps its default.
     const TVeskProfileFile file(FConfFilePath);
+    FLoadResult = file.LoadResult();
     for (const TVeskParamItem& row : ATable) {
         TVeskParamItem item = row;
         switch (item.ItemType) {
@@ -169,6 +170,10 @@ bool TVeskConfParams::SaveParams()
 {
     FLastError.clear();
     TVeskProfileFile file(FConfFilePath);
+    if (file.IsExistingFileUnread()) {
+        FLastError = QStringLiteral("The existing file was not read and is kept as it is: %1").arg(FConfFilePath);
+        return false;
+    }
     for (qsizetype i = 0; i < FKeys.size(); ++i) {
         const TVeskParamItem& item = FItems.at(i);
         QString text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/VeskProfileFile.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -65,8 +67,12 @@ public:
     // fails at the first item (the key exists already) and answers false.
     bool LoadParams();
     bool LoadExtParams();
+    // How the file was found by the last load (missing, read, too large, ...).
+    TVeskProfileFile::TLoadResult LoadResult() const { return FLoadResult; }
     // Writes every item in one atomic replacement of the file. On failure the old file
-    // is left as it was and the reason is available from LastError().
+    // is left as it was and the reason is available from LastError(). A file that is
+    // there but cannot be read, is too large or is not understood is never replaced:
+    // the lines it holds would be lost.
     bool SaveParams();
     const QString& LastError() const { return FLastError; }
 
@@ -86,6 +92,7 @@ private:
 
     QString FConfFilePath;
     bool FIsLoaded = false;
+    TVeskProfileFile::TLoadResult FLoadResult = TVeskProfileFile::lrMissing;
     QString FLastError;
     QList<QString> FKeys;
     QList<TVeskParamItem> FItems;

@@ -3,10 +3,71 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+QString ErrnoText(int AErrno)
+{
+    return qt_error_string(AErrno);
+}
+
+// The whole file, or nothing when it is larger than ALimit (ATooLarge set). Opened
+// without blocking, so a pipe put in the file's place cannot stall the start.
+bool ReadBounded(const QString& AFilePath, qint64 ALimit, QByteArray* ABytes, TVeskProfileFile::TLoadResult* AResult)
+{
+    const int fd = ::open(QFile::encodeName(AFilePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        *AResult = (errno == ENOENT || errno == ENOTDIR) ? TVeskProfileFile::lrMissing : TVeskProfileFile::lrUnreadable;
+        return false;
+    }
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0;
+    *AResult = ok ? TVeskProfileFile::lrRead : TVeskProfileFile::lrUnreadable;
+    if (ok && !S_ISREG(st.st_mode)) {
+        *AResult = TVeskProfileFile::lrNotRegular;
+        ok = false;
+    } else if (ok && st.st_size > ALimit) {
+        *AResult = TVeskProfileFile::lrTooLarge;
+        ok = false;
+    }
+    // Read at most one byte past the limit: the file may have grown since fstat.
+    QByteArray bytes;
+    while (ok) {
+        const qsizetype have = bytes.size();
+        bytes.resize(std::min<qsizetype>(have + 65536, ALimit + 1));
+        const ssize_t n = ::read(fd, bytes.data() + have, std::size_t(bytes.size() - have));
+        if (n < 0 && errno == EINTR) {
+            bytes.resize(have);
+            continue;
+        }
+        if (n < 0) {
+            *AResult = TVeskProfileFile::lrUnreadable;
+            ok = false;
+            break;
+        }
+        bytes.resize(have + n);
+        if (bytes.size() > ALimit) {
+            *AResult = TVeskProfileFile::lrTooLarge;
+            ok = false;
+        } else if (n == 0) {
+            break;
+        }
+    }
+    ::close(fd);
+    if (ok) {
+        *ABytes = bytes;
+    }
+    return ok;
+}
 
 QString DecodeProfileBytes(const QByteArray& ABytes, bool* AUtf8Bom)
 {
@@ -49,15 +110,14 @@ bool TVeskProfileFile::Load(const QString& AFilePath)
     FFilePath = AFilePath;
     FLines.clear();
     FUtf8Bom = false;
-    QFile file(AFilePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!ReadBounded(AFilePath, MaxFileSize, &bytes, &FLoadResult)) {
         return false;
     }
-    LoadFromBytes(file.readAll());
-    return true;
+    return LoadFromBytes(bytes);
 }
 
-void TVeskProfileFile::LoadFromBytes(const QByteArray& ABytes)
+bool TVeskProfileFile::LoadFromBytes(const QByteArray& ABytes)
 {
     FLines.clear();
     const QString text = DecodeProfileBytes(ABytes, &FUtf8Bom);
@@ -75,6 +135,26 @@ void TVeskProfileFile::LoadFromBytes(const QByteArray& ABytes)
         }
         start = lf + 1;
     }
+    // A profile file never holds NUL (UTF-16 read as 8-bit text does), and keys
+    // outside every section are never read: such a text is not a profile file.
+    bool understood = !text.contains(QChar(u'\0'));
+    bool content = false;
+    bool section = false;
+    QString name;
+    for (const TLine& line : std::as_const(FLines)) {
+        const QString trimmed = line.Text.trimmed();
+        if (!trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char(';')) && !trimmed.startsWith(QLatin1Char('#'))) {
+            content = true;
+            section = section || ParseSection(trimmed, &name);
+        }
+    }
+    understood = understood && (!content || section);
+    if (!understood) {
+        FLines.clear();
+        FUtf8Bom = false;
+    }
+    FLoadResult = understood ? lrRead : lrNotUnderstood;
+    return understood;
 }
 
 QByteArray TVeskProfileFile::ToBytes() const
@@ -98,26 +178,97 @@ bool TVeskProfileFile::Save(const QString& AFilePath, QString* AErrorMessage) co
         return false;
     };
     const QFileInfo info(AFilePath);
+    const QString native = QDir::toNativeSeparators(AFilePath);
+    struct stat st;
+    const bool exists = ::lstat(QFile::encodeName(AFilePath).constData(), &st) == 0;
+    // A link may lead to a file that is not ours, and replacing it would undo a setup
+    // the user made on purpose: it is left alone and the save refused.
+    if (exists && S_ISLNK(st.st_mode)) {
+        return fail(QStringLiteral("File is a symbolic link, not written: %1").arg(native));
+    }
+    if (exists && !S_ISREG(st.st_mode)) {
+        return fail(QStringLiteral("Not a regular file, not written: %1").arg(native));
+    }
     if (!QFileInfo(info.absolutePath()).isDir()) {
         return fail(QStringLiteral("Folder does not exist: %1").arg(QDir::toNativeSeparators(info.absolutePath())));
     }
     // The owner's write bit stands for the read-only attribute; checked by hand because
     // a rename would replace a read-only file, and root may write to any file.
-    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner)) {
-        return fail(QStringLiteral("File is read-only: %1").arg(QDir::toNativeSeparators(AFilePath)));
+    if (exists && !(st.st_mode & S_IWUSR)) {
+        return fail(QStringLiteral("File is read-only: %1").arg(native));
     }
-    QSaveFile file(AFilePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fail(file.errorString());
+    return ReplaceFileContents(AFilePath, ToBytes(), AErrorMessage);
+}
+
+bool TVeskProfileFile::ReplaceFileContents(const QString& AFilePath, const QByteArray& ABytes, QString* AErrorMessage)
+{
+    static std::atomic<unsigned> Counter{0};
+    const QByteArray target = QFile::encodeName(AFilePath);
+    const QString native = QDir::toNativeSeparators(AFilePath);
+    struct stat old;
+    const bool hadOld = ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = target + ".tmp" + QByteArray::number(qint64(::getpid())) + '-' + QByteArray::number(Counter++);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
     }
-    const QByteArray bytes = ToBytes();
-    if (file.write(bytes) != bytes.size()) {
-        const QString message = file.errorString();
-        file.cancelWriting();
-        return fail(message);
+    if (fd < 0) {
+        if (AErrorMessage) {
+            *AErrorMessage = QStringLiteral("Cannot create a file beside %1: %2").arg(native, ErrnoText(errno));
+        }
+        return false;
     }
-    if (!file.commit()) {
-        return fail(file.errorString());
+    // Any failure up to the rename drops the new file; the old one was never touched.
+    auto abandon = [&](const char* AWhat) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        ::unlink(temp.constData());
+        if (AErrorMessage) {
+            *AErrorMessage = QStringLiteral("%1 %2: %3").arg(QLatin1String(AWhat), native, ErrnoText(error));
+        }
+        return false;
+    };
+    if (hadOld && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        return abandon("Cannot keep the permissions of");
+    }
+    for (qsizetype done = 0; done < ABytes.size();) {
+        const ssize_t n = ::write(fd, ABytes.constData() + done, std::size_t(ABytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return abandon("Cannot write");
+        }
+        done += n;
+    }
+    // A full disk may surface only here (delayed allocation) or at close (network folders).
+    if (::fsync(fd) != 0) {
+        return abandon("Cannot sync");
+    }
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) {
+        return abandon("Cannot close");
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        return abandon("Cannot replace");
+    }
+    // The rename reaches the disk with its folder; the new contents already have.
+    const int dir =
+        ::open(QFile::encodeName(QFileInfo(AFilePath).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return true;
 }

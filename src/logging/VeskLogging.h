@@ -40,10 +40,18 @@ enum TVeskLoggerType
     vltVclMemo   // text control
 };
 
+// Text with every control character (C0, DEL, C1) written as "\xNN", so that text
+// from the server cannot move a terminal's cursor, set its title or split a line.
+QString VeskEscapeControlChars(const QString& AText);
+
 // The one diagnostic logger. Both sinks receive lines of the same format,
 // "YYYY/MM/DD hh:nn:ss | <type> message(Value=...)"; only the start and end lines
-// differ, the file names its writer there. Safe to call from several
-// threads with the file sink; the text sink belongs to the thread of its control.
+// differ, the file names its writer there. Control characters in a line are
+// escaped (VeskEscapeControlChars). Safe to call from several threads with the
+// file sink; the text sink belongs to the thread of its control.
+//
+// The file and its rolled-over copies are never opened through a symbolic link:
+// a link at the log's name leaves the logger without a file (FileError says why).
 class TVeskLogger
 {
 public:
@@ -67,6 +75,9 @@ public:
     void SetLogCategory(const QString& Category) { FLogCategory = Category; }
     QString LogFilePath() const { return FLogFilePath; }
     QString LogFileName() const { return FLogFileName; }
+    // Why a file logger has no file (a link, a folder that cannot be made, ...);
+    // empty when it writes, and for the text sink.
+    QString FileError() const { return FFileError; }
 
     void StartLogging();
     void AddSeparator();
@@ -111,6 +122,7 @@ private:
     QString FLogFilePath;
     QString FLogFileName;
     QString FLogCategory;
+    QString FFileError;
 };
 
 // Logs "==> Name" now and "<== Name" when the scope ends, also by an exception.

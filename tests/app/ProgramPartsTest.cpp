@@ -24,6 +24,35 @@ TEST(HeadlessPrinter, CountdownLineKeepsPercentSignsOfTheEqId)
               QStringLiteral("ND%1%2%3%L1xyz%%-005  S波到達 (到達から 2 秒)  / S-wave arrived 2 s ago\n"));
 }
 
+// Text from the server never reaches a terminal raw: the countdown on standard error
+// escapes control characters, the JSON lines escape them as JSON does.
+TEST(HeadlessPrinter, ControlCharactersFromTheServerAreEscaped)
+{
+    const struct
+    {
+        QString EqId;
+        QString CountdownId; // as the countdown line shows it
+        QString Json;        // as a JSON string
+    } cases[] = {
+        {QStringLiteral("ND\x1b]0;pwned\x07\x1b[2J"), QStringLiteral("ND\\x1B]0;pwned\\x07\\x1B[2J"),
+         QStringLiteral("\"ND\\u001b]0;pwned\\u0007\\u001b[2J\"")},
+        {QString::fromUtf16(u"ND\u009b31m\u007fabcdefghi"), QStringLiteral("ND\\x9B31m\\x7Fabcdefghi"),
+         QStringLiteral("\"ND\\u009b31m\\u007fabcdefghi\"")},
+        {QStringLiteral("ND20160414212634"), QStringLiteral("ND20160414212634"),
+         QStringLiteral("\"ND20160414212634\"")},
+    };
+    for (const auto& c : cases) {
+        TEq01Fields f;
+        f.EqId = c.EqId;
+        TAlertTick tick;
+        tick.AdvanceSec = 12;
+        tick.ElapsedSec = 3;
+        const QString line = TVeskHeadlessPrinter::CountdownLine(Eq01(f), tick);
+        EXPECT_TRUE(line.startsWith(c.CountdownId + QStringLiteral("-005  "))) << line.toStdString();
+        EXPECT_EQ(TVeskJsonLine::Quote(c.EqId), c.Json);
+    }
+}
+
 // Without a reachable session bus the screen-saver step is skipped at once.
 TEST(FreedesktopScreenSaver, UnreachableBusAnswersNoneWithoutWaiting)
 {

@@ -710,7 +710,8 @@ TEST_F(VeskDataTest, SaveRefusesPathsWithForbiddenCharacters)
         const QString path = FDir.filePath("a" + bad + "b.cds");
         FMemo.Clear();
         EXPECT_FALSE(store.SaveEqHistoryDB(path));
-        EXPECT_EQ(Log(), QStringList({"==> SaveEqHistoryDb()", "Try to save HistoryDB(Value=" + path + ")",
+        EXPECT_EQ(Log(), QStringList({"==> SaveEqHistoryDb()",
+                                      "Try to save HistoryDB(Value=" + VeskEscapeControlChars(path) + ")",
                                       "<2> Invalid file name given.", "<== SaveEqHistoryDb()"}))
             << int(bad[0].unicode());
         EXPECT_EQ(Files(), OpenDbFiles) << int(bad[0].unicode());

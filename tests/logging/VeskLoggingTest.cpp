@@ -123,6 +123,17 @@ std::vector<TSendCase> SendCases(const QObject* Plain, const QObject* Timer)
          QStringLiteral("<37> Missing(Object=QTimer).")},
         {"japanese", [](TVeskLogger& l) { l.Send(1, QStringLiteral("不正な電文"), QStringLiteral("震央")); },
          QStringLiteral("<1> 不正な電文(Value=震央)")},
+        // Text from the server can never steer a terminal showing the log, nor split a line.
+        {"terminal escapes",
+         [](TVeskLogger& l) {
+             l.Send(28, QStringLiteral("Receive data"), QStringLiteral("01 \x1b]0;owned\x07 \x1b[31m震央"));
+         },
+         QStringLiteral("<28> Receive data(Value=01 \\x1B]0;owned\\x07 \\x1B[31m震央)")},
+        {"line breaks and tab", [](TVeskLogger& l) { l.Send(QStringLiteral("Host"), QStringLiteral("a\r\nb\tc")); },
+         QStringLiteral("Host(Value=a\\x0D\\x0Ab\\x09c)")},
+        {"DEL, C1 and NUL",
+         [](TVeskLogger& l) { l.Send(QStringLiteral("Id"), QString::fromUtf16(u"x\u007f\u009by") + QChar(0)); },
+         QStringLiteral("Id(Value=x\\x7F\\x9By\\x00)")},
     };
 }
 
@@ -340,12 +351,73 @@ TEST(VeskLoggerFileSink, UnwritableFolderDoesNotAffectTheCaller)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     TVeskLogger logger(blocker + QStringLiteral("/sub"), LogName);
+    EXPECT_FALSE(logger.FileError().isEmpty());
     logger.StartLogging();
     logger.EnterMethod(QStringLiteral("X()"));
     logger.Send(37, QStringLiteral("error"), QStringLiteral("message"));
     logger.ExitMethod(QStringLiteral("X()"));
     logger.EndLogging();
     EXPECT_FALSE(QFileInfo::exists(blocker + QStringLiteral("/sub/") + LogName));
+}
+
+// A symbolic link at the log's name or at a rolled-over name is never written
+// through, and a dangling one never creates its target.
+TEST(VeskLoggerFileSink, NeverWritesThroughASymbolicLink)
+{
+    constexpr qint64 Limit = 5120 * 1024;
+    const QByteArray victimBytes = "somebody else's file\n";
+    const struct
+    {
+        const char* Name;
+        const char* LinkName;
+        bool VictimExists;
+        bool FillCurrentToTheLimit; // the next line rolls the file over
+        bool Writes;                // the logger has its file
+    } cases[] = {
+        {"link to a file", "UlmaroX.csl", true, false, false},
+        {"dangling link", "UlmaroX.csl", false, false, false},
+        {"link at a rolled-over name", "UlmaroX.1.csl", true, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString logDir = dir.filePath(QStringLiteral("log"));
+        ASSERT_TRUE(QDir().mkpath(logDir));
+        const QString victim = dir.filePath(QStringLiteral("victim"));
+        if (c.VictimExists) {
+            QFile file(victim);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(victimBytes);
+        }
+        const QString link = QDir(logDir).filePath(QLatin1String(c.LinkName));
+        ASSERT_TRUE(QFile::link(victim, link));
+        if (c.FillCurrentToTheLimit) {
+            QFile file(QDir(logDir).filePath(LogName));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(Limit - 10, 'x') + '\n');
+        }
+        {
+            TVeskLogger logger(logDir, LogName);
+            EXPECT_EQ(logger.FileError().isEmpty(), c.Writes) << logger.FileError().toStdString();
+            logger.Send(QStringLiteral("a line long enough to roll the file over"));
+        }
+        if (c.VictimExists) {
+            QFile file(victim);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), victimBytes);
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(victim)) << "the dangling link created its target";
+        }
+        if (c.Writes) {
+            // The link moved on with the rotation, as a link; the new file holds the line.
+            EXPECT_TRUE(QFileInfo(QDir(logDir).filePath(QStringLiteral("UlmaroX.2.csl"))).isSymLink());
+            EXPECT_EQ(QFileInfo(QDir(logDir).filePath(QStringLiteral("UlmaroX.1.csl"))).size(), Limit - 9);
+            EXPECT_EQ(ReadLogLines(QDir(logDir).filePath(LogName)).size(), 1);
+        } else {
+            EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link is left as it was";
+        }
+    }
 }
 
 TEST(VeskLoggerFileSink, TwoThreadsLeaveEveryLineWhole)

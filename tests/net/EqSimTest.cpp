@@ -19,6 +19,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString EqSimPath = QStringLiteral(ULX_BIN_DIR "/eqsim");
@@ -243,6 +245,14 @@ TEST(EqSimProgram, HelpAndErrorsAreClearWithNonZeroExit)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("+100 01abc\n+1x2 01def\n");
     file.close();
+    // Sparse: one byte over the limit costs no disk.
+    const QString huge = dir.filePath(QStringLiteral("huge.txt"));
+    QFile hugeFile(huge);
+    ASSERT_TRUE(hugeFile.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(hugeFile.resize(64 * 1024 * 1024 + 1));
+    hugeFile.close();
+    const QString pipe = dir.filePath(QStringLiteral("pipe.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const struct
     {
         QStringList Args;
@@ -259,6 +269,26 @@ TEST(EqSimProgram, HelpAndErrorsAreClearWithNonZeroExit)
          2,
          QStringLiteral("eqsim: %1:2: malformed delay '+1x2'").arg(bad)},
         {{QStringLiteral("--speed"), QStringLiteral("0")}, 2, QStringLiteral("eqsim: invalid value '0' for --speed")},
+        // A replay so slow that its timers overflow would silently stop.
+        {{QStringLiteral("--speed"), QStringLiteral("1e-7")},
+         2,
+         QStringLiteral("eqsim: invalid value '1e-7' for --speed (expected 0.1 to 1000)")},
+        {{QStringLiteral("--speed"), QStringLiteral("nan")},
+         2,
+         QStringLiteral("eqsim: invalid value 'nan' for --speed")},
+        {{QStringLiteral("--speed"), QStringLiteral("1001")},
+         2,
+         QStringLiteral("eqsim: invalid value '1001' for --speed")},
+        // Read to the end, a device never ends and a pipe blocks.
+        {{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("/dev/zero")},
+         2,
+         QStringLiteral("eqsim: scenario '/dev/zero' is not a regular file")},
+        {{QStringLiteral("--port"), QStringLiteral("0"), pipe},
+         2,
+         QStringLiteral("eqsim: scenario '%1' is not a regular file").arg(pipe)},
+        {{QStringLiteral("--port"), QStringLiteral("0"), huge},
+         2,
+         QStringLiteral("eqsim: scenario '%1' is larger than 64 MiB").arg(huge)},
         {{QStringLiteral("--port"), QStringLiteral("70000")},
          2,
          QStringLiteral("eqsim: invalid value '70000' for --port")},

@@ -6,14 +6,25 @@
 
 bool LoadEqSimScenario(const QString& AFileName, QList<TEqSimLine>& ALines, QString& AError)
 {
+    const QFileInfo info(AFileName);
+    // A device or a pipe never ends (/dev/zero) or blocks: only regular files are read.
+    if (info.exists() && !info.isFile()) {
+        AError = QStringLiteral("scenario '%1' is not a regular file").arg(AFileName);
+        return false;
+    }
     QFile file(AFileName);
     if (!file.open(QIODevice::ReadOnly)) {
         AError = QStringLiteral("cannot read scenario '%1': %2").arg(AFileName, file.errorString());
         return false;
     }
-    const QByteArray text = file.readAll();
+    // One byte past the limit tells a file too large, also one that grew after the check.
+    const QByteArray text = file.read(EqSimMaxScenarioBytes + 1);
     if (file.error() != QFileDevice::NoError) {
         AError = QStringLiteral("cannot read scenario '%1': %2").arg(AFileName, file.errorString());
+        return false;
+    }
+    if (text.size() > EqSimMaxScenarioBytes) {
+        AError = QStringLiteral("scenario '%1' is larger than %2 MiB").arg(AFileName).arg(EqSimMaxScenarioBytes >> 20);
         return false;
     }
     return ParseEqSimScenario(text, AFileName, ALines, AError);

@@ -16,8 +16,13 @@ struct TEqSimLine
     int SourceLine = 0;
 };
 
+// The largest scenario file read; a bound so that a device or a runaway file never
+// exhausts memory.
+constexpr qint64 EqSimMaxScenarioBytes = 64 * 1024 * 1024;
+
 // Reads a scenario file: "+<ms> <line>" per telegram, "#" comments, blank lines
 // skipped. The text after the single blank is sent unchanged (bytes as in the file).
+// Only a regular file of at most EqSimMaxScenarioBytes is read (a link to one is fine).
 // False with a one-line message naming the file (and line) on any error.
 bool LoadEqSimScenario(const QString& AFileName, QList<TEqSimLine>& ALines, QString& AError);
 bool ParseEqSimScenario(const QByteArray& AText, const QString& AFileName, QList<TEqSimLine>& ALines, QString& AError);

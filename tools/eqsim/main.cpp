@@ -17,6 +17,9 @@
 namespace {
 constexpr int ExitListenFailed = 1;
 constexpr int ExitUsage = 2;
+// Delays of up to a day stay within a timer's range at the slowest speed.
+constexpr double MinSpeed = 0.1;
+constexpr double MaxSpeed = 1000.0;
 
 const char* const Description =
     "Local EQ server simulator.\n"
@@ -37,7 +40,8 @@ const char* const Description =
     "earthquake (its EQ id, columns 31-46) began, so that countdowns are live.\n"
     "\n"
     "Exit status: 0 normally, 1 when the address cannot be used, 2 for bad\n"
-    "arguments or an unreadable or malformed scenario.";
+    "arguments or an unreadable or malformed scenario (also one that is not a\n"
+    "regular file or is larger than 64 MiB).";
 
 void Fail(const QString& AMessage)
 {
@@ -81,8 +85,8 @@ int main(int argc, char* argv[])
         {QStringLiteral("keepalive"), QStringLiteral("Send \"99\" to every client every SECONDS seconds."),
          QStringLiteral("SECONDS"), QStringLiteral("0")},
         {QStringLiteral("loop"), QStringLiteral("Start the scenario again after its last line.")},
-        {QStringLiteral("speed"), QStringLiteral("Divide every delay by FACTOR (default 1)."), QStringLiteral("FACTOR"),
-         QStringLiteral("1")},
+        {QStringLiteral("speed"), QStringLiteral("Divide every delay by FACTOR, 0.1 to 1000 (default 1)."),
+         QStringLiteral("FACTOR"), QStringLiteral("1")},
         {QStringLiteral("keep-times"), QStringLiteral("Send type-01 lines with their times unchanged.")},
         {QStringLiteral("close-after"), QStringLiteral("Fault: close each connection after N scenario lines."),
          QStringLiteral("N")},
@@ -133,9 +137,12 @@ int main(int argc, char* argv[])
     options.Loop = parser.isSet(QStringLiteral("loop"));
     bool speedOk = false;
     options.Speed = parser.value(QStringLiteral("speed")).toDouble(&speedOk);
-    if (!speedOk || !(options.Speed > 0.0)) {
-        Fail(QStringLiteral("invalid value '%1' for --speed (expected a number above 0)")
-                 .arg(parser.value(QStringLiteral("speed"))));
+    // Also refuses NaN and infinity: a replay that silently never goes on helps nobody.
+    if (!speedOk || !(options.Speed >= MinSpeed && options.Speed <= MaxSpeed)) {
+        Fail(QStringLiteral("invalid value '%1' for --speed (expected %2 to %3)")
+                 .arg(parser.value(QStringLiteral("speed")))
+                 .arg(MinSpeed)
+                 .arg(MaxSpeed));
         return ExitUsage;
     }
     options.KeepTimes = parser.isSet(QStringLiteral("keep-times"));

@@ -122,6 +122,15 @@ int main(int argc, char* argv[])
         VersionCheckUi::StartButtonCheck(settings->GetVersionCheckUrl(), logger, mainFrm.get(),
                                          mainFrm->Control<QPushButton>(QStringLiteral("LatestCheckBtn")));
     });
+    // Warnings for the user: a box that does not stop the receiver, and standard error.
+    QObject::connect(&core, &TVeskAppCore::userWarning, mainFrm.get(), [&mainFrm](const QString& Text) {
+        std::fprintf(stderr, "警告: %s\n", qUtf8Printable(VeskEscapeControlChars(Text)));
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, QStringLiteral("Ulmaro X"), Text, QMessageBox::Ok, mainFrm.get());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    });
 
     TEqTelegramDispatcher* dispatcher = core.Dispatcher();
     QObject::connect(dispatcher, &TEqTelegramDispatcher::serverCommStatusChanged, mainFrm.get(),
