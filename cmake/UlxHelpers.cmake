@@ -5,11 +5,11 @@ endfunction()
 
 set(ULX_REFERENCE_DIR "${PROJECT_SOURCE_DIR}/../shared/reference" CACHE PATH "Reference data read by tests")
 
-# ulx_add_test(NAME name SOURCES ... LIBS ... [GUI] [ENV VAR=VALUE ...] [FIXTURES fixture])
+# ulx_add_test(NAME name SOURCES ... LIBS ... [GUI] [SERIAL] [ENV VAR=VALUE ...] [FIXTURES fixture])
 # One GoogleTest program, registered with CTest, run offscreen with UTF-8 and a
 # private APPDATA folder so that no test touches the user's real data folder.
 function(ulx_add_test)
-    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT;FIXTURES" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(T "GUI;SERIAL" "NAME;TIMEOUT;FIXTURES" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     ulx_warnings(${T_NAME})
     if(T_GUI)
@@ -27,16 +27,26 @@ function(ulx_add_test)
         set(T_TIMEOUT 300)
     endif()
     set(appdata ${PROJECT_BINARY_DIR}/test-appdata/${T_NAME})
-    # Before ENVIRONMENT: gtest_discover_tests (CMake 3.25) spreads a list value over
-    # several arguments, so whatever follows it is misread.
+    # The test environment goes into a file beside the program, which the shared
+    # test main reads first: gtest_discover_tests would spread a list-valued
+    # ENVIRONMENT over several property arguments and set only its first variable.
+    set(env "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;APPDATA=${appdata};${T_ENV}")
+    list(REMOVE_ITEM env "")
+    list(JOIN env "\n" env_lines)
+    file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/tests/${T_NAME}.env CONTENT "${env_lines}\n")
     set(fixtures)
     if(T_FIXTURES)
         set(fixtures FIXTURES_REQUIRED ${T_FIXTURES})
+    endif()
+    # SERIAL: tests that measure a deadline run alone, not beside a build of the package.
+    set(serial)
+    if(T_SERIAL)
+        set(serial RUN_SERIAL TRUE)
     endif()
     gtest_discover_tests(${T_NAME}
         DISCOVERY_MODE PRE_TEST
         PROPERTIES
             TIMEOUT ${T_TIMEOUT}
-            ${fixtures}
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;APPDATA=${appdata};${T_ENV}")
+            ${serial}
+            ${fixtures})
 endfunction()
