@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -305,11 +306,23 @@ public:
     TWriter(const TWriter&) = delete;
     TWriter& operator=(const TWriter&) = delete;
 
-    void Push(const TEqHistory& AEqHistory, TInsertDone ADone)
+    // Takes a row without starting on it yet.
+    void Hold(const TEqHistory& AEqHistory, TInsertDone ADone)
+    {
+        std::lock_guard lock(FLock);
+        FHeld.push_back(TJob{AEqHistory, std::move(ADone)});
+    }
+
+    // Starts on the rows held, in order.
+    void Release()
     {
         {
             std::lock_guard lock(FLock);
-            FJobs.push_back(TJob{AEqHistory, std::move(ADone)});
+            if (FHeld.empty()) {
+                return;
+            }
+            std::move(FHeld.begin(), FHeld.end(), std::back_inserter(FJobs));
+            FHeld.clear();
         }
         FWake.notify_one();
     }
@@ -362,6 +375,7 @@ private:
     std::mutex FLock;
     std::condition_variable FWake;
     std::condition_variable FIdle;
+    std::deque<TJob> FHeld;
     std::deque<TJob> FJobs;
     std::deque<TResult> FResults;
     bool FBusy = false;
@@ -381,6 +395,7 @@ TVeskDataMdl::~TVeskDataMdl()
 {
     // Rows handed over are still written; their outcomes go to no one.
     if (FWriter) {
+        FWriter->Release();
         FWriter->WaitIdle();
         FWriter.reset();
     }
@@ -852,12 +867,27 @@ void TVeskDataMdl::QueueEqHistoryRecord(const TEqHistory& EqHistory, TInsertDone
     if (!FWriter) {
         FWriter = std::make_unique<TWriter>(*this);
     }
-    FWriter->Push(EqHistory, std::move(Done));
+    FWriter->Hold(EqHistory, std::move(Done));
+    // The writer starts once the caller's current event is done: a row handed over
+    // just before an alert is presented competes with nothing on the way there.
+    if (!FReleaseScheduled) {
+        FReleaseScheduled = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                FReleaseScheduled = false;
+                if (FWriter) {
+                    FWriter->Release();
+                }
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void TVeskDataMdl::FlushEqHistoryRecords()
 {
     if (FWriter) {
+        FWriter->Release();
         FWriter->WaitIdle();
         ApplyWrittenRows();
     }

@@ -42,7 +42,8 @@ public:
     bool CreateEqHistoryDB(const QString& LoadFileName);
     bool InsertEqHistoryRecord(const TEqHistory& EqHistory);
     // Hands the row to the history's writer thread and returns at once, so the
-    // caller never waits for the disk. Rows are written in the order handed over,
+    // caller never waits for the disk; the writer starts on it when the caller's
+    // current event has been handled. Rows are written in the order handed over,
     // each committed and synced before the next is started. The outcome reaches the
     // read model (rowInserted) and Done afterwards, on this object's thread, from
     // its event loop or from the next operation: every other operation first waits
@@ -126,7 +127,8 @@ private:
     QString FFileName;
     QVector<TRow> FRows;
     bool FReadOnly = true;
-    bool FApplying = false; // ApplyWrittenRows is running
+    bool FApplying = false;         // ApplyWrittenRows is running
+    bool FReleaseScheduled = false; // rows are held for the writer until the current event ends
     std::unique_ptr<TWriter> FWriter;
 };
 
