@@ -38,7 +38,8 @@ public:
     virtual bool InsertEqHistoryRecord(const TEqHistory& EqHistory) = 0;
     // Writes the row, possibly later and on another thread, so that the caller need
     // not wait for the disk; Done gets the outcome on the caller's thread once the
-    // row is written. By default the row is written at once.
+    // row is written. By default the row is written at once. What Done refers to must
+    // live until then (the core flushes the history before it frees the alert).
     virtual void InsertEqHistoryRecordLater(const TEqHistory& EqHistory, TDone Done)
     {
         Done(InsertEqHistoryRecord(EqHistory));
