@@ -180,11 +180,18 @@ bool TAlertTiming::RegisterEqInfoInDb()
     } else if (FIsRegisteredEqInfo) {
         FLogger->Send(vmtAlertMap, QStringLiteral("Already registered EQ info."), value);
     } else {
-        result = FStore ? FStore->InsertEqHistoryRecord(record) : false;
-        FLogger->Send(vmtAlertMap, QStringLiteral("Registered EQ info."), value);
         FIsRegisteredEqInfo = true;
-        if (FOnRegistered) {
-            FOnRegistered(record, result);
+        auto done = [onRegistered = FOnRegistered, record](bool Inserted) {
+            if (onRegistered) {
+                onRegistered(record, Inserted);
+            }
+        };
+        result = FStore != nullptr;
+        FLogger->Send(vmtAlertMap, QStringLiteral("Registered EQ info."), value);
+        if (FStore) {
+            FStore->InsertEqHistoryRecordLater(record, std::move(done));
+        } else {
+            done(false);
         }
     }
     FLogger->ExitMethod(name);

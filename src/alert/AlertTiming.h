@@ -33,8 +33,17 @@ public:
 class TEqHistoryStore
 {
 public:
+    using TDone = std::function<void(bool Inserted)>;
     virtual ~TEqHistoryStore() = default;
     virtual bool InsertEqHistoryRecord(const TEqHistory& EqHistory) = 0;
+    // Writes the row, possibly later and on another thread, so that the caller need
+    // not wait for the disk; Done gets the outcome on the caller's thread once the
+    // row is written. By default the row is written at once. What Done refers to must
+    // live until then (the core flushes the history before it frees the alert).
+    virtual void InsertEqHistoryRecordLater(const TEqHistory& EqHistory, TDone Done)
+    {
+        Done(InsertEqHistoryRecord(EqHistory));
+    }
 };
 
 // Everything one tick computed: what a view shows and draws for that second.
@@ -70,7 +79,8 @@ public:
     // Called by StopAlert before the history registration: the view silences the
     // alarm and stops its tick there.
     void SetOnStop(std::function<void()> Handler) { FOnStop = std::move(Handler); }
-    // Called after a first registration of this alert with whether the row was written.
+    // Called once per registered alert with whether its row was written, when the
+    // store has written it (which may be after RegisterEqInfoInDb returned).
     void SetOnRegistered(std::function<void(const TEqHistory&, bool)> Handler) { FOnRegistered = std::move(Handler); }
 
     void SetEqInfo(float LLat, float LLng, const TEqTelegram01& Eq01Teleg, float SiScale, float EstimatedSec);
@@ -86,7 +96,8 @@ public:
     // One tick: the values of this second with their log lines; at or after the
     // arrival time it stops the alert (and so registers it).
     TAlertTick DoAlert();
-    // Writes this alert's earthquake to the history, once per alert.
+    // Hands this alert's earthquake to the history, once per alert; answers whether
+    // there was a store to take it.
     bool RegisterEqInfoInDb();
 
     bool IsAlerting() const { return FIsAlerting; }

@@ -89,6 +89,23 @@ void TEqTelegramDispatcher::WMEq01Queued()
                 Reject(teleg, arrError);
             }
         }
+        // The plug-in learns of the telegram only after its outcome (and alert) is out,
+        // so whatever it does cannot change or delay the decision.
+        CallPlugIn(FOnEq01Queued, QStringLiteral("VpiEq01Queued()"), teleg.GetTelegram());
+    }
+}
+
+void TEqTelegramDispatcher::CallPlugIn(const TPlugInEntry& Entry, const QString& Name, const QString& Telegram)
+{
+    if (!Entry) {
+        return;
+    }
+    try {
+        Entry(Telegram);
+    } catch (const std::exception& e) {
+        FLogger->Send(vmtCaught, Name, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        FLogger->Send(vmtCaught, Name, QStringLiteral("unknown error"));
     }
 }
 
@@ -96,9 +113,6 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
 {
     const QString eqId = Eq01Teleg.GetEqId();
     FLogger->Send(QStringLiteral(">>"), eqId);
-    if (FOnEq01Queued) {
-        FOnEq01Queued(Eq01Teleg.GetTelegram());
-    }
     SetLocationInfo();
 
     double sis = 0.0;
@@ -152,7 +166,17 @@ void TEqTelegramDispatcher::StartAlert(TAlertKind Kind, const TEqTelegram01& Eq0
     const bool wasWarning = FAlertWindow.IsAlertingWarning();
     FAlertWindow.SetIsAlerting(true);
     FAlertWindow.SetIsAlertingWarning(IsWarning);
-    if (!FAlertWindow.StartAlerting(FLocInfo, Eq01Teleg, EstSIScale, EstSWaveSec, FSettings.IsAlwaysAlertSoundOn())) {
+    bool started = false;
+    try {
+        started =
+            FAlertWindow.StartAlerting(FLocInfo, Eq01Teleg, EstSIScale, EstSWaveSec, FSettings.IsAlwaysAlertSoundOn());
+    } catch (...) {
+        // The flags must not claim an alert that never started; the caller reports the failure.
+        FAlertWindow.SetIsAlerting(wasAlerting);
+        FAlertWindow.SetIsAlertingWarning(wasWarning);
+        throw;
+    }
+    if (!started) {
         // The window kept its running alert (if any); put the flags back to match it.
         FAlertWindow.SetIsAlerting(wasAlerting);
         FAlertWindow.SetIsAlertingWarning(wasWarning);
@@ -193,14 +217,12 @@ void TEqTelegramDispatcher::WMEq10Queued()
                 FAlertWindow.SetAlertEq10Telegram(teleg);
                 emit epicentreNamed(teleg);
             }
-            if (FOnEq10Queued) {
-                FOnEq10Queued(teleg.GetTelegram());
-            }
         } catch (const std::exception& e) {
             FLogger->Send(vmtCaught, QStringLiteral("WMEq10Queued()"), QString::fromLocal8Bit(e.what()));
         } catch (...) {
             FLogger->Send(vmtCaught, QStringLiteral("WMEq10Queued()"), QStringLiteral("unknown error"));
         }
+        CallPlugIn(FOnEq10Queued, QStringLiteral("VpiEq10Queued()"), teleg.GetTelegram());
     }
 }
 

@@ -64,7 +64,9 @@ public:
                           TEqAlertWindowIntf& AAlertWindow, TEqDispatchSettings& ASettings, QObject* Parent = nullptr);
 
     void SetScreenSaver(TScreenSaverControl* AScreenSaver) { FScreenSaver = AScreenSaver; }
-    // The plug-in's two queue entries, each given the telegram's full text; either may be empty.
+    // The plug-in's two queue entries, each given the telegram's full text after the
+    // telegram's outcome; either may be empty. An exception from an entry is logged
+    // and changes nothing.
     void SetPlugInEntries(TPlugInEntry OnEq01Queued, TPlugInEntry OnEq10Queued);
 
     void WMEq01Queued();
@@ -107,6 +109,7 @@ private:
     void StartAlert(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
                     bool IsWarning);
     void Reject(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
+    void CallPlugIn(const TPlugInEntry& Entry, const QString& Name, const QString& Telegram);
 
     TVeskLogger* FLogger;
     TEqTelegramQueues& FQueues;

@@ -230,6 +230,10 @@ void TVeskAppCore::Shutdown()
         // A running alert ends like a closed window: it is written to the history now.
         FAlertController->StopAlerting();
     }
+    // Rows handed to the history writer are on disk, and reported, before anything is saved or trimmed.
+    if (FDataMdl) {
+        FDataMdl->FlushEqHistoryRecords();
+    }
 
     FLogger->Send(QStringLiteral("Save configuration file."));
     FSettings->SaveParamsToConfFile();

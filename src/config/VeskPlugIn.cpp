@@ -8,7 +8,12 @@
 #include <QFileInfo>
 #include <QLibrary>
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <mutex>
+#include <thread>
 #include <type_traits>
 
 namespace {
@@ -21,6 +26,123 @@ bool HasFolder(const QString& AName)
 }
 
 } // namespace
+
+// The plug-in's own thread and its queue of calls. The thread keeps the worker
+// alive itself, so a thread abandoned in a blocked call never touches freed memory
+// when (if ever) the call returns; it then ends without logging or calling again.
+class TVeskPlugIn::TWorker
+{
+public:
+    explicit TWorker(TVeskLogger* ALogger) : FLogger(ALogger) {}
+    ~TWorker() = default;
+
+    static std::shared_ptr<TWorker> Start(TVeskLogger* ALogger)
+    {
+        auto worker = std::make_shared<TWorker>(ALogger);
+        worker->FThread = std::thread([self = worker] { self->Run(); });
+        return worker;
+    }
+
+    // False when MaxPendingCalls calls are already waiting.
+    bool Post(const char* AEntry, std::function<void()> ACall)
+    {
+        std::lock_guard lock(FLock);
+        if (FCalls.size() >= std::size_t(MaxPendingCalls) || FStopping) {
+            return false;
+        }
+        FCalls.push_back(TCall{AEntry, std::move(ACall)});
+        FWake.notify_one();
+        return true;
+    }
+
+    bool WaitIdle(int ATimeoutMs)
+    {
+        std::unique_lock lock(FLock);
+        return FIdle.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), [this] { return IsIdle(); });
+    }
+
+    // A library whose code an abandoned call may still run: kept (loaded) as long as the thread lives.
+    void KeepLoaded(std::unique_ptr<QLibrary> ALibrary)
+    {
+        std::lock_guard lock(FLock);
+        FKeepLoaded = std::move(ALibrary);
+    }
+
+    // Lets the thread finish the queued calls and end. True when it did within
+    // ATimeoutMs; otherwise the thread is abandoned where it is.
+    bool Stop(int ATimeoutMs)
+    {
+        std::unique_lock lock(FLock);
+        FStopping = true;
+        FWake.notify_one();
+        if (FIdle.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), [this] { return IsIdle(); })) {
+            lock.unlock();
+            FThread.join();
+            return true;
+        }
+        FAbandoned = true;
+        FCalls.clear();
+        lock.unlock();
+        FThread.detach();
+        return false;
+    }
+
+private:
+    struct TCall
+    {
+        const char* Entry;
+        std::function<void()> Fn;
+    };
+
+    bool IsIdle() const { return !FBusy && FCalls.empty(); }
+
+    void Run()
+    {
+        std::unique_lock lock(FLock);
+        for (;;) {
+            FWake.wait(lock, [this] { return !FCalls.empty() || FStopping; });
+            if (FCalls.empty()) {
+                break;
+            }
+            TCall call = std::move(FCalls.front());
+            FCalls.pop_front();
+            FBusy = true;
+            lock.unlock();
+            QString error;
+            try {
+                call.Fn();
+            } catch (const std::exception& e) {
+                error = QString::fromLocal8Bit(e.what());
+            } catch (...) {
+                error = QStringLiteral("unknown error");
+            }
+            lock.lock();
+            FBusy = false;
+            if (FAbandoned) {
+                return;
+            }
+            // Logged under the lock: Stop cannot abandon the thread (and the logger go) meanwhile.
+            if (!error.isNull()) {
+                FLogger->Send(vmtCaught, QString::fromLatin1(call.Entry) + QStringLiteral("()"), error);
+            }
+            if (IsIdle()) {
+                FIdle.notify_all();
+            }
+        }
+        FIdle.notify_all();
+    }
+
+    TVeskLogger* FLogger;
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::condition_variable FIdle;
+    std::deque<TCall> FCalls;
+    bool FBusy = false;
+    bool FStopping = false;
+    bool FAbandoned = false;
+    std::unique_ptr<QLibrary> FKeepLoaded;
+    std::thread FThread;
+};
 
 TVeskPlugIn::TVeskPlugIn() = default;
 
@@ -46,6 +168,7 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
 {
     Unload();
     ALogger = TVeskLogger::OrNull(ALogger);
+    FLogger = ALogger;
     ALogger->EnterMethod(kLoadName);
     auto finish = [this, ALogger] {
         ALogger->ExitMethod(kLoadName);
@@ -103,6 +226,7 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
         FVpiPlugInInterfaceVersion =
             reinterpret_cast<TVpiPlugInInterfaceVersion>(FPiDllHandle->resolve("VpiPlugInInterfaceVersion"));
         FIsLoadedExtParams = true;
+        FWorker = TWorker::Start(ALogger);
     } catch (const std::exception& e) {
         ALogger->Send(vmtCaught, kLoadName, QString::fromLocal8Bit(e.what()));
         FIsLoadedExtParams = false;
@@ -142,39 +266,70 @@ bool TVeskPlugIn::LoadPlugInLibrary(const QString& ALibrary, const QString& APro
     return true;
 }
 
-void TVeskPlugIn::CallMainFormCreate(TVpiWindowHandle AMainFormHandle) const
+void TVeskPlugIn::Post(const char* AEntry, std::function<void()> ACall)
 {
-    if (FOnMainFormCreate) {
-        FOnMainFormCreate(AMainFormHandle);
+    if (!FWorker) {
+        return;
+    }
+    const bool posted = FWorker->Post(AEntry, std::move(ACall));
+    // Said once per run of dropped calls, so a stuck plug-in cannot flood the log.
+    if (!posted && !FDropping) {
+        TVeskLogger::OrNull(FLogger)->Send(vmtWarning,
+                                           QStringLiteral("Plug-in call dropped: the plug-in is not returning."),
+                                           QString::fromLatin1(AEntry));
+    }
+    FDropping = !posted;
+}
+
+void TVeskPlugIn::CallMainFormCreate(TVpiWindowHandle AMainFormHandle)
+{
+    if (auto entry = FOnMainFormCreate) {
+        Post("VpiMainFormCreate", [entry, AMainFormHandle] { entry(AMainFormHandle); });
     }
 }
 
-void TVeskPlugIn::CallEq01Queued(const QString& ATelegram) const
+void TVeskPlugIn::CallEq01Queued(const QString& ATelegram)
 {
-    if (FOnEq01Queued) {
-        // utf16() of a QString is zero-terminated and lives for the whole call.
-        FOnEq01Queued(reinterpret_cast<const char16_t*>(ATelegram.utf16()));
+    if (auto entry = FOnEq01Queued) {
+        // The call owns its copy; utf16() of it is zero-terminated and lives for the whole call.
+        Post("VpiEq01Queued", [entry, text = ATelegram] { entry(reinterpret_cast<const char16_t*>(text.utf16())); });
     }
 }
 
-void TVeskPlugIn::CallEq10Queued(const QString& ATelegram) const
+void TVeskPlugIn::CallEq10Queued(const QString& ATelegram)
 {
-    if (FOnEq10Queued) {
-        FOnEq10Queued(reinterpret_cast<const char16_t*>(ATelegram.utf16()));
+    if (auto entry = FOnEq10Queued) {
+        Post("VpiEq10Queued", [entry, text = ATelegram] { entry(reinterpret_cast<const char16_t*>(text.utf16())); });
     }
 }
 
-void TVeskPlugIn::CallMainFormDestroy() const
+void TVeskPlugIn::CallMainFormDestroy()
 {
-    if (FOnMainFormDestroy) {
-        FOnMainFormDestroy();
+    if (auto entry = FOnMainFormDestroy) {
+        Post("VpiMainFormDestroy", [entry] { entry(); });
     }
+}
+
+bool TVeskPlugIn::WaitForCalls(int ATimeoutMs)
+{
+    return !FWorker || FWorker->WaitIdle(ATimeoutMs);
 }
 
 void TVeskPlugIn::Unload()
 {
     CallMainFormDestroy();
     ClearEntryPoints();
+    FAbandoned = false;
+    if (FWorker) {
+        FAbandoned = !FWorker->Stop(FUnloadBudgetMs);
+        if (FAbandoned) {
+            // Its code may still be running: the library stays loaded while the thread lives.
+            TVeskLogger::OrNull(FLogger)->Send(
+                vmtWarning, QStringLiteral("Plug-in did not return in time; left loaded."), qint64(FUnloadBudgetMs));
+            FWorker->KeepLoaded(std::move(FPiDllHandle));
+        }
+        FWorker.reset();
+    }
     if (FPiDllHandle) {
         FPiDllHandle->unload();
         FPiDllHandle.reset();

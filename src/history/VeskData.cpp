@@ -12,8 +12,14 @@
 
 #include <sqlite3.h>
 
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <iterator>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -275,6 +281,108 @@ private:
     bool FPrevious;
 };
 
+// The thread behind QueueEqHistoryRecord: takes rows in order, writes each with
+// its commit and sync, and hands the outcomes back to the owner's thread.
+class TVeskDataMdl::TWriter
+{
+public:
+    struct TResult
+    {
+        TRow Row;
+        bool Inserted = false;
+        TInsertDone Done;
+    };
+
+    explicit TWriter(TVeskDataMdl& AOwner) : FOwner(AOwner), FThread([this] { Run(); }) {}
+    ~TWriter()
+    {
+        {
+            std::lock_guard lock(FLock);
+            FStop = true;
+        }
+        FWake.notify_one();
+        FThread.join();
+    }
+    TWriter(const TWriter&) = delete;
+    TWriter& operator=(const TWriter&) = delete;
+
+    // Takes a row without starting on it yet.
+    void Hold(const TEqHistory& AEqHistory, TInsertDone ADone)
+    {
+        std::lock_guard lock(FLock);
+        FHeld.push_back(TJob{AEqHistory, std::move(ADone)});
+    }
+
+    // Starts on the rows held, in order.
+    void Release()
+    {
+        {
+            std::lock_guard lock(FLock);
+            if (FHeld.empty()) {
+                return;
+            }
+            std::move(FHeld.begin(), FHeld.end(), std::back_inserter(FJobs));
+            FHeld.clear();
+        }
+        FWake.notify_one();
+    }
+
+    void WaitIdle()
+    {
+        std::unique_lock lock(FLock);
+        FIdle.wait(lock, [this] { return FJobs.empty() && !FBusy; });
+    }
+
+    std::deque<TResult> TakeResults()
+    {
+        std::lock_guard lock(FLock);
+        return std::exchange(FResults, {});
+    }
+
+private:
+    struct TJob
+    {
+        TEqHistory EqHistory;
+        TInsertDone Done;
+    };
+
+    void Run()
+    {
+        std::unique_lock lock(FLock);
+        for (;;) {
+            FWake.wait(lock, [this] { return !FJobs.empty() || FStop; });
+            if (FJobs.empty()) {
+                return;
+            }
+            TJob job = std::move(FJobs.front());
+            FJobs.pop_front();
+            FBusy = true;
+            lock.unlock();
+            TResult result;
+            result.Inserted = FOwner.WriteRow(job.EqHistory, result.Row);
+            result.Done = std::move(job.Done);
+            lock.lock();
+            FResults.push_back(std::move(result));
+            FBusy = false;
+            FIdle.notify_all();
+            // Discarded with the owner, which joins this thread before it goes.
+            QMetaObject::invokeMethod(
+                &FOwner, [owner = &FOwner] { owner->ApplyWrittenRows(); }, Qt::QueuedConnection);
+        }
+    }
+
+    TVeskDataMdl& FOwner;
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::condition_variable FIdle;
+    std::deque<TJob> FHeld;
+    std::deque<TJob> FJobs;
+    std::deque<TResult> FResults;
+    bool FBusy = false;
+    bool FStop = false;
+    std::thread FThread; // last: starts when everything above is ready
+};
+
 TVeskDataMdl::TVeskDataMdl(TVeskLogger* Logger, QObject* Parent) : QObject(Parent), FLogger(Logger) {}
 
 TVeskLogger* TVeskDataMdl::Logger() const
@@ -285,6 +393,12 @@ TVeskLogger* TVeskDataMdl::Logger() const
 
 TVeskDataMdl::~TVeskDataMdl()
 {
+    // Rows handed over are still written; their outcomes go to no one.
+    if (FWriter) {
+        FWriter->Release();
+        FWriter->WaitIdle();
+        FWriter.reset();
+    }
     if (FDb) {
         sqlite3_close_v2(FDb);
         FDb = nullptr;
@@ -355,6 +469,7 @@ QString TVeskDataMdl::CutToAnsiBytes(const QString& Value, int MaxBytes)
 
 void TVeskDataMdl::CloseTable()
 {
+    FlushEqHistoryRecords();
     if (FDb) {
         sqlite3_close_v2(FDb);
         FDb = nullptr;
@@ -624,6 +739,7 @@ bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
 
 bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
 {
+    FlushEqHistoryRecords();
     Logger()->EnterMethod(QStringLiteral("CreateEqHistoryDB()"));
     Logger()->Send(QStringLiteral("Load History Db record from file."), LoadFileName);
     bool result = false;
@@ -671,65 +787,155 @@ bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
     return result;
 }
 
-bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
+bool TVeskDataMdl::WriteRow(const TEqHistory& EqHistory, TRow& Row)
 {
     Logger()->EnterMethod(QStringLiteral("InsertEqHistoryRecord()"));
+    bool result = false;
+    QString error;
+    try {
+        if (!FDb) {
+            error = QStringLiteral("The history table is not open.");
+        } else {
+            Logger()->Send(QStringLiteral("Try to insert record. Eq Id"), EqHistory.EqID);
+            const QString source[FieldCount] = {EqHistory.EqID,        EqHistory.OutgoingTime, EqHistory.OccurrenceTime,
+                                                EqHistory.EpicLat,     EqHistory.EpicLong,     EqHistory.EpicDepth,
+                                                EqHistory.EqMagnitude, EqHistory.EpicName,     EqHistory.EstSIS,
+                                                EqHistory.EstSec};
+            TStatement stmt(FDb, InsertRowSql);
+            if (!stmt.IsPrepared()) {
+                error = stmt.Error();
+            } else {
+                Row.Values.clear();
+                for (int i = 0; i < FieldCount; ++i) {
+                    Row.Values << CutToAnsiBytes(source[i], FieldDefs[i].MaxBytes);
+                    const QByteArray utf8 = Row.Values.last().toUtf8();
+                    sqlite3_bind_text(stmt.Get(), i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                }
+                if (stmt.Step() != SQLITE_DONE) {
+                    error = stmt.Error();
+                } else {
+                    Row.Seq = sqlite3_last_insert_rowid(FDb);
+                    result = true;
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        result = false;
+        error = QString::fromLocal8Bit(e.what());
+    }
+    if (!result) {
+        Logger()->Send(vmtCaught, QStringLiteral("InsertEqHistoryRecord()"), error);
+    }
+    Logger()->ExitMethod(QStringLiteral("InsertEqHistoryRecord()"));
+    return result;
+}
+
+int TVeskDataMdl::AddRow(const TRow& Row)
+{
+    TReadOnlyGuard readOnly(FReadOnly);
+    // Newest insertion first among equal ids; ids compare as stored (UTF-8 bytes).
+    const QByteArray id = Row.Values[0].toUtf8();
+    int position = 0;
+    while (position < FRows.size() && FRows[position].Values[0].toUtf8() > id) {
+        ++position;
+    }
+    FRows.insert(position, Row);
+    return position;
+}
+
+bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
+{
+    FlushEqHistoryRecords();
     bool result = false;
     int position = -1;
     {
         TReadOnlyGuard readOnly(FReadOnly);
-        QString error;
-        try {
-            if (!FDb) {
-                error = QStringLiteral("The history table is not open.");
-            } else {
-                Logger()->Send(QStringLiteral("Try to insert record. Eq Id"), EqHistory.EqID);
-                const QString source[FieldCount] = {
-                    EqHistory.EqID,     EqHistory.OutgoingTime, EqHistory.OccurrenceTime, EqHistory.EpicLat,
-                    EqHistory.EpicLong, EqHistory.EpicDepth,    EqHistory.EqMagnitude,    EqHistory.EpicName,
-                    EqHistory.EstSIS,   EqHistory.EstSec};
-                TRow row;
-                TStatement stmt(FDb, InsertRowSql);
-                if (!stmt.IsPrepared()) {
-                    error = stmt.Error();
-                } else {
-                    for (int i = 0; i < FieldCount; ++i) {
-                        row.Values << CutToAnsiBytes(source[i], FieldDefs[i].MaxBytes);
-                        const QByteArray utf8 = row.Values.last().toUtf8();
-                        sqlite3_bind_text(stmt.Get(), i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-                    }
-                    if (stmt.Step() != SQLITE_DONE) {
-                        error = stmt.Error();
-                    } else {
-                        row.Seq = sqlite3_last_insert_rowid(FDb);
-                        // Newest insertion first among equal ids; ids compare as stored (UTF-8 bytes).
-                        const QByteArray id = row.Values[0].toUtf8();
-                        position = 0;
-                        while (position < FRows.size() && FRows[position].Values[0].toUtf8() > id) {
-                            ++position;
-                        }
-                        FRows.insert(position, row);
-                        result = true;
-                    }
-                }
-            }
-        } catch (const std::exception& e) {
-            result = false;
-            error = QString::fromLocal8Bit(e.what());
-        }
-        if (!result) {
-            Logger()->Send(vmtCaught, QStringLiteral("InsertEqHistoryRecord()"), error);
+        TRow row;
+        result = WriteRow(EqHistory, row);
+        if (result) {
+            position = AddRow(row);
         }
     }
-    Logger()->ExitMethod(QStringLiteral("InsertEqHistoryRecord()"));
     if (result) {
         emit rowInserted(position);
     }
     return result;
 }
 
+void TVeskDataMdl::QueueEqHistoryRecord(const TEqHistory& EqHistory, TInsertDone Done)
+{
+    if (!FWriter) {
+        FWriter = std::make_unique<TWriter>(*this);
+    }
+    FWriter->Hold(EqHistory, std::move(Done));
+    // The writer starts once the caller's current event is done: a row handed over
+    // just before an alert is presented competes with nothing on the way there.
+    if (!FReleaseScheduled) {
+        FReleaseScheduled = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                FReleaseScheduled = false;
+                if (FWriter) {
+                    FWriter->Release();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void TVeskDataMdl::FlushEqHistoryRecords()
+{
+    if (FWriter) {
+        FWriter->Release();
+        FWriter->WaitIdle();
+        ApplyWrittenRows();
+    }
+}
+
+void TVeskDataMdl::ApplyWrittenRows()
+{
+    // A listener that flushes from inside leaves the rest to the loop below, which keeps the order.
+    if (!FWriter || FApplying) {
+        return;
+    }
+    FApplying = true;
+    for (std::deque<TWriter::TResult> results; !(results = FWriter->TakeResults()).empty();) {
+        for (TWriter::TResult& written : results) {
+            if (written.Inserted) {
+                emit rowInserted(AddRow(written.Row));
+            }
+            if (written.Done) {
+                written.Done(written.Inserted);
+            }
+        }
+    }
+    FApplying = false;
+}
+
+void TVeskDataMdl::CompactFile()
+{
+    // Deleted rows leave free pages, and the file never shrinks by itself: a trim of
+    // a long history would keep its whole size after the trim. Rebuilt only when
+    // pages are free; in WAL mode the file shrinks at the checkpoint that follows.
+    QString freePages, error;
+    if (!QueryValue(FDb, "PRAGMA freelist_count", freePages, error)) {
+        Logger()->Send(vmtCaught, QStringLiteral("CompactFile()"), error);
+        return;
+    }
+    if (freePages.toLongLong() == 0) {
+        return;
+    }
+    Logger()->Send(QStringLiteral("Compact history file. Free pages"), freePages.toLongLong());
+    if (!Exec(FDb, "VACUUM", error)) {
+        // The rows are gone either way; only the space stays taken.
+        Logger()->Send(vmtCaught, QStringLiteral("CompactFile()"), error);
+    }
+}
+
 bool TVeskDataMdl::DeleteAllEqHistoryRecord(int NumberOfSaveRecords)
 {
+    FlushEqHistoryRecords();
     Logger()->EnterMethod(QStringLiteral("DeleteAllEqHistoryRecord()"));
     Logger()->Send(QStringLiteral("Number of save records"), NumberOfSaveRecords);
     bool result = false;
@@ -783,6 +989,7 @@ bool TVeskDataMdl::DeleteAllEqHistoryRecord(int NumberOfSaveRecords)
 
 bool TVeskDataMdl::SaveEqHistoryDB(const QString& SaveFileName)
 {
+    FlushEqHistoryRecords();
     Logger()->EnterMethod(QStringLiteral("SaveEqHistoryDb()"));
     Logger()->Send(QStringLiteral("Try to save HistoryDB"), SaveFileName);
     if (HasInvalidPathChar(SaveFileName)) {
@@ -799,6 +1006,7 @@ bool TVeskDataMdl::SaveEqHistoryDB(const QString& SaveFileName)
         } else if (SaveFileName.isEmpty()) {
             error = QStringLiteral("No history file name given.");
         } else {
+            CompactFile();
             const QString target = QFileInfo(SaveFileName).canonicalFilePath();
             if (!target.isEmpty() && target == QFileInfo(FFileName).canonicalFilePath()) {
                 // The open file itself: every change is committed already; the log is

@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+#include <memory>
+
 struct sqlite3;
 class TVeskLogger;
 
@@ -15,7 +18,8 @@ class TVeskLogger;
 // the log, so a crash or power loss loses nothing that was reported as recorded.
 // While the file is open its "-wal" and "-shm" files lie beside it; closing
 // writes the log back and removes them. Rows are listed highest "EQ_ID" first;
-// rows with the same id newest insertion first. Main thread only.
+// rows with the same id newest insertion first. Main thread only, apart from the
+// writer thread behind QueueEqHistoryRecord.
 class TVeskDataMdl : public QObject
 {
     Q_OBJECT
@@ -37,10 +41,22 @@ public:
     // the table stays closed.
     bool CreateEqHistoryDB(const QString& LoadFileName);
     bool InsertEqHistoryRecord(const TEqHistory& EqHistory);
+    // Hands the row to the history's writer thread and returns at once, so the
+    // caller never waits for the disk; the writer starts on it when the caller's
+    // current event has been handled. Rows are written in the order handed over,
+    // each committed and synced before the next is started. The outcome reaches the
+    // read model (rowInserted) and Done afterwards, on this object's thread, from
+    // its event loop or from the next operation: every other operation first waits
+    // for the rows handed over (FlushEqHistoryRecords).
+    using TInsertDone = std::function<void(bool Inserted)>;
+    void QueueEqHistoryRecord(const TEqHistory& EqHistory, TInsertDone Done = {});
+    // Waits until every row handed over is written and applies the outcomes now.
+    void FlushEqHistoryRecords();
     // Deletes rows from the oldest end until at most NumberOfSaveRecords remain.
     bool DeleteAllEqHistoryRecord(int NumberOfSaveRecords);
     // Writes the whole table to the file, replacing it atomically; for the open file
-    // itself, writes the log back into it.
+    // itself, writes the log back into it. Space left by deleted rows is given back
+    // first, so the file shrinks after a trim.
     bool SaveEqHistoryDB(const QString& SaveFileName);
 
     // Display controls bound to the table must not change rows while this is set.
@@ -88,6 +104,7 @@ private:
     };
 
     class TReadOnlyGuard;
+    class TWriter;
 
     TVeskLogger* Logger() const;
 
@@ -98,12 +115,21 @@ private:
     bool EnsureIndexes(QString& Error);
     bool LoadRows(QString& Error);
     bool CopyTableTo(const QString& FileName, QString& Error);
+    // The database half of an insert, with its log lines; any thread, one at a time.
+    bool WriteRow(const TEqHistory& EqHistory, TRow& Row);
+    // Puts a written row into the read model; answers its position.
+    int AddRow(const TRow& Row);
+    void ApplyWrittenRows();
+    void CompactFile();
 
     TVeskLogger* FLogger;
     sqlite3* FDb = nullptr;
     QString FFileName;
     QVector<TRow> FRows;
     bool FReadOnly = true;
+    bool FApplying = false;         // ApplyWrittenRows is running
+    bool FReleaseScheduled = false; // rows are held for the writer until the current event ends
+    std::unique_ptr<TWriter> FWriter;
 };
 
 // Process-wide history module, reachable by the alert map; null until the program sets it.

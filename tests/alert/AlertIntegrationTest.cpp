@@ -23,7 +23,18 @@ TEST(AlertHistoryIntegration, ArrivalWritesOneRowToTheHistoryModule)
     view.SetAlertEq10Telegram(Eq10("ND20160414212634", QStringLiteral("熊本県熊本地方")));
     clock.Now = DefaultOccurrence() + 12000;
     view.DoAlert();
+    int written = 0;
+    QObject::connect(&view, &TEqAlertController::historyWritten, [&written](const TEqHistory&, bool Inserted) {
+        EXPECT_TRUE(Inserted);
+        ++written;
+    });
     view.StopAlerting();
+    // The row went to the history's writer thread; it reaches the read model, and is
+    // reported as written, on this thread once the writer is done with it.
+    EXPECT_EQ(dataMdl.RowCount(), 0);
+    EXPECT_EQ(written, 0);
+    dataMdl.FlushEqHistoryRecords();
+    EXPECT_EQ(written, 1);
     ASSERT_EQ(dataMdl.RowCount(), 1);
     EXPECT_EQ(dataMdl.GetRow(0),
               QStringList({"ND20160414212634", "2016/04/14 21:26:40", "2016/04/14 21:26:34", "32.70", "130.80", "10",

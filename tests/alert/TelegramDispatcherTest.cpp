@@ -49,6 +49,7 @@ struct TFakeWindow : TEqAlertWindowIntf
     TEqTelegram10 Teleg10;
     double Sis = 0.0;
     bool StartResult = true;
+    QString ThrowOnStartOf; // StartAlerting throws for this earthquake
 
     explicit TFakeWindow(TCalls& ACalls) : Calls(ACalls) {}
     bool IsAlerting() const override { return Alerting; }
@@ -79,6 +80,9 @@ struct TFakeWindow : TEqAlertWindowIntf
                      .arg(EstSec)
                      .arg(Location.AreaCode)
                      .arg(AlwaysAlertSoundOn);
+        if (Eq01Teleg.GetEqId() == ThrowOnStartOf) {
+            throw std::runtime_error("window failed");
+        }
         if (!StartResult) {
             return false;
         }
@@ -312,7 +316,10 @@ TEST(TelegramDispatcher, DecisionsOverOneAlertingQuake)
         EXPECT_EQ(f.Observer.Outcomes, QStringList{s.Outcome});
         const qsizetype forecast = f.Calls.indexOf(QRegularExpression("forecast .*"));
         ASSERT_GE(forecast, 0);
-        EXPECT_EQ(f.Calls.mid(forecast + 1), s.WindowCalls);
+        // The plug-in hears of the telegram last, after the window.
+        const QStringList plugIn = {
+            QStringLiteral("plugin01 %1 %2").arg(s.Fields.EqId).arg(s.Fields.TelegNo, 2, 10, QLatin1Char('0'))};
+        EXPECT_EQ(f.Calls.mid(forecast + 1), s.WindowCalls + plugIn);
         QStringList decisionLines;
         for (const QString& line : f.Log.Lines()) {
             if (line.startsWith("<8> ") || line.startsWith("<23> ")) {
@@ -355,16 +362,18 @@ TEST(TelegramDispatcher, EveryRejectionEndsInOneOutcome)
     EXPECT_FALSE(f.Calls.contains("Show"));
 }
 
-TEST(TelegramDispatcher, PlugInSeesEveryTelegramBeforeTheDecisionInQueueOrder)
+TEST(TelegramDispatcher, PlugInSeesEveryTelegramAfterItsOutcomeInQueueOrder)
 {
     TDispatchFixture f;
+    QObject::connect(&f.Dispatcher, &TEqTelegramDispatcher::alertStarted, [&f] { f.Calls << "outcome alert"; });
+    QObject::connect(&f.Dispatcher, &TEqTelegramDispatcher::telegramRejected, [&f] { f.Calls << "outcome rejected"; });
     f.Receive(Quake(QuakeA, 1));
     f.Receive10(Eq10(QuakeA, QStringLiteral("熊本県熊本地方")));
     f.Receive(Quake(QuakeB, 1, QString(), "//"));
     f.Run();
-    const QStringList order = f.Calls.filter(QRegularExpression("^(plugin|forecast)"));
-    EXPECT_EQ(order, QStringList({"plugin01 " + QuakeA + " 01", "forecast 6.5", "plugin01 " + QuakeB + " 01",
-                                  "forecast 0", "plugin10 " + QuakeA}));
+    const QStringList order = f.Calls.filter(QRegularExpression("^(plugin|forecast|Show|outcome)"));
+    EXPECT_EQ(order, QStringList({"forecast 6.5", "Show", "outcome alert", "plugin01 " + QuakeA + " 01", "forecast 0",
+                                  "outcome rejected", "plugin01 " + QuakeB + " 01", "plugin10 " + QuakeA}));
 }
 
 TEST(TelegramDispatcher, Type10ReachesOnlyTheAlertingQuake)
@@ -482,20 +491,34 @@ TEST(TelegramDispatcher, WithTheAlertControllerTheReplacedQuakeIsRecorded)
 TEST(TelegramDispatcher, AFailingTelegramEndsAsErrorAndTheDrainGoesOn)
 {
     TDispatchFixture f;
-    f.Dispatcher.SetPlugInEntries(
-        [](const QString& Text) {
-            if (Text.contains("ND20160414212634")) {
-                throw std::runtime_error("plug-in failed");
-            }
-        },
-        nullptr);
+    f.Window.ThrowOnStartOf = QuakeA;
     f.Receive(Quake(QuakeA, 1));
     f.Receive(Quake(QuakeB, 1));
     f.Run();
     EXPECT_EQ(f.Observer.Outcomes, QStringList({"rejected " + QuakeA + "-1 error", "new " + QuakeB + "-1 5.5 20 0"}));
-    EXPECT_TRUE(f.Log.Lines().contains("<37> WMEq01Queued()(Value=plug-in failed)"));
+    EXPECT_TRUE(f.Log.Lines().contains("<37> WMEq01Queued()(Value=window failed)"));
     EXPECT_EQ(f.Settings.Telegrams, 2);
     // The lock was released: the queue can be appended to again.
     EXPECT_TRUE(f.Queues.Lock.tryLock());
     f.Queues.Lock.unlock();
+}
+
+// The plug-in's outcome is ignored: a throwing entry is logged and every telegram
+// is decided as without a plug-in. (It used to turn each alert into an "error" rejection.)
+TEST(TelegramDispatcher, AThrowingPlugInEntryChangesNoDecision)
+{
+    TDispatchFixture f;
+    f.Dispatcher.SetPlugInEntries([](const QString&) { throw std::runtime_error("plug-in failed"); },
+                                  [](const QString&) { throw 42; });
+    f.Receive(Quake(QuakeA, 1));
+    f.Receive(Quake(QuakeB, 1, QString(), "//"));
+    f.Receive(Quake(QuakeB, 2));
+    f.Receive10(Eq10(QuakeB, QStringLiteral("石川県能登地方")));
+    f.Run();
+    EXPECT_EQ(f.Observer.Outcomes,
+              QStringList({"new " + QuakeA + "-1 5.5 20 0", "rejected " + QuakeB + "-1 forecast",
+                           "replace " + QuakeB + "-2 5.5 20 0", "name " + QuakeB + " 石川県能登地方"}));
+    EXPECT_EQ(f.Log.Lines().count("<37> VpiEq01Queued()(Value=plug-in failed)"), 3);
+    EXPECT_EQ(f.Log.Lines().count("<37> VpiEq10Queued()(Value=unknown error)"), 1);
+    EXPECT_EQ(f.Settings.Alerts, 2);
 }

@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSet>
 #include <QTcpServer>
@@ -294,12 +295,15 @@ TEST(HeadlessEndToEnd, HistoryKeepsTheFiveNewestAndCountersSurviveARestart)
         ASSERT_GT(sim.Port, 0);
         THeadless app(folders, THeadless::ServerArgs(sim.Port));
         ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqIds.last()))) << qPrintable(app.Out());
-        // Each replaced alert was written before the next one started.
+        // The alert first, the disk after: each replaced alert is written, in order, once the next one is out.
+        ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("history"), eqIds[5]))) << qPrintable(app.Out());
+        int previous = -1;
         for (int i = 0; i < 6; ++i) {
             const int history = app.FindEvent(IsEvent(QStringLiteral("history"), eqIds[i]));
             const int next = app.FindEvent(IsEvent(QStringLiteral("alert"), eqIds[i + 1]));
-            EXPECT_GE(history, 0) << qPrintable(eqIds[i]);
-            EXPECT_LT(history, next) << qPrintable(eqIds[i]);
+            EXPECT_GT(history, next) << qPrintable(eqIds[i]);
+            EXPECT_GT(history, previous) << qPrintable(eqIds[i]);
+            previous = history;
         }
         ASSERT_TRUE(app.SignalAndWait(SIGTERM));
         EXPECT_EQ(app.ExitCode(), 0);
@@ -504,4 +508,67 @@ TEST(HeadlessEndToEnd, StopsAtOnceWhileWaitingToReconnect)
     EXPECT_LT(clock.elapsed(), 15000);
     EXPECT_EQ(app.ExitCode(), 0);
     EXPECT_TRUE(QFile::exists(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf")));
+}
+
+// Plug-ins that throw, block or abort in their type-01 entry. The alert comes out
+// first in every case; a throwing or blocked plug-in changes no decision and lets
+// SIGTERM save and exit; an aborting one takes the process down only after the alert.
+TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
+{
+    struct TCase
+    {
+        const char* Fault;
+        bool Survives;
+    };
+    const TCase cases[] = {{"throw", true}, {"block", true}, {"abort", false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Fault);
+        TTestFolders folders;
+        QDir().mkpath(folders.DataFolder());
+        ASSERT_TRUE(folders.WriteFile(
+            folders.DataFolder() + QStringLiteral("/UlmaroXCust.cnf"),
+            QByteArray("[Ext_Conf]\nPlugInName=Faulty\nPlugInLibrary=" ULX_FAULTY_PLUGIN_DIR "/libUlxFaultyPlugin_") +
+                c.Fault + ".so\nOnMainFormCreate=1\nOnMainFormDestroy=1\nOnEq01Queued=1\n"));
+        const QString pluginOut = folders.File(QStringLiteral("plugin.txt"));
+        QProcessEnvironment env = folders.Environment();
+        env.insert(QStringLiteral("ULX_FAULTY_PLUGIN_OUT"), pluginOut);
+        const QString eqA = QStringLiteral("ND20300602130001");
+        const QString eqB = QStringLiteral("ND20300602130002");
+        const QString scenarioPath = folders.File(QStringLiteral("two.txt"));
+        ASSERT_TRUE(folders.WriteFile(scenarioPath,
+                                      Scenario({{300, Teleg01("00", eqA, 1, "356", "1396", "010", "60", "22222")},
+                                                {300, Teleg01("00", eqB, 1, "356", "1396", "010", "60", "22222")}})));
+
+        TEqSim sim({scenarioPath}, env);
+        ASSERT_GT(sim.Port, 0);
+        THeadless app(folders, THeadless::ServerArgs(sim.Port), &env);
+        ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqA))) << qPrintable(app.Out() + app.Err());
+        if (!c.Survives) {
+            ASSERT_TRUE(app.WaitForEnd());
+            EXPECT_EQ(app.ExitStatus(), QProcess::CrashExit);
+            continue;
+        }
+        ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqB))) << qPrintable(app.Out() + app.Err());
+        EXPECT_TRUE(app.Events(QStringLiteral("rejected")).empty()) << qPrintable(app.Out());
+
+        QElapsedTimer stop;
+        stop.start();
+        ASSERT_TRUE(app.SignalAndWait(SIGTERM, 10000));
+        EXPECT_LT(stop.elapsed(), 8000);
+        EXPECT_EQ(app.ExitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.ExitCode(), 0);
+        const QMap<QString, QString> conf = ReadConfFile(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+        EXPECT_EQ(conf.value(QStringLiteral("TotalAlerts")), QStringLiteral("2"));
+        const TRunResult list = RunHeadless(folders, {QStringLiteral("-ListHistory")});
+        EXPECT_EQ(list.Lines.size(), 2) << qPrintable(list.Err);
+
+        QFile log(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QString logText = QString::fromUtf8(log.readAll());
+        if (QLatin1String(c.Fault) == QLatin1String("throw")) {
+            EXPECT_TRUE(logText.contains(QStringLiteral("VpiEq01Queued()(Value=faulty plug-in VpiEq01Queued)")));
+        } else {
+            EXPECT_TRUE(logText.contains(QStringLiteral("Plug-in did not return in time; left loaded.")));
+        }
+    }
 }

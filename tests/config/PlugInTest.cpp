@@ -2,6 +2,7 @@
 #include "logging/VeskLogTestMemo.h"
 #include "logging/VeskLogging.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -105,7 +106,8 @@ TEST_F(PlugInTest, Eq01SwitchDeliversEachTelegramOnceInOrder)
         plugIn.CallEq01Queued(telegram);
         plugIn.CallEq10Queued("not switched on");
     }
-    // Each line is on disk as soon as the call returns.
+    // The calls run on the plug-in's thread, in the order they were made.
+    ASSERT_TRUE(plugIn.WaitForCalls(5000));
     EXPECT_EQ(Received(), QStringList({"VpiEq01Queued\tfirst 01 telegram",
                                        "VpiEq01Queued\tsecond 01 telegram 震度５弱 𠮷", "VpiEq01Queued\tthird"}));
 }
@@ -143,6 +145,7 @@ TEST_F(PlugInTest, LibraryWithoutDestroyEntryUnloadsSilently)
     plugIn.CallEq01Queued("x");
     plugIn.Unload();
     EXPECT_FALSE(plugIn.IsLibraryLoaded());
+    EXPECT_FALSE(plugIn.WasAbandoned());
     EXPECT_EQ(Received(), QStringList({"VpiEq01Queued\tx"}));
 }
 
@@ -183,6 +186,86 @@ TEST_F(PlugInTest, NoLibraryMeansNoPlugIn)
     EXPECT_EQ(FMemo.LinesWithoutTimeStamp(),
               QStringList({"==> LoadParamsFromExtConfFile()", "<== LoadParamsFromExtConfFile()"}));
     EXPECT_EQ(plugIn.ExtParams(), nullptr);
+}
+
+// Plug-ins that throw from every entry, or never return from the type-01 entry.
+class FaultyPlugInTest : public PlugInTest
+{
+protected:
+    void SetUp() override
+    {
+        PlugInTest::SetUp();
+        qputenv("ULX_FAULTY_PLUGIN_OUT", OutPath().toUtf8());
+    }
+    void TearDown() override
+    {
+        qunsetenv("ULX_FAULTY_PLUGIN_OUT");
+        PlugInTest::TearDown();
+    }
+    void WriteFaultyConf(const char* AFault)
+    {
+        WriteExtConf(QByteArray("PlugInLibrary=libUlxFaultyPlugin_") + AFault +
+                     ".so\nOnMainFormCreate=1\nOnMainFormDestroy=1\nOnEq01Queued=1\nOnEq10Queued=1\n");
+    }
+};
+
+TEST_F(FaultyPlugInTest, ExceptionsAreCaughtAtEachCallAndLoggedWithTheirText)
+{
+    WriteFaultyConf("throw");
+    TVeskPlugIn plugIn;
+    ASSERT_TRUE(Load(plugIn, QStringLiteral(ULX_TEST_PLUGIN_DIR)));
+    FMemo.Clear();
+    plugIn.CallMainFormCreate(nullptr);
+    plugIn.CallEq01Queued("first");
+    plugIn.CallEq10Queued("ten");
+    plugIn.CallEq01Queued("second");
+    plugIn.Unload();
+    EXPECT_FALSE(plugIn.WasAbandoned());
+    // A throwing entry stops neither the later calls nor the shutdown entry.
+    EXPECT_EQ(Received(), QStringList({"VpiMainFormCreate\t", "VpiEq01Queued\tfirst", "VpiEq10Queued\tten",
+                                       "VpiEq01Queued\tsecond", "VpiMainFormDestroy\t"}));
+    EXPECT_EQ(FMemo.LinesWithoutTimeStamp(),
+              QStringList({"<37> VpiMainFormCreate()(Value=faulty plug-in VpiMainFormCreate)",
+                           "<37> VpiEq01Queued()(Value=faulty plug-in VpiEq01Queued)",
+                           "<37> VpiEq10Queued()(Value=faulty plug-in VpiEq10Queued)",
+                           "<37> VpiEq01Queued()(Value=faulty plug-in VpiEq01Queued)",
+                           "<37> VpiMainFormDestroy()(Value=faulty plug-in VpiMainFormDestroy)"}));
+}
+
+TEST_F(FaultyPlugInTest, ABlockedEntryHoldsUpNeitherTheCallerNorTheShutdown)
+{
+    WriteFaultyConf("block");
+    TVeskPlugIn plugIn;
+    plugIn.SetUnloadBudgetMs(300);
+    ASSERT_TRUE(Load(plugIn, QStringLiteral(ULX_TEST_PLUGIN_DIR)));
+    FMemo.Clear();
+    QElapsedTimer timer;
+    timer.start();
+    plugIn.CallEq01Queued("stuck");
+    // Far more calls than the queue holds: each returns at once, the excess is dropped and logged.
+    for (int i = 0; i < TVeskPlugIn::MaxPendingCalls + 10; ++i) {
+        plugIn.CallEq10Queued("behind");
+    }
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_FALSE(plugIn.WaitForCalls(50));
+    EXPECT_TRUE(FMemo.LinesWithoutTimeStamp().contains(
+        "<2> Plug-in call dropped: the plug-in is not returning.(Value=VpiEq10Queued)"));
+
+    timer.restart();
+    plugIn.Unload();
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(plugIn.WasAbandoned());
+    EXPECT_FALSE(plugIn.IsLibraryLoaded());
+    EXPECT_TRUE(FMemo.LinesWithoutTimeStamp().contains("<2> Plug-in did not return in time; left loaded.(Value=300)"));
+    // Nothing after the blocked call reached the plug-in.
+    EXPECT_EQ(Received(), QStringList({"VpiEq01Queued\tstuck"}));
+
+    // A plug-in can be loaded again beside the abandoned one.
+    WriteExtConf("PlugInLibrary=libUlxSamplePlugin.so\nOnEq01Queued=1\n");
+    ASSERT_TRUE(Load(plugIn));
+    plugIn.CallEq01Queued("again");
+    ASSERT_TRUE(plugIn.WaitForCalls(5000));
+    EXPECT_EQ(Received().last(), "VpiEq01Queued\tagain");
 }
 
 } // namespace

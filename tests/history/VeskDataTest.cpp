@@ -4,7 +4,9 @@
 #include "logging/VeskLogging.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringEncoder>
@@ -1074,3 +1076,110 @@ TEST_F(VeskDataTest, ListingReadsBesideAWriterAndLeavesNoSideFilesOfItsOwn)
 }
 
 } // namespace
+
+// Rows handed to the writer thread: the caller does not wait, each row is its own
+// commit with its own sync in the order handed over, and the read model and the
+// callers learn of them on this thread afterwards.
+TEST_F(VeskDataTest, QueuedRowsAreCommittedOneByOneInOrderAndReportedOnThisThread)
+{
+    TSyncCountingVfs vfs;
+    TVeskDataMdl store(&FLogger);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    QStringList inserted;
+    QObject::connect(&store, &TVeskDataMdl::rowInserted,
+                     [&](int Row) { inserted << store.GetValue(Row, 0) + "@" + QString::number(Row); });
+    QStringList done;
+    vfs.Take();
+    const QStringList ids = {"3", "1", "2", "3"};
+    for (const QString& id : ids) {
+        store.QueueEqHistoryRecord(Entry(id), [&done, id](bool Inserted) { done << id + (Inserted ? "+" : "-"); });
+    }
+    // Nothing reaches the read model behind the caller's back.
+    EXPECT_EQ(store.RowCount(), 0);
+    EXPECT_TRUE(done.isEmpty());
+
+    store.FlushEqHistoryRecords();
+    EXPECT_EQ(done, QStringList({"3+", "1+", "2+", "3+"}));
+    EXPECT_EQ(inserted, QStringList({"3@0", "1@1", "2@1", "3@0"}));
+    EXPECT_EQ(Ids(store), QStringList({"3", "3", "2", "1"}));
+    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY INS_SEQ"), ids);
+    const TSyncCounts counts = vfs.Take();
+    EXPECT_GE(counts.Log, int(ids.size())) << "one synced commit per row";
+    EXPECT_LE(counts.Log, int(ids.size()) + 1);
+    EXPECT_EQ(Log().count("==> InsertEqHistoryRecord()"), ids.size());
+
+    // Without a flush, the event loop delivers.
+    store.QueueEqHistoryRecord(Entry("4"), [&done](bool Inserted) { done << (Inserted ? "4+" : "4-"); });
+    QElapsedTimer waited;
+    waited.start();
+    while (done.size() < 5 && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    EXPECT_EQ(done.size(), 5);
+    EXPECT_EQ(Ids(store).first(), "4");
+}
+
+// Every other operation first waits for the rows handed over, so nothing is lost or reordered.
+TEST_F(VeskDataTest, OperationsAndTheEndWaitForQueuedRows)
+{
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        QStringList events;
+        QObject::connect(&store, &TVeskDataMdl::rowInserted,
+                         [&](int Row) { events << "row " + store.GetValue(Row, 0); });
+        store.QueueEqHistoryRecord(Entry("1"), [&events](bool) { events << "done 1"; });
+        store.QueueEqHistoryRecord(Entry("2"), [&events](bool) { events << "done 2"; });
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("5")));
+        EXPECT_EQ(events, QStringList({"row 1", "done 1", "row 2", "done 2", "row 5"}));
+
+        store.QueueEqHistoryRecord(Entry("0"));
+        ASSERT_TRUE(store.DeleteAllEqHistoryRecord(2));
+        EXPECT_EQ(Ids(store), QStringList({"5", "2"}));
+
+        // Handed over just before the end: still written.
+        store.QueueEqHistoryRecord(Entry("9"));
+        store.QueueEqHistoryRecord(Entry("8"));
+    }
+    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY INS_SEQ"), QStringList({"2", "5", "9", "8"}));
+
+    // A closed table refuses the row through the callback, with the usual log line.
+    TVeskDataMdl closed(&FLogger);
+    FMemo.Clear();
+    int refused = 0;
+    closed.QueueEqHistoryRecord(Entry("1"), [&refused](bool Inserted) { refused += Inserted ? 0 : 1; });
+    closed.FlushEqHistoryRecords();
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(closed.RowCount(), 0);
+    EXPECT_TRUE(Log().contains("<37> InsertEqHistoryRecord()(Value=The history table is not open.)"));
+}
+
+// A long history trimmed to five and saved gives its space back.
+TEST_F(VeskDataTest, TheSaveAfterATrimShrinksTheFile)
+{
+    MakeHistoryFile(DbPath(), {"ND20990101000000"});
+    ASSERT_TRUE(RawExec(DbPath(), "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000) "
+                                  "INSERT INTO EqHistoryDS (EQ_ID, EPIC_NAME) "
+                                  "SELECT printf('ND2000%010d', x), hex(randomblob(30)) FROM n"));
+    const qint64 before = QFileInfo(DbPath()).size();
+    ASSERT_GT(before, 1000000);
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        ASSERT_EQ(store.RowCount(), 20001);
+        ASSERT_TRUE(store.DeleteAllEqHistoryRecord(5));
+        ASSERT_TRUE(store.SaveEqHistoryDB(DbPath()));
+        // Already small while still open: the save wrote the compacted table back.
+        EXPECT_LT(QFileInfo(DbPath()).size(), 64 * 1024);
+    }
+    EXPECT_LT(QFileInfo(DbPath()).size(), 64 * 1024) << before;
+    TVeskDataMdl next(&FLogger);
+    ASSERT_TRUE(next.CreateEqHistoryDB(DbPath()));
+    EXPECT_EQ(Ids(next), QStringList({"ND20990101000000", "ND20000000020000", "ND20000000019999", "ND20000000019998",
+                                      "ND20000000019997"}));
+
+    // Nothing to give back: a save does not rebuild the file.
+    FMemo.Clear();
+    ASSERT_TRUE(next.SaveEqHistoryDB(DbPath()));
+    EXPECT_FALSE(Log().join('\n').contains("Compact history file."));
+}

@@ -8,8 +8,13 @@
  * "OnEq01Queued", "OnEq10Queued", "OnDetermineAlert", "OnAlertNotice").
  *
  * Texts are UTF-16, zero-terminated, and valid only during the call: copy what you
- * keep. The queued-telegram entries run on the program's main thread while the
- * telegram queues are locked, so return quickly and never wait for the program.
+ * keep. Every entry runs on a thread of the plug-in's own, one call at a time and in
+ * the order of the events; the queued-telegram entries are called after the program
+ * has decided the telegram (and shown its alert), so the plug-in can neither change
+ * nor delay that decision. An exception leaving an entry is logged and otherwise
+ * ignored. A call that does not return holds up only the plug-in's later calls; at
+ * shutdown the program waits about two seconds for the plug-in, then exits without
+ * unloading it.
  *
  * Linux and 64-bit Windows: plain extern "C" functions. 32-bit Windows: stdcall,
  * exported under the undecorated name (use a .def file).
