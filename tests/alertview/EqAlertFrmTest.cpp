@@ -17,24 +17,6 @@ using namespace UlxTest;
 
 namespace {
 
-class TFakeClock : public TAlertClock
-{
-public:
-    qint64 Now = 0;
-    qint64 NowLocalMSecs() const override { return Now; }
-};
-
-class TFakeHistoryStore : public TEqHistoryStore
-{
-public:
-    QList<TEqHistory> Records;
-    bool InsertEqHistoryRecord(const TEqHistory& EqHistory) override
-    {
-        Records << EqHistory;
-        return true;
-    }
-};
-
 const TLocationInfo Tokyo{35.68944, 139.69167, 1.35, QStringLiteral("350")};
 
 struct TWindowFixture

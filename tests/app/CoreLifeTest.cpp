@@ -22,13 +22,6 @@ using namespace UlxTest;
 
 namespace {
 
-class TFakeClock : public TAlertClock
-{
-public:
-    qint64 Now = 0;
-    qint64 NowLocalMSecs() const override { return Now; }
-};
-
 const QString QuakeA = QStringLiteral("ND20160414212634");
 const QString QuakeB = QStringLiteral("ND20160416012505");
 

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 // What the core tells the user at start-up and shutdown: each problem with the data
 // folder, the settings file, the history or the log as one warning, delivered once
 // to listeners connected before the event loop runs.
@@ -14,19 +15,9 @@
 
 #include <functional>
 
+using namespace UlxTest;
+
 namespace {
-
-QByteArray ReadBytes(const QString& APath)
-{
-    QFile file(APath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString& APath, const QByteArray& ABytes)
-{
-    QFile file(APath);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(ABytes) == ABytes.size();
-}
 
 // A valid settings file, so that as a linked settings file it is read, not set aside.
 const QByteArray VictimBytes = "[Config_Sheet]\nSIScale=5\n";

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "config/VeskConfParams.h"
 #include "config/VeskProfileFile.h"
 
@@ -8,20 +9,9 @@
 
 #include <gtest/gtest.h>
 
+using namespace UlxTest;
+
 namespace {
-
-QByteArray ReadBytes(const QString& APath)
-{
-    QFile file(APath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& APath, const QByteArray& ABytes)
-{
-    QFile file(APath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(ABytes), ABytes.size());
-}
 
 class ConfParamsTest : public ::testing::Test
 {
@@ -30,7 +20,7 @@ protected:
 
     TVeskParamItem LoadItem(const QByteArray& AFile, const QString& AKey)
     {
-        WriteBytes(Path(), AFile);
+        EXPECT_TRUE(WriteBytes(Path(), AFile));
         TVeskConfParams params(Path());
         const auto item = params.Item(AKey);
         EXPECT_TRUE(item.has_value()) << AKey.toStdString();
@@ -184,7 +174,7 @@ TEST_F(ConfParamsTest, SaveKeepsForeignLinesByteForByte)
                                 "\r\n"
                                 "[Others]\r\n"
                                 "EnableAutoIconic=1";
-    WriteBytes(Path(), original);
+    ASSERT_TRUE(WriteBytes(Path(), original));
     TVeskConfParams params(Path());
     ASSERT_EQ(params.Item("SIScale")->AsInteger(), 4);
     ASSERT_TRUE(params.Item("EnableAutoIconic")->AsBoolean());
@@ -240,7 +230,7 @@ TEST_F(ConfParamsTest, FailedSaveLeavesOldFileIntact)
 {
     // Read-only file: refused, the old bytes stay.
     const QByteArray original = "[Config_Sheet]\nSIScale=4\n";
-    WriteBytes(Path(), original);
+    ASSERT_TRUE(WriteBytes(Path(), original));
     ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     TVeskConfParams params(Path());
     TVeskParamItem item = *params.Item("SIScale");
@@ -262,7 +252,7 @@ TEST_F(ConfParamsTest, ReadsFilesWrittenOnWindows)
     const QString text = QStringLiteral("[Config_Sheet]\r\nLocationName=大阪府庁\r\nSIScale=0x05\r\n");
 
     QStringEncoder utf16(QStringConverter::Utf16LE);
-    WriteBytes(Path(), QByteArray("\xFF\xFE") + QByteArray(utf16(text)));
+    ASSERT_TRUE(WriteBytes(Path(), QByteArray("\xFF\xFE") + QByteArray(utf16(text))));
     {
         TVeskConfParams params(Path());
         EXPECT_EQ(params.Item("LocationName")->AsString(), "大阪府庁");
@@ -278,10 +268,10 @@ TEST_F(ConfParamsTest, ReadsFilesWrittenOnWindows)
     ASSERT_TRUE(cp932.isValid());
     const QByteArray sjis = cp932(text);
     ASSERT_EQ(sjis.mid(29, 8), QByteArray("\x91\xe5\x8d\xe3\x95\x7b\x92\xa1")) << sjis.toHex().data();
-    WriteBytes(Path(), sjis);
+    ASSERT_TRUE(WriteBytes(Path(), sjis));
     EXPECT_EQ(TVeskConfParams(Path()).Item("LocationName")->AsString(), "大阪府庁");
 
-    WriteBytes(Path(), QByteArray("\xEF\xBB\xBF") + text.toUtf8());
+    ASSERT_TRUE(WriteBytes(Path(), QByteArray("\xEF\xBB\xBF") + text.toUtf8()));
     TVeskConfParams withBom(Path());
     EXPECT_EQ(withBom.Item("LocationName")->AsString(), "大阪府庁");
     ASSERT_TRUE(withBom.SaveParams());

@@ -26,19 +26,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace UlxTest;
+
 namespace {
-
-QByteArray ReadBytes(const QString& APath)
-{
-    QFile file(APath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString& APath, const QByteArray& ABytes)
-{
-    QFile file(APath);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(ABytes) == ABytes.size();
-}
 
 // Collects the warnings a settings object tells the user.
 struct TWarnings

@@ -1,4 +1,5 @@
 #include "history/VeskData.h"
+#include "TestSupport.h"
 #include "defines/VeskDefines.h"
 #include "logging/VeskLogTestMemo.h"
 #include "logging/VeskLogging.h"
@@ -24,16 +25,7 @@
 #include <unistd.h>
 #include <vector>
 
-// Readable failure messages for texts and lists of texts.
-inline void PrintTo(const QString& Value, std::ostream* Os)
-{
-    *Os << '"' << Value.toStdString() << '"';
-}
-
-inline void PrintTo(const QStringList& Value, std::ostream* Os)
-{
-    *Os << '{' << Value.join(QStringLiteral(", ")).toStdString() << '}';
-}
+using namespace UlxTest;
 
 namespace {
 
@@ -70,19 +62,6 @@ QStringList Column(const TVeskDataMdl& Store, int Field)
 QStringList Ids(const TVeskDataMdl& Store)
 {
     return Column(Store, 0);
-}
-
-QByteArray ReadBytes(const QString& Path)
-{
-    QFile f(Path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& Path, const QByteArray& Bytes)
-{
-    QFile f(Path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(Bytes), Bytes.size());
 }
 
 // Runs statements on a file directly through SQLite, bypassing the store.
@@ -301,7 +280,7 @@ TEST_F(VeskDataTest, ClosingWritesTheLogBackAndRemovesIt)
     EXPECT_EQ(Files(), QStringList({DbName}));
     // The file alone holds the rows: a copy of just its bytes reads them.
     QTemporaryDir other;
-    WriteBytes(other.filePath(DbName), ReadBytes(DbPath()));
+    ASSERT_TRUE(WriteBytes(other.filePath(DbName), ReadBytes(DbPath())));
     QList<QStringList> rows;
     ASSERT_TRUE(TVeskDataMdl::ReadEqHistoryFile(other.filePath(DbName), rows));
     EXPECT_EQ(rows.size(), 3);
@@ -728,7 +707,7 @@ TEST_F(VeskDataTest, SaveWritesAConsistentCopyReplacingTheTarget)
         ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::fromLatin1(id), QStringLiteral("震央"))));
     }
     const QString copy = FDir.filePath("copy.cds");
-    WriteBytes(copy, QByteArray("an older file that must be replaced whole"));
+    ASSERT_TRUE(WriteBytes(copy, QByteArray("an older file that must be replaced whole")));
     FMemo.Clear();
     ASSERT_TRUE(store.SaveEqHistoryDB(copy));
     EXPECT_EQ(Log(), QStringList({"==> SaveEqHistoryDb()", "Try to save HistoryDB(Value=" + copy + ")",
@@ -753,7 +732,7 @@ TEST_F(VeskDataTest, SaveWritesAConsistentCopyReplacingTheTarget)
     EXPECT_EQ(Log()[2], "Saved HistoryDB");
     EXPECT_EQ(QFileInfo(DbPath() + "-wal").size(), 0);
     QTemporaryDir other;
-    WriteBytes(other.filePath(DbName), ReadBytes(DbPath()));
+    ASSERT_TRUE(WriteBytes(other.filePath(DbName), ReadBytes(DbPath())));
     QList<QStringList> rows;
     ASSERT_TRUE(TVeskDataMdl::ReadEqHistoryFile(other.filePath(DbName), rows));
     ASSERT_EQ(rows.size(), 5);
@@ -842,7 +821,7 @@ TEST_F(VeskDataTest, AnInvalidFileIsNeverWritten)
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         QFile::remove(DbPath());
-        WriteBytes(DbPath(), c.Bytes);
+        ASSERT_TRUE(WriteBytes(DbPath(), c.Bytes));
         FMemo.Clear();
         TVeskDataMdl store(&FLogger);
         EXPECT_FALSE(store.CreateEqHistoryDB(DbPath()));
@@ -886,7 +865,7 @@ TEST_F(VeskDataTest, ReopeningAClosedTableWorksAfterAFailedLoad)
     const QString good = FDir.filePath("good.cds");
     ASSERT_TRUE(store.CreateEqHistoryDB(good));
     ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("1")));
-    WriteBytes(DbPath(), QByteArray("garbage"));
+    ASSERT_TRUE(WriteBytes(DbPath(), QByteArray("garbage")));
     EXPECT_FALSE(store.CreateEqHistoryDB(DbPath()));
     EXPECT_EQ(store.RowCount(), 0);
     EXPECT_FALSE(store.InsertEqHistoryRecord(Entry("2")));

@@ -20,13 +20,6 @@ using namespace UlxTest;
 
 namespace {
 
-class TFakeClock : public TAlertClock
-{
-public:
-    qint64 Now = 0;
-    qint64 NowLocalMSecs() const override { return Now; }
-};
-
 struct TForecastCall
 {
     double EpiLat, EpiLng;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QTimer>
 
 namespace UlxTest {
@@ -23,6 +24,18 @@ bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs)
 void RunFor(int AMs)
 {
     WaitUntil([] { return false; }, AMs);
+}
+
+QByteArray ReadBytes(const QString& APath)
+{
+    QFile file(APath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteBytes(const QString& APath, const QByteArray& ABytes)
+{
+    QFile file(APath);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(ABytes) == ABytes.size();
 }
 
 bool TCapturedLog::Has(const QString& APrefix) const

@@ -5,10 +5,13 @@
 // sound channel.
 
 #include "alert/AlertPresentation.h"
+#include "alert/AlertTiming.h"
 #include "defines/VeskDefines.h"
 #include "logging/VeskLogTestMemo.h"
 #include "logging/VeskLogging.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +41,32 @@ namespace UlxTest {
 bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs);
 // Runs the event loop for AMs.
 void RunFor(int AMs);
+
+// A whole file's bytes; empty when it cannot be read.
+QByteArray ReadBytes(const QString& APath);
+// Replaces a file's content; false when it could not be written completely.
+bool WriteBytes(const QString& APath, const QByteArray& ABytes);
+
+// A local wall clock that stands still until a test moves it.
+class TFakeClock : public TAlertClock
+{
+public:
+    qint64 Now = 0;
+    qint64 NowLocalMSecs() const override { return Now; }
+};
+
+// Keeps the rows an alert registers; answers as told.
+class TFakeHistoryStore : public TEqHistoryStore
+{
+public:
+    QList<TEqHistory> Records;
+    bool Answer = true;
+    bool InsertEqHistoryRecord(const TEqHistory& EqHistory) override
+    {
+        Records << EqHistory;
+        return Answer;
+    }
+};
 
 // A logger whose lines a test reads back without their time stamps.
 class TCapturedLog
