@@ -1,5 +1,6 @@
 // alertframe: the alert map frame a user would see for an earthquake, drawn by
 // the program's own forecast, alert timing and drawing, written as a PNG.
+#include "ToolArguments.h"
 #include "alert/AlertTiming.h"
 #include "alertview/AlertMap.h"
 #include "defines/VeskDefines.h"
@@ -18,32 +19,14 @@
 
 namespace {
 
+constexpr const char* ProgramName = "alertframe";
+
 constexpr int ExitFailed = 1;
 constexpr int ExitBadArguments = 2;
 
 [[noreturn]] void Fail(const QString& message, int status = ExitBadArguments)
 {
-    std::fprintf(stderr, "alertframe: %s\n", qUtf8Printable(message));
-    std::exit(status);
-}
-
-double ParseNumber(const QString& text, const QString& option)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value)) {
-        Fail(QStringLiteral("--%1 の値が数値ではありません: \"%2\"").arg(option, text));
-    }
-    return value;
-}
-
-std::pair<double, double> ParsePoint(const QString& text, const QString& option)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 2) {
-        Fail(QStringLiteral("--%1 は 緯度,経度 の形式で指定してください: \"%2\"").arg(option, text));
-    }
-    return {ParseNumber(parts[0], option), ParseNumber(parts[1], option)};
+    ToolArguments::Fail(ProgramName, message, status);
 }
 
 // A fixed-width field of tenths, as the telegram carries it; nothing when it does not fit.
@@ -136,7 +119,8 @@ int main(int argc, char* argv[])
     }
 
     // The earthquake as a type-01 telegram carries it: tenths of degrees, whole km, tenths of magnitude.
-    const auto [epiLat, epiLng] = ParsePoint(parser.value(epicentreOpt), QStringLiteral("epicentre"));
+    const auto [epiLat, epiLng] =
+        ToolArguments::ParsePoint(ProgramName, parser.value(epicentreOpt), QStringLiteral("epicentre"));
     const std::optional<QString> latField = Tenths(epiLat, 3);
     const std::optional<QString> lngField = Tenths(epiLng, 4);
     if (!latField || !lngField) {
@@ -149,12 +133,13 @@ int main(int argc, char* argv[])
         Fail(QStringLiteral("--depth は 0〜999 の整数 (km) で指定してください: \"%1\"").arg(parser.value(depthOpt)));
     }
     const std::optional<QString> magField =
-        Tenths(ParseNumber(parser.value(magnitudeOpt), QStringLiteral("magnitude")), 2);
+        Tenths(ToolArguments::ParseNumber(ProgramName, parser.value(magnitudeOpt), QStringLiteral("magnitude")), 2);
     if (!magField) {
         Fail(QStringLiteral("--magnitude は 0〜9.9 で指定してください: \"%1\"").arg(parser.value(magnitudeOpt)));
     }
-    const double elapsed =
-        parser.isSet(elapsedOpt) ? ParseNumber(parser.value(elapsedOpt), QStringLiteral("elapsed")) : 0.0;
+    const double elapsed = parser.isSet(elapsedOpt) ? ToolArguments::ParseNumber(ProgramName, parser.value(elapsedOpt),
+                                                                                 QStringLiteral("elapsed"))
+                                                    : 0.0;
     if (std::fabs(elapsed) > 1.0e6) {
         Fail(QStringLiteral("--elapsed が大きすぎます: \"%1\"").arg(parser.value(elapsedOpt)));
     }
@@ -181,11 +166,12 @@ int main(int argc, char* argv[])
             Fail(QStringLiteral("庁舎が見つかりません: \"%1\"").arg(name));
         }
     } else if (parser.isSet(locationOpt)) {
-        const auto [lat, lng] = ParsePoint(parser.value(locationOpt), QStringLiteral("location"));
+        const auto [lat, lng] =
+            ToolArguments::ParsePoint(ProgramName, parser.value(locationOpt), QStringLiteral("location"));
         location.Latitude = static_cast<float>(lat);
         location.Longitude = static_cast<float>(lng);
-        location.GAmplification =
-            static_cast<float>(ParseNumber(parser.value(ampOpt), QStringLiteral("amplification")));
+        location.GAmplification = static_cast<float>(
+            ToolArguments::ParseNumber(ProgramName, parser.value(ampOpt), QStringLiteral("amplification")));
     }
 
     const QString eqId = QStringLiteral("ND20") + occurred;

@@ -2,6 +2,7 @@
 // computed by the eqFunction library the program uses; with --validate, how
 // well those estimates match observed intensities.
 #include "EqValidation.h"
+#include "ToolArguments.h"
 #include "defines/VeskDefines.h"
 #include "eqfunction/eqFunction.h"
 
@@ -20,6 +21,8 @@
 
 namespace {
 
+constexpr const char* ProgramName = "eqforecast";
+
 constexpr int ExitBadArguments = 2;
 
 struct TForecastRow
@@ -33,27 +36,7 @@ struct TForecastRow
 
 [[noreturn]] void Fail(const QString& message)
 {
-    std::fprintf(stderr, "eqforecast: %s\n", qUtf8Printable(message));
-    std::exit(ExitBadArguments);
-}
-
-double ParseNumber(const QString& text, const QString& option)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value)) {
-        Fail(QStringLiteral("--%1 の値が数値ではありません: \"%2\"").arg(option, text));
-    }
-    return value;
-}
-
-std::pair<double, double> ParsePoint(const QString& text, const QString& option)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 2) {
-        Fail(QStringLiteral("--%1 は 緯度,経度 の形式で指定してください: \"%2\"").arg(option, text));
-    }
-    return {ParseNumber(parts[0], option), ParseNumber(parts[1], option)};
+    ToolArguments::Fail(ProgramName, message);
 }
 
 std::optional<TForecastRow> FindOffice(const QString& name)
@@ -179,13 +162,15 @@ int main(int argc, char* argv[])
         Fail(QStringLiteral("--location と --amplification は一緒に指定してください"));
     }
 
-    const auto [epiLat, epiLng] = ParsePoint(parser.value(epicentreOpt), QStringLiteral("epicentre"));
+    const auto [epiLat, epiLng] =
+        ToolArguments::ParsePoint(ProgramName, parser.value(epicentreOpt), QStringLiteral("epicentre"));
     bool depthOk = false;
     const int depth = parser.value(depthOpt).trimmed().toInt(&depthOk);
     if (!depthOk) {
         Fail(QStringLiteral("--depth は整数 (km) で指定してください: \"%1\"").arg(parser.value(depthOpt)));
     }
-    const double magnitude = ParseNumber(parser.value(magnitudeOpt), QStringLiteral("magnitude"));
+    const double magnitude =
+        ToolArguments::ParseNumber(ProgramName, parser.value(magnitudeOpt), QStringLiteral("magnitude"));
 
     std::vector<TForecastRow> rows;
     if (parser.isSet(allOpt)) {
@@ -200,9 +185,11 @@ int main(int argc, char* argv[])
         }
         rows.push_back(*office);
     } else {
-        const auto [lat, lng] = ParsePoint(parser.value(locationOpt), QStringLiteral("location"));
-        rows.push_back({parser.value(locationOpt), false, lat, lng,
-                        ParseNumber(parser.value(ampOpt), QStringLiteral("amplification"))});
+        const auto [lat, lng] =
+            ToolArguments::ParsePoint(ProgramName, parser.value(locationOpt), QStringLiteral("location"));
+        rows.push_back(
+            {parser.value(locationOpt), false, lat, lng,
+             ToolArguments::ParseNumber(ProgramName, parser.value(ampOpt), QStringLiteral("amplification"))});
     }
 
     const bool json = parser.isSet(jsonOpt);
