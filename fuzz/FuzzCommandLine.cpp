@@ -1,5 +1,6 @@
 // Command-line parser: arbitrary arguments (the input split at NUL bytes) give a
 // usable server name, a port in range and a connection id of the allowed alphabet.
+#include "FuzzCheck.h"
 #include "config/VeskCommandLine.h"
 
 #include <QString>
@@ -9,19 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-// A broken promise of the code under test: said, then reported as a crash.
-void Check(bool ACondition, const char* APromise)
-{
-    if (!ACondition) {
-        std::fprintf(stderr, "broken: %s\n", APromise);
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize)
 {

@@ -1,5 +1,6 @@
 // Profile-file reader: any bytes parse, every section and key the file names reads
 // back, and the file written from a parsed document parses to the same document.
+#include "FuzzCheck.h"
 #include "config/VeskProfileFile.h"
 
 #include <QByteArray>
@@ -9,19 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-// A broken promise of the code under test: said, then reported as a crash.
-void Check(bool ACondition, const char* APromise)
-{
-    if (!ACondition) {
-        std::fprintf(stderr, "broken: %s\n", APromise);
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize)
 {

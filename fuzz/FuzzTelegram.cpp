@@ -2,6 +2,7 @@
 // history row made from them, decoded from arbitrary text. The first byte picks
 // how the rest becomes text: UTF-8 (invalid bytes replaced) or raw UTF-16 units,
 // which include unpaired surrogates.
+#include "FuzzCheck.h"
 #include "defines/EqHistory.h"
 #include "defines/VeskDefines.h"
 
@@ -25,15 +26,6 @@ QString TextOf(const std::uint8_t* AData, std::size_t ASize)
         return QString(reinterpret_cast<const QChar*>(rest), restSize / 2);
     }
     return QString::fromUtf8(rest, restSize);
-}
-
-// A broken promise of the code under test: said, then reported as a crash.
-void Check(bool ACondition, const char* APromise)
-{
-    if (!ACondition) {
-        std::fprintf(stderr, "broken: %s\n", APromise);
-        std::abort();
-    }
 }
 
 } // namespace
