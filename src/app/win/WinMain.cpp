@@ -176,5 +176,7 @@ int main(int argc, char* argv[])
     const int status = QApplication::exec();
     alertFrm->hide();
     core.Shutdown();
+    // The logger ended with the core; the sound channel outlives it.
+    TAlertSoundPlayer::Instance().SetLogger(nullptr);
     return status;
 }
