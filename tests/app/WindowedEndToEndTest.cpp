@@ -155,15 +155,22 @@ TEST(WindowedEndToEnd, AlertWindowOpensClosingRecordsAndExitSaves)
     ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000));
     const qint64 seenAt = QDateTime::currentMSecsSinceEpoch();
     // The scenario's first report has one-point accuracy, which the default
-    // conditions reject; its second report is the first alert.
+    // conditions reject; its second report is the first alert. The simulator
+    // stamps each line it sends with the wall-clock time of sending.
     QList<int> reports;
-    for (int i = 0; i < sim.Lines().size(); ++i) {
-        if (sim.Lines()[i].contains(QLatin1String("<- 01"))) {
-            reports << i;
+    ASSERT_TRUE(WaitUntil([&] {
+        reports.clear();
+        for (int i = 0; i < sim.Lines().size(); ++i) {
+            if (sim.Lines()[i].contains(QLatin1String("<- 01"))) {
+                reports << i;
+            }
         }
-    }
-    ASSERT_GE(reports.size(), 2);
-    EXPECT_LT(seenAt - sim.LineTime(reports[1]), 1000) << "telegram sent to alert window visible";
+        return reports.size() >= 2;
+    }));
+    const QDateTime sent =
+        QDateTime::fromString(sim.Lines()[reports[1]].mid(1, 23), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    ASSERT_TRUE(sent.isValid()) << qPrintable(sim.Lines()[reports[1]]);
+    EXPECT_LT(seenAt - sent.toMSecsSinceEpoch(), 1000) << "telegram sent to alert window visible";
     desktop.Screenshot(QStringLiteral("desktop-alert.png"));
     EXPECT_TRUE(HistoryIds(folders).isEmpty());
     desktop.Close(QStringLiteral("Ulmaro X - 通報画面"));
