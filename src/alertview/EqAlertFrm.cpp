@@ -4,7 +4,6 @@
 #include "alertview/AlertFonts.h"
 #include "alertview/AlertMap.h"
 #include "alertview/AlertMapView.h"
-#include "defines/EqHistory.h"
 #include "logging/VeskLogging.h"
 
 #include <QCloseEvent>
@@ -16,7 +15,7 @@
 #include <QScreen>
 
 #include <algorithm>
-#include <cmath>
+#include <vector>
 
 namespace {
 

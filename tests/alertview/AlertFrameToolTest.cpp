@@ -23,17 +23,15 @@ struct TRun
 
 TRun RunTool(const QStringList& Args)
 {
-    QProcess process;
-    process.start(QStringLiteral(ULX_BIN_DIR "/alertframe"), Args);
+    const UlxTest::TProgramRun r = UlxTest::RunProgram(QStringLiteral(ULX_BIN_DIR "/alertframe"), Args);
     TRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
+    run.ExitCode = r.ExitCode;
+    if (r.ExitCode < 0) {
         return run;
     }
-    run.ExitCode = process.exitCode();
-    run.Out = process.readAllStandardOutput();
+    run.Out = r.Out;
     // Qt's own notices (for example about XDG_RUNTIME_DIR) are not the tool's.
-    for (const QByteArray& line : process.readAllStandardError().split('\n')) {
+    for (const QByteArray& line : r.Err.split('\n')) {
         if (line.startsWith("alertframe:")) {
             run.ErrLines << line;
         }

@@ -16,14 +16,7 @@ const QString WindowedPath = QStringLiteral(ULX_BIN_DIR "/ulmarox");
 // Runs a helper program to its end; its standard output.
 QString Run(const QString& AProgram, const QStringList& AArgs, const QProcessEnvironment& AEnv)
 {
-    QProcess p;
-    p.setProcessEnvironment(AEnv);
-    p.start(AProgram, AArgs);
-    if (!p.waitForFinished(10000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
+    return QString::fromUtf8(UlxTest::RunProgram(AProgram, AArgs, AEnv, 10000).Out);
 }
 
 // A private X display with a window manager, started and stopped by the test.

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "defines/VeskDefines.h"
 #include "eqfunction/eqFunction.h"
 
@@ -24,18 +25,15 @@ struct TRun
 
 TRun RunTool(const QStringList& args)
 {
-    QProcess process;
-    process.start(QStringLiteral(ULX_BIN_DIR "/eqforecast"), args);
+    const UlxTest::TProgramRun r = UlxTest::RunProgram(QStringLiteral(ULX_BIN_DIR "/eqforecast"), args,
+                                                       QProcessEnvironment::systemEnvironment(), 30000);
     TRun run;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
+    run.ExitCode = r.ExitCode;
+    if (r.ExitCode < 0) {
         return run;
     }
-    run.ExitCode = process.exitCode();
-    run.OutLines = process.readAllStandardOutput().split('\n');
-    run.ErrLines = process.readAllStandardError().split('\n');
-    run.OutLines.removeAll(QByteArray());
-    run.ErrLines.removeAll(QByteArray());
+    run.OutLines = UlxTest::OutputLines(r.Out);
+    run.ErrLines = UlxTest::OutputLines(r.Err);
     return run;
 }
 

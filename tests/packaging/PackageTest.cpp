@@ -47,19 +47,11 @@ QProcessEnvironment UserEnvironment()
 
 TRun RunTool(const QString& AProgram, const QStringList& AArgs, const QProcessEnvironment& AEnv = UserEnvironment())
 {
-    QProcess process;
-    process.setProcessEnvironment(AEnv);
-    process.start(AProgram, AArgs);
+    const UlxTest::TProgramRun r = UlxTest::RunProgram(AProgram, AArgs, AEnv, 120000);
     TRun run;
-    if (!process.waitForStarted(10000) || !process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        run.Err = QStringLiteral("did not run: ") + process.errorString();
-        return run;
-    }
-    run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
+    run.Exit = r.ExitCode;
+    run.Out = QString::fromUtf8(r.Out);
+    run.Err = r.Error.startsWith(QLatin1String("did not run")) ? r.Error : QString::fromUtf8(r.Err);
     return run;
 }
 

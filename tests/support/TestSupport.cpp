@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 namespace UlxTest {
@@ -24,6 +25,36 @@ bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs)
 void RunFor(int AMs)
 {
     WaitUntil([] { return false; }, AMs);
+}
+
+TProgramRun RunProgram(const QString& AProgram, const QStringList& AArgs, const QProcessEnvironment& AEnv,
+                       int ATimeoutMs)
+{
+    QProcess process;
+    process.setProcessEnvironment(AEnv);
+    process.start(AProgram, AArgs);
+    TProgramRun run;
+    if (!process.waitForStarted(10000) || !process.waitForFinished(ATimeoutMs)) {
+        run.Error = QStringLiteral("did not run: ") + process.errorString();
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.Out = process.readAllStandardOutput();
+    run.Err = process.readAllStandardError();
+    if (process.exitStatus() == QProcess::NormalExit) {
+        run.ExitCode = process.exitCode();
+    } else {
+        run.Error = QStringLiteral("crashed");
+    }
+    return run;
+}
+
+QList<QByteArray> OutputLines(const QByteArray& AOutput)
+{
+    QList<QByteArray> lines = AOutput.split('\n');
+    lines.removeAll(QByteArray());
+    return lines;
 }
 
 QByteArray ReadBytes(const QString& APath)

@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,20 @@ namespace UlxTest {
 bool WaitUntil(const std::function<bool()>& APredicate, int ATimeoutMs);
 // Runs the event loop for AMs.
 void RunFor(int AMs);
+
+// A program run to its end.
+struct TProgramRun
+{
+    int ExitCode = -1; // -1: not started, not finished in time, or crashed
+    QByteArray Out;
+    QByteArray Err;
+    QString Error; // why it did not run to a normal end
+};
+TProgramRun RunProgram(const QString& AProgram, const QStringList& AArgs,
+                       const QProcessEnvironment& AEnv = QProcessEnvironment::systemEnvironment(),
+                       int ATimeoutMs = 60000);
+// Non-empty lines of a program's output.
+QList<QByteArray> OutputLines(const QByteArray& AOutput);
 
 // A whole file's bytes; empty when it cannot be read.
 QByteArray ReadBytes(const QString& APath);

@@ -127,6 +127,5 @@ private:
     bool FMenuOpen = false;
     bool FAppExit = false;
     bool FTrayAvailable = false;
-    bool FIsStyleChanged = false;
     bool FUpdatingControls = false;
 };
