@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QVector>
+
 class TAlertTiming;
 struct TAlertTick;
 
@@ -21,6 +24,22 @@ public:
     virtual void StopAlertSound() = 0;
 };
 
+// One more active earthquake than the one a frame is drawn for (the primary), as
+// the map shows it: its epicentre and wave fronts thinner, under the primary's.
+struct TAlertMapQuake
+{
+    QString EqId;
+    double EpicLat = 0.0;  // degrees north
+    double EpicLong = 0.0; // degrees east
+    int DepthKm = 0;
+    double ElapsedSec = 0.0; // since its occurrence, at the frame's time
+    double EstSIS = 0.0;     // estimated intensity at home
+    bool IsWarning = false;
+    QString Name;        // epicentre name, empty when not yet named
+    int SecondsLeft = 0; // until its S-wave reaches home
+    bool Arrived = false;
+};
+
 // Draws one frame of the alert map from the alert's state (location, telegrams,
 // estimate, warning class) and the values of one tick, and presents it. Main thread only.
 class TAlertFramePainter
@@ -28,6 +47,8 @@ class TAlertFramePainter
 public:
     virtual ~TAlertFramePainter() = default;
     virtual void PaintFrame(const TAlertTiming& Timing, const TAlertTick& Tick) = 0;
+    // The other active earthquakes of the next frames (empty: only the primary).
+    virtual void SetOtherQuakes(const QVector<TAlertMapQuake>& Quakes) { static_cast<void>(Quakes); }
 };
 
 // Where no sound or picture is wanted (the console program, queued telegrams at shutdown).
