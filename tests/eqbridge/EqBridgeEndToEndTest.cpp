@@ -85,8 +85,10 @@ TEST(EqBridgeEndToEnd, ReplayGivesTheReceiverTheSameDecisionsAsEqsim)
     WaitUntil([] { return false; }, 50);
     ASSERT_EQ(print.ExitCode(), 0) << qPrintable(print.Err());
     const QStringList served = print.Lines();
-    // Seven reports (the repeated fifth and the heartbeat are not served), each with its epicentre name.
-    ASSERT_EQ(served.size(), 14) << qPrintable(print.Out());
+    // Seven reports (the repeated fifth and the heartbeat are not served), each with its epicentre
+    // name, six of them after their area forecast.
+    ASSERT_EQ(served.size(), 20) << qPrintable(print.Out());
+    EXPECT_EQ(served.filter(QRegularExpression(QStringLiteral("^11ND"))).size(), 6);
     EXPECT_TRUE(print.Err().contains(QStringLiteral("duplicate ND20240101161010 #5"))) << qPrintable(print.Err());
 
     // Report 1 rests on one station; reports 3 and 4 warn the Noto area (390) only, so

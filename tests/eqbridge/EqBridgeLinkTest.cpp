@@ -36,7 +36,7 @@ QByteArray Message(int ASerial, const char* AEventId = "20240101161010")
                R"("AnnouncedTime":"2024/01/01 16:10:%3","OriginTime":"2024/01/01 16:10:09",)"
                R"("Hypocenter":"石川県能登地方","Latitude":37.5,"Longitude":137.2,"Magunitude":7.4,"Depth":10,)"
                R"("isTraining":false,"isCancel":false,"isWarn":false,"isFinal":false,)"
-               R"("OriginalText":"37 03 00 ND%1 390 N375 E1372 RK66554 EBI 391 S6+6- ////// 11 9999="})")
+               R"("OriginalText":"37 03 00 ND%1 390 N375 E1372 RK66554 9999="})")
         .arg(QLatin1String(AEventId))
         .arg(ASerial)
         .arg(10 + ASerial)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -117,6 +118,7 @@ TEST(EqBridgeMapper, ServedMessagesTable)
         QString Line01;
         QString Line10;
         qint64 ShiftSecs = 0;
+        std::optional<QString> Line11 = std::nullopt; // checked when given
     };
     const QString original = NotoOriginal;
     const std::vector<TCase> cases = {
@@ -145,20 +147,32 @@ TEST(EqBridgeMapper, ServedMessagesTable)
              m["Hypocenter"] = QStringLiteral("能登半島沖");
              m["OriginalText"] = QStringLiteral("37 03 00 240101161024 C11 240101161009 ND20240101161010 NCN002 "
                                                 "JD////////////// JN/// 485 N372 E1369 010 10 05 RK11/8/ RT01/// "
-                                                "RC0//// EBI 390 S05+05- ////// 10 9999=");
+                                                "RC0//// EBI 390 S5+5- ////// 10 9999=");
          }),
          QStringLiteral("013700240101161024240101161009ND20240101161010002N372E13690101011/8/390"),
          QStringLiteral("10ND20240101161010002485能登半島沖")},
         {"final report", Noto([](QJsonObject& m) { m["isFinal"] = true; }),
          QStringLiteral("013700240101161024240101161009ND20240101161010905N375E13720107466554390391"),
          QStringLiteral("10ND20240101161010905390石川県能登地方")},
-        {"no code-format text: accuracy from the texts, no areas", Noto([](QJsonObject& m) {
+        {"no code-format text: accuracy from the texts, areas by name", Noto([](QJsonObject& m) {
              m.remove("OriginalText");
-             m["WarnArea"] =
-                 QJsonArray{QJsonObject{{"Chiiki", QStringLiteral("石川県能登")}, {"Type", QStringLiteral("予報")}}};
+             m.remove("type"); // and the HTTP form
+             m["WarnArea"] = QJsonArray{QJsonObject{{"Chiiki", QStringLiteral("石川県能登")},
+                                                    {"Shindo1", QStringLiteral("6強")},
+                                                    {"Shindo2", QStringLiteral("5弱")},
+                                                    {"Time", "//////"},
+                                                    {"Type", QStringLiteral("警報")},
+                                                    {"Arrive", QStringLiteral("既に到達と予測")}},
+                                        QJsonObject{{"Chiiki", QStringLiteral("石川県加賀")},
+                                                    {"Shindo1", QStringLiteral("不明")},
+                                                    {"Shindo2", QStringLiteral("4")},
+                                                    {"Time", "161031"},
+                                                    {"Type", QStringLiteral("予報")},
+                                                    {"Arrive", QStringLiteral("未到達")}}};
          }),
-         QStringLiteral("010000240101161024240101161009ND20240101161010005N375E137201074442//"),
-         QStringLiteral("10ND20240101161010005///石川県能登地方")},
+         QStringLiteral("010000240101161024240101161009ND20240101161010005N375E137201074442//390"),
+         QStringLiteral("10ND20240101161010005///石川県能登地方"), 0,
+         QStringLiteral("11ND202401011610100053906+5-//////11391//0416103100")},
         {"times moved across midnight", Json(NotoForecast()),
          QStringLiteral("013700240102001024240102001009ND20240101161010005N375E13720107466554390391"),
          QStringLiteral("10ND20240101161010005390石川県能登地方"), 8 * 3600},
@@ -174,6 +188,9 @@ TEST(EqBridgeMapper, ServedMessagesTable)
         ASSERT_EQ(mapped.Outcome, eboForward) << qPrintable(mapped.Reason);
         EXPECT_EQ(mapped.Line01, c.Line01);
         EXPECT_EQ(mapped.Line10, c.Line10);
+        if (c.Line11) {
+            EXPECT_EQ(mapped.Line11, *c.Line11);
+        }
         EXPECT_EQ(TEqTelegram01(mapped.Line01).GetNumOfAreaCode() * 3 + 68, mapped.Line01.size());
     }
 }
@@ -194,7 +211,50 @@ TEST(EqBridgeMapper, MessagesNotServedTable)
         {"heartbeat", R"({"type":"heartbeat","ver":"1","timestamp":1704093025000})", eboIgnore, "heartbeat"},
         {"not JSON", "{\"type\":\"jma_eew\",", eboDrop, "not JSON"},
         {"not an object", "[1,2]", eboDrop, "not a JSON object"},
-        {"other type", R"({"type":"cenc_eqlist"})", eboDrop, "not jma_eew"},
+        {"other channel of the relay", R"({"type":"cenc_eqlist"})", eboIgnore, "type 'cenc_eqlist'"},
+        {"other P2P code", R"({"code":551,"issue":{}})", eboIgnore, "code 551"},
+        {"neither form", R"({"EventId":"20240101161010"})", eboDrop, "neither"},
+        {"southern position", Noto([](QJsonObject& m) { m["Latitude"] = -37.5; }), eboDrop, "south or west"},
+        {"western position", Noto([](QJsonObject& m) { m["Longitude"] = -137.2; }), eboDrop, "south or west"},
+        {"impossible position", Noto([](QJsonObject& m) { m["Latitude"] = 137.5; }), eboDrop, "impossible"},
+        {"area intensity that JMA never writes", Noto([&](QJsonObject& m) {
+             m["OriginalText"] = QString(original).replace(QStringLiteral("S6+6-"), QStringLiteral("S0606"));
+         }),
+         eboDrop, "malformed area entry"},
+        {"area flags that are not two digits", Noto([&](QJsonObject& m) {
+             m["OriginalText"] =
+                 QString(original).replace(QStringLiteral("S6+6- ////// 11"), QStringLiteral("S6+6- ////// 1"));
+         }),
+         eboDrop, "malformed area entry"},
+        {"arrival time that is not hhmmss", Noto([&](QJsonObject& m) {
+             m["OriginalText"] =
+                 QString(original).replace(QStringLiteral("S6+6- //////"), QStringLiteral("S6+6- 16:10:"));
+         }),
+         eboDrop, "malformed area entry"},
+        {"code-format test status", Noto([&](QJsonObject& m) {
+             m["OriginalText"] = QString(original).replace(QStringLiteral("37 03 00"), QStringLiteral("37 03 30"));
+         }),
+         eboDrop, "test message"},
+        {"warning area of an unknown name", Noto([](QJsonObject& m) {
+             m.remove("OriginalText");
+             m["WarnArea"] = QJsonArray{QJsonObject{{"Chiiki", QStringLiteral("能登")},
+                                                    {"Shindo1", "4"},
+                                                    {"Shindo2", "4"},
+                                                    {"Time", "//////"},
+                                                    {"Type", QStringLiteral("警報")},
+                                                    {"Arrive", QStringLiteral("未到達")}}};
+         }),
+         eboDrop, "unknown area"},
+        {"warning area of an unknown intensity", Noto([](QJsonObject& m) {
+             m.remove("OriginalText");
+             m["WarnArea"] = QJsonArray{QJsonObject{{"Chiiki", QStringLiteral("石川県能登")},
+                                                    {"Shindo1", QStringLiteral("5")},
+                                                    {"Shindo2", "4"},
+                                                    {"Time", "//////"},
+                                                    {"Type", QStringLiteral("警報")},
+                                                    {"Arrive", QStringLiteral("未到達")}}};
+         }),
+         eboDrop, "unknown intensity"},
         {"event id of 13 digits", Noto([](QJsonObject& m) { m["EventID"] = "2024010116101"; }), eboDrop,
          "not 14 digits"},
         {"serial 0", Noto([](QJsonObject& m) { m["Serial"] = 0; }), eboDrop, "Serial"},
@@ -224,12 +284,6 @@ TEST(EqBridgeMapper, MessagesNotServedTable)
              m["OriginalText"] = QStringLiteral("37 03 00 ND20240101161010 390 N375 E1372 RK66554 EBI 390 S07//");
          }),
          eboDrop, "malformed area entry"},
-        {"warning areas named without codes", Noto([](QJsonObject& m) {
-             m.remove("OriginalText");
-             m["WarnArea"] =
-                 QJsonArray{QJsonObject{{"Chiiki", QStringLiteral("石川県能登")}, {"Type", QStringLiteral("警報")}}};
-         }),
-         eboDrop, "warning areas without codes"},
         {"unknown accuracy text", Noto([](QJsonObject& m) {
              m.remove("OriginalText");
              m["Accuracy"] = QJsonObject{{"Epicenter", "?"}, {"Depth", "?"}, {"Magnitude", "?"}};
@@ -246,7 +300,7 @@ TEST(EqBridgeMapper, MessagesNotServedTable)
     }
 }
 
-// One block per report, each report once; cancels and drops are logged, never served.
+// One block per report ("11", "01", "10"), each report once; drops are logged, never served.
 TEST(EqBridge, ServesEachReportOnceAndLogsWhatItDoesNotServe)
 {
     QStringList log;
@@ -255,20 +309,105 @@ TEST(EqBridge, ServesEachReportOnceAndLogsWhatItDoesNotServe)
 
     bridge.HandleMessage(Json(NotoForecast()));
     bridge.HandleMessage(Json(NotoForecast()));
+    bridge.HandleMessage(Noto([](QJsonObject& m) { m["Serial"] = 4; })); // older than the one served
     bridge.HandleMessage(Noto([](QJsonObject& m) {
         m["EventID"] = "20240101161500";
         m["OriginalText"] =
             QString(NotoOriginal).replace(QStringLiteral("ND20240101161010"), QStringLiteral("ND20240101161500"));
     }));
-    bridge.HandleMessage(Noto([](QJsonObject& m) { m["isCancel"] = true; }));
     bridge.HandleMessage("not json");
+    bridge.HandleMessage(R"({"type":"heartbeat","ver":22})");
+    bridge.HandleMessage(R"({"type":"pong","timestamp":1786879289054})");
 
     ASSERT_EQ(served.size(), 2);
-    EXPECT_EQ(served[0], (NotoLine + QStringLiteral("\n10ND20240101161010005390石川県能登地方\n")).toUtf8());
-    EXPECT_TRUE(served[1].startsWith("013700240101161024240101161009ND20240101161500005"));
+    EXPECT_EQ(served[0], (QStringLiteral("11ND2024010116101000539007////////113916+6-//////11\n") + NotoLine +
+                          QStringLiteral("\n10ND20240101161010005390石川県能登地方\n"))
+                             .toUtf8());
+    EXPECT_TRUE(served[1].startsWith("11ND20240101161500005")) << served[1].constData();
     EXPECT_EQ(bridge.Forwarded(), 2);
     EXPECT_EQ(bridge.Dropped(), 1);
+    EXPECT_EQ(bridge.Duplicates(), 2);
+    EXPECT_EQ(bridge.Ignored(), 2);
     EXPECT_EQ(log.filter(QStringLiteral("duplicate ND20240101161010 #5")).size(), 1) << qPrintable(log.join('\n'));
-    EXPECT_EQ(log.filter(QStringLiteral("cancel of ND20240101161010 #5 not forwarded")).size(), 1);
+    EXPECT_EQ(log.filter(QStringLiteral("ND20240101161010 #4 not forwarded: older than #5")).size(), 1);
     EXPECT_EQ(log.filter(QStringLiteral("dropped: not JSON")).size(), 1);
+    // Heartbeats and pongs are counted, never logged.
+    EXPECT_TRUE(log.filter(QStringLiteral("heartbeat")).isEmpty());
+    EXPECT_TRUE(log.filter(QStringLiteral("pong")).isEmpty());
+}
+
+// A cancel is the event's last served type-01 line with type "39" and the cancel's serial;
+// it ends the event, so later reports of it are not served.
+TEST(EqBridge, CancelIsServedAsTheLastReportWithType39)
+{
+    QStringList log;
+    QList<QByteArray> served;
+    TEqBridge bridge([&](const QString& ALine) { log << ALine; }, [&](const QByteArray& A) { served << A; });
+
+    const QByteArray cancel = Noto([](QJsonObject& m) {
+        m = QJsonObject{{"type", "jma_eew"},
+                        {"Issue", QJsonObject{{"Source", QStringLiteral("大阪")}, {"Status", QStringLiteral("通常")}}},
+                        {"EventID", "20240101161010"},
+                        {"Serial", 6},
+                        {"AnnouncedTime", "2024/01/01 16:10:40"},
+                        {"isCancel", true},
+                        {"OriginalText", QStringLiteral("39 03 10 240101161040 C11 240101161009 ND20240101161010 "
+                                                        "NCN006 JD////////////// JN/// /// //// ///// /// // // "
+                                                        "RK///// RT///// RC///// 9999=")}};
+    });
+    // Before any report of the event it cannot be composed: logged, not served.
+    bridge.HandleMessage(cancel);
+    EXPECT_TRUE(served.isEmpty());
+    EXPECT_EQ(log.filter(QStringLiteral("cancel ND20240101161010 #6 not forwarded: no report")).size(), 1);
+
+    bridge.HandleMessage(Json(NotoForecast()));
+    bridge.HandleMessage(cancel);
+    bridge.HandleMessage(cancel);                                        // the other feed's copy
+    bridge.HandleMessage(Noto([](QJsonObject& m) { m["Serial"] = 7; })); // after the cancel
+    ASSERT_EQ(served.size(), 2);
+    const QString line = QString::fromUtf8(served[1]).chopped(1);
+    QString expected = NotoLine;
+    expected.replace(2, 2, QStringLiteral("39")).replace(47, 2, QStringLiteral("06"));
+    EXPECT_EQ(line, expected);
+    const TEqTelegram01 t(line);
+    EXPECT_EQ(t.GetType(), "39");
+    EXPECT_EQ(t.GetEqId(), "ND20240101161010");
+    EXPECT_EQ(t.GetTelegNo(), 6);
+    EXPECT_EQ(bridge.Cancels(), 1);
+    EXPECT_EQ(log.filter(QStringLiteral("forward cancel ND20240101161010 #6")).size(), 1);
+    EXPECT_EQ(log.filter(QStringLiteral("#7 not forwarded: the event was cancelled")).size(), 1);
+    EXPECT_TRUE(bridge.CatchUp().isEmpty());
+}
+
+// Catch-up: the latest block of each event whose last report is under three minutes
+// old, not cancelled, and not final for more than a minute.
+TEST(EqBridge, CatchUpGivesTheLatestReportOfActiveEvents)
+{
+    qint64 now = 0;
+    QList<QByteArray> served;
+    TEqBridge bridge([](const QString&) {}, [&](const QByteArray& A) { served << A; }, [&] { return now; });
+    EXPECT_TRUE(bridge.CatchUp().isEmpty());
+
+    bridge.HandleMessage(Noto([](QJsonObject& m) { m["Serial"] = 4; }));
+    bridge.HandleMessage(Json(NotoForecast()));
+    ASSERT_EQ(served.size(), 2);
+    EXPECT_EQ(bridge.CatchUp(), served[1]);
+
+    now += 30'000;
+    const auto other = [](QJsonObject& m) {
+        m["EventID"] = "20240101161500";
+        m["isFinal"] = true;
+        m["OriginalText"] =
+            QString(NotoOriginal).replace(QStringLiteral("ND20240101161010"), QStringLiteral("ND20240101161500"));
+    };
+    bridge.HandleMessage(Noto(other));
+    ASSERT_EQ(served.size(), 3);
+    EXPECT_EQ(bridge.CatchUp(), served[1] + served[2]) << "oldest event first";
+
+    now += TEqBridge::FinalActiveMs + 1;
+    EXPECT_EQ(bridge.CatchUp(), served[1]) << "final a minute ago";
+    now = TEqBridge::ActiveMs - 1;
+    EXPECT_EQ(bridge.CatchUp(), served[1]);
+    now = TEqBridge::ActiveMs;
+    EXPECT_TRUE(bridge.CatchUp().isEmpty()) << "three minutes without a report";
 }
