@@ -156,8 +156,11 @@ TEST(EqBridgeEndToEnd, SourceServesTheFeedAndRecordsIt)
                   QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--record"), recording},
                  folders.Environment());
     int port = 0;
-    ASSERT_TRUE(WaitUntil([&] { return (port = ListeningPort(bridge)) > 0 && feedSocket; }))
-        << qPrintable(bridge.Err());
+    // Receivers are served once the feed link is up.
+    ASSERT_TRUE(WaitUntil([&] {
+        return (port = ListeningPort(bridge)) > 0 && feedSocket &&
+               bridge.Err().contains(QStringLiteral("serving receivers again: feed link up"));
+    })) << qPrintable(bridge.Err());
 
     QTcpSocket receiver;
     receiver.connectToHost(QHostAddress::LocalHost, quint16(port));

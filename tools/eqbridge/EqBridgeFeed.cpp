@@ -1,11 +1,16 @@
 #include "EqBridgeFeed.h"
 
+#include <algorithm>
+
 TEqBridgeFeed::TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATiming, TLog ALog)
     : FUrl(AUrl), FTiming(ATiming), FLog(std::move(ALog)), FRetryMs(ATiming.FirstRetryMs)
 {
     FRetryTimer.setSingleShot(true);
     FDeadTimer.setSingleShot(true);
     FPingTimer.setInterval(FTiming.PingMs);
+    // A message is bounded before it is taken in: a huge one closes the link (code 1009).
+    FSocket.setMaxAllowedIncomingMessageSize(quint64(EqBridgeMaxMessageBytes));
+    FSocket.setMaxAllowedIncomingFrameSize(quint64(EqBridgeMaxMessageBytes));
     connect(&FRetryTimer, &QTimer::timeout, this, [this] { Open(); });
     connect(&FPingTimer, &QTimer::timeout, this, [this] { FSocket.ping(); });
     connect(&FDeadTimer, &QTimer::timeout, this, [this] {
@@ -17,6 +22,9 @@ TEqBridgeFeed::TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATimin
         FLog(QStringLiteral("feed connected: %1").arg(FUrl.toString()));
         FDeadTimer.start(FTiming.DeadMs);
         FPingTimer.start();
+        if (OnLinkChanged) {
+            OnLinkChanged(true, FUrl.toString());
+        }
     });
     connect(&FSocket, &QWebSocket::textMessageReceived, this, [this](const QString& AText) {
         Alive();
@@ -32,6 +40,11 @@ TEqBridgeFeed::TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATimin
     });
     connect(&FSocket, &QWebSocket::pong, this, [this] { Alive(); });
     connect(&FSocket, &QWebSocket::disconnected, this, [this] {
+        if (FSocket.closeCode() == QWebSocketProtocol::CloseCodeTooMuchData) {
+            LinkDown(QStringLiteral("the feed sent a message larger than %1 bytes, which is not taken in")
+                         .arg(EqBridgeMaxMessageBytes));
+            return;
+        }
         LinkDown(FSocket.closeReason().isEmpty() ? QStringLiteral("closed (%1)").arg(FSocket.closeCode())
                                                  : FSocket.closeReason());
     });
@@ -76,6 +89,7 @@ void TEqBridgeFeed::LinkDown(const QString& AReason)
     if (FState == fsWaiting) {
         return;
     }
+    const bool wasUp = FState == fsConnected;
     FState = fsWaiting;
     FPingTimer.stop();
     FDeadTimer.stop();
@@ -83,4 +97,43 @@ void TEqBridgeFeed::LinkDown(const QString& AReason)
     FLog(QStringLiteral("feed link lost: %1; reconnecting in %2 ms").arg(AReason).arg(FRetryMs));
     FRetryTimer.start(FRetryMs);
     FRetryMs = NextRetryMs(FRetryMs, FTiming.MaxRetryMs);
+    if (wasUp && OnLinkChanged) {
+        OnLinkChanged(false, QStringLiteral("%1: %2").arg(FUrl.toString(), AReason));
+    }
+}
+
+TEqBridgeFeedStatus::TEqBridgeFeedStatus(int AGraceMs) : FGraceMs(AGraceMs)
+{
+    FGrace.setSingleShot(true);
+    connect(&FGrace, &QTimer::timeout, this, [this] {
+        Change(false, QStringLiteral("no feed link up for %1 s (last loss: %2)").arg(FGraceMs / 1000.0).arg(FLastLoss));
+    });
+}
+
+void TEqBridgeFeedStatus::Add(TEqBridgeFeed* AFeed)
+{
+    AFeed->OnLinkChanged = [this](bool AUp, const QString& AWhat) {
+        if (AUp) {
+            ++FLinksUp;
+            FGrace.stop();
+            Change(true, QStringLiteral("feed link up: %1").arg(AWhat));
+            return;
+        }
+        FLinksUp = std::max(0, FLinksUp - 1);
+        FLastLoss = AWhat;
+        if (FLinksUp == 0 && FServing && !FGrace.isActive()) {
+            FGrace.start(FGraceMs);
+        }
+    };
+}
+
+void TEqBridgeFeedStatus::Change(bool AServing, const QString& AReason)
+{
+    if (AServing == FServing) {
+        return;
+    }
+    FServing = AServing;
+    if (OnServingChanged) {
+        OnServingChanged(AServing, AReason);
+    }
 }

@@ -1,21 +1,42 @@
 #include "EqBridgeServer.h"
 
+#include <QDateTime>
 #include <QTcpSocket>
 
 namespace {
 // A receiver's own lines are short; more than this without a line feed is abuse.
 constexpr qint64 MaxClientLineBytes = 16384;
+// Accepting stops this long when the process is out of descriptors.
+constexpr int AcceptPauseMs = 1000;
 
 QString Shown(const QByteArray& ALine)
 {
     constexpr qsizetype Limit = 200;
     return QString::fromUtf8(ALine.left(Limit)) + (ALine.size() > Limit ? QStringLiteral("...") : QString());
 }
+
+qint64 NowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
 } // namespace
 
 TEqBridgeServer::TEqBridgeServer(TLog ALog) : FLog(std::move(ALog))
 {
     connect(&FServer, &QTcpServer::newConnection, this, [this] { OnNewConnection(); });
+    // Out of descriptors, the pending connection stays and would wake the loop
+    // again at once: accepting pauses for a moment instead of spinning.
+    FAcceptPause.setSingleShot(true);
+    connect(&FAcceptPause, &QTimer::timeout, this, [this] { FServer.resumeAccepting(); });
+    connect(&FServer, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+        if (!FAcceptPause.isActive()) {
+            FLog(QStringLiteral("cannot accept a receiver: %1; accepting again in %2 ms")
+                     .arg(FServer.errorString())
+                     .arg(AcceptPauseMs));
+            FServer.pauseAccepting();
+            FAcceptPause.start(AcceptPauseMs);
+        }
+    });
 }
 
 TEqBridgeServer::~TEqBridgeServer()
@@ -37,11 +58,42 @@ bool TEqBridgeServer::Listen(const QHostAddress& AAddress, quint16 APort, QStrin
     return true;
 }
 
+void TEqBridgeServer::SetServing(bool AServing, const QString& AReason)
+{
+    if (AServing == FServing) {
+        return;
+    }
+    FServing = AServing;
+    if (AServing) {
+        FLog(QStringLiteral("serving receivers again: %1").arg(AReason));
+        return;
+    }
+    FLog(QStringLiteral("not serving receivers: %1; closing %2 receiver(s)").arg(AReason).arg(FClients.size()));
+    const QList<TClient> clients = FClients;
+    for (const TClient& client : clients) {
+        client.Socket->disconnectFromHost();
+    }
+}
+
 void TEqBridgeServer::OnNewConnection()
 {
     while (QTcpSocket* socket = FServer.nextPendingConnection()) {
-        const int id = FNextId++;
         socket->setParent(this);
+        if (!FServing || FClients.size() >= MaxClients) {
+            // Logged once a burst, so a reconnecting crowd cannot flood the log.
+            if (FRefusedNotLogged++ == 0) {
+                FLog(FServing ? QStringLiteral("receiver refused: %1 receivers already connected").arg(MaxClients)
+                              : QStringLiteral("receiver closed at once: no feed link"));
+            }
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            socket->disconnectFromHost();
+            continue;
+        }
+        if (FRefusedNotLogged > 1) {
+            FLog(QStringLiteral("%1 more receivers were refused or closed").arg(FRefusedNotLogged - 1));
+        }
+        FRefusedNotLogged = 0;
+        const int id = FNextId++;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         FClients.append({socket, id});
         FLog(QStringLiteral("client %1 connected from %2:%3")
@@ -53,11 +105,57 @@ void TEqBridgeServer::OnNewConnection()
             FLog(QStringLiteral("client %1 disconnected").arg(id));
             Remove(socket);
         });
+        if (CatchUp) {
+            const QByteArray lines = CatchUp();
+            if (!lines.isEmpty()) {
+                socket->write(lines);
+                socket->flush();
+                FLog(QStringLiteral("client %1 sent the active event(s): %2 line(s)").arg(id).arg(lines.count('\n')));
+            }
+        }
+    }
+}
+
+TEqBridgeServer::TClient* TEqBridgeServer::Find(QTcpSocket* ASocket)
+{
+    for (TClient& client : FClients) {
+        if (client.Socket == ASocket) {
+            return &client;
+        }
+    }
+    return nullptr;
+}
+
+void TEqBridgeServer::LogJunk(TClient& AClient, const QByteArray& ALine)
+{
+    const qint64 now = NowMs();
+    if (now - AClient.JunkWindowStartMs >= 60000) {
+        if (AClient.JunkNotLogged > 0) {
+            FLog(QStringLiteral("client %1 sent %2 more unknown lines").arg(AClient.Id).arg(AClient.JunkNotLogged));
+        }
+        AClient.JunkWindowStartMs = now;
+        AClient.JunkInWindow = 0;
+        AClient.JunkNotLogged = 0;
+    }
+    if (AClient.JunkInWindow < LoggedJunkPerMinute) {
+        ++AClient.JunkInWindow;
+        FLog(QStringLiteral("client %1 sent an unknown line: %2%3")
+                 .arg(AClient.Id)
+                 .arg(Shown(ALine), AClient.JunkInWindow == LoggedJunkPerMinute
+                                        ? QStringLiteral(" (further ones this minute are only counted)")
+                                        : QString()));
+    } else {
+        ++AClient.JunkNotLogged;
     }
 }
 
 void TEqBridgeServer::OnReadyRead(QTcpSocket* ASocket, int AId)
 {
+    TClient* client = Find(ASocket);
+    if (!client) {
+        ASocket->readAll();
+        return;
+    }
     while (ASocket->canReadLine()) {
         QByteArray line = ASocket->readLine();
         line.chop(line.endsWith("\r\n") ? 2 : 1);
@@ -67,11 +165,16 @@ void TEqBridgeServer::OnReadyRead(QTcpSocket* ASocket, int AId)
                 OnConnectionRequest(AId, QString::fromUtf8(line));
             }
         } else if (line == "99") {
-            FLog(QStringLiteral("client %1 keep-alive, answered").arg(AId));
+            // A receiver sends one every half minute or so; more often is logged at most every ten seconds.
+            const qint64 now = NowMs();
+            if (client->KeepAliveLoggedMs < 0 || now - client->KeepAliveLoggedMs >= 10000) {
+                client->KeepAliveLoggedMs = now;
+                FLog(QStringLiteral("client %1 keep-alive, answered").arg(AId));
+            }
             ASocket->write("99\n");
             ASocket->flush();
         } else if (!line.isEmpty()) {
-            FLog(QStringLiteral("client %1 sent an unknown line: %2").arg(AId).arg(Shown(line)));
+            LogJunk(*client, line);
         }
     }
     if (ASocket->bytesAvailable() > MaxClientLineBytes) {

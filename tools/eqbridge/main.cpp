@@ -3,6 +3,7 @@
 
 #include "EqBridge.h"
 #include "EqBridgeFeed.h"
+#include "EqBridgeLog.h"
 #include "EqBridgeReplay.h"
 #include "EqBridgeServer.h"
 
@@ -14,8 +15,10 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 constexpr int ExitListenFailed = 1;
@@ -23,27 +26,37 @@ constexpr int ExitUsage = 2;
 
 const char* const Description = "Serves earthquake early warnings to Ulmaro X as a local EQ server.\n"
                                 "\n"
-                                "Connects to the WebSocket feed --source URL (JSON messages of type \"jma_eew\"),\n"
-                                "or plays the recording --replay FILE (one such message per line), and writes one\n"
-                                "type-01 line per warning report, plus a type-10 line with the epicentre name, to\n"
-                                "every receiver connected to --listen (default 127.0.0.1:8000). Receivers' \"99\"\n"
-                                "keep-alives are answered. Cancels, duplicates and messages that cannot be mapped\n"
-                                "are logged (standard error) and not served.\n"
+                                "Connects to the WebSocket feeds given by --source URL (one or more: JMA-EEW relay\n"
+                                "messages, \"type\": \"jma_eew\", or P2P earthquake information records of code 556),\n"
+                                "or plays the recording --replay FILE (one message per line), and writes to every\n"
+                                "receiver connected to --listen (default 127.0.0.1:8000), per report: a type-11\n"
+                                "line with JMA's area forecast (when the report has one), the type-01 line and a\n"
+                                "type-10 line with the epicentre name. A cancel is served as the event's last\n"
+                                "type-01 line with type code 39. Each report is served once, from whichever feed\n"
+                                "brings it first. Receivers' \"99\" keep-alives are answered; a receiver that\n"
+                                "connects while an earthquake is under way is sent its latest report at once.\n"
+                                "When no feed link has been up for 10 s, receivers are closed (they show the link\n"
+                                "as down) until a feed is back. Everything is logged on standard error.\n"
                                 "\n"
                                 "A replay starts when the first receiver has sent its connection request, keeps\n"
                                 "the spacing of the messages' issue times (divided by --speed, gaps at most\n"
-                                "--max-gap seconds) and shifts both times of every line so that the first issue\n"
-                                "time is the moment of sending (--keep-times sends them as recorded).\n"
+                                "--max-gap seconds) and shifts the times of every line so that each earthquake's\n"
+                                "first issue time is the moment of sending and no time lies in the future\n"
+                                "(--keep-times sends them as recorded).\n"
                                 "\n"
                                 "Exit status: 0 normally, 1 when the address cannot be used, 2 for bad arguments\n"
                                 "or an unreadable recording.";
 
+// Feed links down for this long: receivers are no longer served.
+constexpr int FeedGraceMs = 10000;
+
+TEqBridgeLogWriter* LogWriter = nullptr;
+
 void Log(const QString& AText)
 {
-    const QByteArray line =
-        (QDateTime::currentDateTime().toString(QStringLiteral("[yyyy-MM-dd HH:mm:ss.zzz] ")) + AText + '\n').toUtf8();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    if (LogWriter) {
+        LogWriter->Write(AText);
+    }
 }
 
 void Fail(const QString& AMessage)
@@ -86,12 +99,15 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("eqbridge"));
+    TEqBridgeLogWriter logWriter;
+    LogWriter = &logWriter;
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("source"), QStringLiteral("WebSocket feed to listen to (ws:// or wss://)."),
+        {QStringLiteral("source"),
+         QStringLiteral("WebSocket feed to listen to (ws:// or wss://); may be given more than once."),
          QStringLiteral("URL")},
         {QStringLiteral("replay"), QStringLiteral("Play a recorded feed instead of --source."), QStringLiteral("FILE")},
         {QStringLiteral("listen"),
@@ -167,16 +183,13 @@ int main(int argc, char* argv[])
     TEqBridge bridge(Log, [&server](const QByteArray& ABlock) { server.Broadcast(ABlock); });
 
     QFile record;
-    std::unique_ptr<TEqBridgeFeed> feed;
+    std::vector<std::unique_ptr<TEqBridgeFeed>> feeds;
+    TEqBridgeFeedStatus feedStatus(FeedGraceMs);
     std::unique_ptr<TEqBridgeReplay> replay;
-    std::optional<qint64> shiftSecs; // of a live replay, fixed by its first message
+    // A live replay's shift per earthquake, fixed by its first message.
+    std::map<QString, qint64> shifts;
+    server.CatchUp = [&bridge] { return bridge.CatchUp(); };
     if (hasSource) {
-        const QUrl url(parser.value(QStringLiteral("source")), QUrl::StrictMode);
-        if (!url.isValid() || (url.scheme() != QLatin1String("ws") && url.scheme() != QLatin1String("wss"))) {
-            Fail(QStringLiteral("invalid value '%1' for --source (a ws:// or wss:// URL)")
-                     .arg(parser.value(QStringLiteral("source"))));
-            return ExitUsage;
-        }
         if (parser.isSet(QStringLiteral("record"))) {
             record.setFileName(parser.value(QStringLiteral("record")));
             if (!record.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -184,10 +197,9 @@ int main(int argc, char* argv[])
                 return ExitUsage;
             }
         }
-        feed = std::make_unique<TEqBridgeFeed>(url, TEqBridgeFeedTiming{}, Log);
-        feed->OnMessage = [&bridge, &record](const QString& AText) {
+        const auto onMessage = [&bridge, &record](const QString& AText) {
             const QByteArray json = AText.toUtf8();
-            // The feed's own heartbeats are not worth keeping.
+            // The feeds' own heartbeats and other kinds of information are not worth keeping.
             if (bridge.HandleMessage(json).Outcome != eboIgnore && record.isOpen()) {
                 // One message per line, whatever line breaks the feed put inside it.
                 const QJsonDocument document = QJsonDocument::fromJson(json);
@@ -195,6 +207,21 @@ int main(int argc, char* argv[])
                 record.write("\n");
                 record.flush();
             }
+        };
+        for (const QString& source : parser.values(QStringLiteral("source"))) {
+            const QUrl url(source, QUrl::StrictMode);
+            if (!url.isValid() || (url.scheme() != QLatin1String("ws") && url.scheme() != QLatin1String("wss"))) {
+                Fail(QStringLiteral("invalid value '%1' for --source (a ws:// or wss:// URL)").arg(source));
+                return ExitUsage;
+            }
+            feeds.push_back(std::make_unique<TEqBridgeFeed>(url, TEqBridgeFeedTiming{}, Log));
+            feeds.back()->OnMessage = onMessage;
+            feedStatus.Add(feeds.back().get());
+        }
+        // Receivers are served only while a feed is up, so their link status is the feed's.
+        server.SetServing(false, QStringLiteral("no feed link up yet"));
+        feedStatus.OnServingChanged = [&server](bool AServing, const QString& AReason) {
+            server.SetServing(AServing, AReason);
         };
     } else {
         QList<TEqBridgeReplay::TItem> items;
@@ -206,19 +233,24 @@ int main(int argc, char* argv[])
         Log(QStringLiteral("replay of %1 messages, waiting for a receiver").arg(items.size()));
         replay = std::make_unique<TEqBridgeReplay>(items, speed);
         const bool keepTimes = parser.isSet(QStringLiteral("keep-times"));
-        replay->OnMessage = [&bridge, &shiftSecs, keepTimes](const QByteArray& AJson) {
-            if (!keepTimes && !shiftSecs) {
-                const qint64 announcedMs = MapEqBridgeMessage(AJson).AnnouncedMs;
-                if (announcedMs >= 0) {
-                    shiftSecs = LocalClockSecs() - announcedMs / 1000;
-                }
+        replay->OnMessage = [&bridge, &shifts, keepTimes](const QByteArray& AJson) {
+            qint64 shift = 0;
+            const TEqBridgeMapped probe = MapEqBridgeMessage(AJson);
+            if (!keepTimes && probe.AnnouncedMs >= 0) {
+                // Each earthquake starts now; within it the recorded spacing is kept, but a
+                // faster replay or a shortened gap never puts a time into the future.
+                const qint64 toNow = LocalClockSecs() - probe.AnnouncedMs / 1000;
+                const auto known = shifts.find(probe.EventId);
+                shift = known == shifts.end() ? toNow : std::min(known->second, toNow);
+                shifts[probe.EventId] = shift;
             }
-            bridge.HandleMessage(AJson, shiftSecs.value_or(0));
+            bridge.HandleMessage(AJson, shift);
         };
         replay->OnFinished = [&bridge] {
-            Log(QStringLiteral("replay finished: %1 forwarded, %2 dropped")
+            Log(QStringLiteral("replay finished: %1 forwarded, %2 dropped, %3 duplicates")
                     .arg(bridge.Forwarded())
-                    .arg(bridge.Dropped()));
+                    .arg(bridge.Dropped())
+                    .arg(bridge.Duplicates()));
         };
         server.OnConnectionRequest = [&replay](int, const QString&) { replay->Start(); };
     }
@@ -228,7 +260,7 @@ int main(int argc, char* argv[])
         Fail(error);
         return ExitListenFailed;
     }
-    if (feed) {
+    for (const std::unique_ptr<TEqBridgeFeed>& feed : feeds) {
         feed->Start();
     }
     return QCoreApplication::exec();
