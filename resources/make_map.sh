@@ -3,6 +3,10 @@
 # GSHHG shorelines. Needed only to change the map, not to build:
 #   apt-get install --no-install-recommends gmt gmt-gshhg-high gmt-dcw ghostscript
 # Usage: resources/make_map.sh [OUTPUT.png]
+#        resources/make_map.sh --tiles SCALE [DIR]
+# The second form draws the same area SCALE (2, 4 or 8) times larger from the
+# finer shorelines and cuts it into 500 x 500 tiles DIR/MAP_Z<SCALE>_<col>_<row>.png
+# (palette PNGs, default DIR resources/alertview), the bases of the zoomed map.
 #
 # The map must match the program's projection pixel for pixel: longitude linear
 # from 122.283 E (x = 0) to 150.2 E (x = 500), latitude spherical Mercator,
@@ -13,7 +17,16 @@
 # before the south one.
 set -euo pipefail
 
-out=${1:-"$(dirname "$0")/BMP_MAP_SMALL.png"}
+here=$(cd "$(dirname "$0")" && pwd)
+scale=1
+if [[ ${1:-} == --tiles ]]; then
+    scale=${2:?scale}
+    out=$(realpath -m "${3:-$here/alertview}")
+    mkdir -p "$out"
+else
+    out=$(realpath -m "${1:-$here/BMP_MAP_SMALL.png}")
+fi
+side=$((500 * scale))
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -36,19 +49,37 @@ read -r west east south north < <(awk 'BEGIN {
 }')
 
 R=$west/$east/$south/$north
-J=M500p
+J=M${side}p
 H=$(gmt mapproject -R"$R" -J$J -W --PROJ_LENGTH_UNIT=p --PROJ_ELLIPSOID=Sphere | awk '{print $2}')
-O="--PROJ_ELLIPSOID=Sphere --PS_MEDIA=500x$H --PS_PAGE_ORIENTATION=portrait --MAP_FRAME_PEN=0p"
+O="--PROJ_ELLIPSOID=Sphere --PS_MEDIA=${side}x$H --PS_PAGE_ORIENTATION=portrait --MAP_FRAME_PEN=0p"
 
-gmt pscoast -R"$R" -J$J -Dh -A10 -G$LAND -S$SEA -W1/$COAST -N1/$BORDER -Xa0 -Ya0 $O -K > map.ps
+# The zoomed bases show smaller islands, from the full shorelines where installed.
+res=h
+area=10
+if ((scale > 1)); then
+    area=$((scale >= 4 ? 1 : 4))
+    [[ $scale -ge 4 && -n $(gmt which -G @GSHHS_f 2>/dev/null; ls "$(gmt --show-sharedir)"/coast/binned_GSHHS_f.nc 2>/dev/null) ]] && res=f
+    COAST=0.5p,70/70/70
+fi
+gmt pscoast -R"$R" -J$J -D$res -A$area -G$LAND -S$SEA -W1/$COAST -N1/$BORDER -Xa0 -Ya0 $O -K > map.ps
 gmt psxy -R"$R" -J$J -T -Xa0 -Ya0 $O -O >> map.ps
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -dTextAlphaBits=4 -dGraphicsAlphaBits=4 \
-    -r72x"$(echo "72*500/$H" | bc -l)" -dFIXEDMEDIA -g500x500 -sOutputFile=map.png map.ps
+    -r72x"$(echo "72*$side/$H" | bc -l)" -dFIXEDMEDIA -g${side}x$side -sOutputFile=map.png map.ps
 
 # 24-bit RGB without any ancillary chunks, so a rerun gives the same bytes.
-/usr/bin/python3 - map.png "$out" <<'EOF'
+/usr/bin/python3 - map.png "$out" "$scale" <<'EOF'
 import sys
 from PIL import Image
-Image.open(sys.argv[1]).convert("RGB").save(sys.argv[2], optimize=True)
+image = Image.open(sys.argv[1]).convert("RGB")
+scale = int(sys.argv[3])
+if scale == 1:
+    image.save(sys.argv[2], optimize=True)
+else:
+    # 32 colours hold the two fills exactly and the coastline's shades closely.
+    for row in range(scale):
+        for col in range(scale):
+            tile = image.crop((500 * col, 500 * row, 500 * col + 500, 500 * row + 500))
+            tile = tile.quantize(colors=32, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+            tile.save(f"{sys.argv[2]}/MAP_Z{scale}_{col}_{row}.png", optimize=True)
 EOF
 echo "make_map: wrote $out"

@@ -59,6 +59,22 @@ void LatLngToXY(float Lat, float Lng, int& X, int& Y, TAlertMapSize Size)
     Y = RoundHalfEven(side - static_cast<double>(y)) + GetVerticalOffset(Size);
 }
 
+void LatLngToPlane(float Lat, float Lng, double& X, double& Y)
+{
+    constexpr double side = 500.0;
+    X = static_cast<float>((static_cast<double>(Lng) - static_cast<double>(WestEdge)) /
+                           std::fabs(static_cast<double>(EastEdge) - static_cast<double>(WestEdge)) * side);
+    const double mSouth = MercatorOrdinate(SouthEdge);
+    const double r = (static_cast<double>(MercatorOrdinate(Lat)) - mSouth) /
+                     (static_cast<double>(MercatorOrdinate(NorthEdge)) - mSouth);
+    Y = side - static_cast<double>(static_cast<float>(side * r)) + GetVerticalOffset(amsSmall);
+}
+
+bool IsOnMap(float Lat, float Lng)
+{
+    return Lat >= SouthEdge && Lat <= NorthEdge && Lng >= WestEdge && Lng <= EastEdge;
+}
+
 float GetDistance(float LLat, float LLng, float ELat, float ELng, TAlertMapSize Size)
 {
     int lx = 0;

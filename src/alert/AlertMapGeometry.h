@@ -29,6 +29,12 @@ using ::RoundHalfEven;
 // Pixel position of a point; (0, 0) for a point outside the map (bounds are inside).
 void LatLngToXY(float Lat, float Lng, int& X, int& Y, TAlertMapSize Size = amsSmall);
 
+// Unrounded position of any point on the 500-pixel map's plane (no bounds: a point
+// off the map gets coordinates outside 0 ... 500); same arithmetic as LatLngToXY.
+void LatLngToPlane(float Lat, float Lng, double& X, double& Y);
+// Whether LatLngToXY places the point (bounds inside).
+bool IsOnMap(float Lat, float Lng);
+
 // Distance in pixels between two projected points, unrounded.
 float GetDistance(float LLat, float LLng, float ELat, float ELng, TAlertMapSize Size = amsSmall);
 // Distance between two pixel positions, rounded.

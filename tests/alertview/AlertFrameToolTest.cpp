@@ -49,9 +49,13 @@ TEST_F(AlertFrameToolTest, RendersTheGeometryExampleWithItsMarksAndCountdown)
 {
     // Home 35.32 N 139.16 E at (302, 257), epicentre 38.10 N 142.85 E at (368, 198).
     const QString out = FDir.filePath(QStringLiteral("frame.png"));
-    const TRun run = RunTool({"--epicentre", "38.1,142.85", "--depth", "24", "--magnitude", "7.9", "--location",
-                              "35.32,139.16", "--amplification", "1.5", "--warning", "--epicentre-name", "三陸沖",
-                              "--elapsed", "20", "--occurred", "110311144618", "--out", out});
+    const TRun run = RunTool({"--epicentre", "38.1,142.85",  "--depth",
+                              "24",          "--magnitude",  "7.9",
+                              "--location",  "35.32,139.16", "--amplification",
+                              "1.5",         "--warning",    "--epicentre-name",
+                              "三陸沖",      "--elapsed",    "20",
+                              "--occurred",  "110311144618", "--zoom",
+                              "1",           "--out",        out});
     ASSERT_EQ(run.ExitCode, 0) << run.ErrLines.join('\n').toStdString();
     const QJsonObject json = QJsonDocument::fromJson(run.Out.trimmed()).object();
     ASSERT_FALSE(json.isEmpty()) << run.Out.toStdString();
@@ -59,6 +63,7 @@ TEST_F(AlertFrameToolTest, RendersTheGeometryExampleWithItsMarksAndCountdown)
     ASSERT_GT(sSec, 20.0);
     EXPECT_EQ(json.value("countdown").toInt(), RoundHalfEven(sSec) - 20);
     EXPECT_FALSE(json.value("arrived").toBool());
+    EXPECT_EQ(json.value("scale").toInt(), 1);
     EXPECT_EQ(json.value("class").toString(),
               TSeismicIntensityScale::GetScaleAsString(json.value("intensity").toDouble()));
 
@@ -82,6 +87,12 @@ TEST_F(AlertFrameToolTest, AfterTheArrivalTheCountdownCountsUp)
     EXPECT_TRUE(json.value("arrived").toBool());
     EXPECT_EQ(json.value("countdown").toInt(), 30 - RoundHalfEven(json.value("s_sec").toDouble()));
     EXPECT_EQ(QImage(out).size(), QSize(500, 500));
+    // Near home by default the map is zoomed in; another earthquake is drawn with it.
+    EXPECT_EQ(json.value("scale").toInt(), 8);
+    const TRun two = RunTool({"--epicentre", "32.7,130.8", "--depth", "10", "--magnitude", "6.5", "--office", "熊本県",
+                              "--elapsed", "5", "--other", "33.0,131.2,10,5.5", "--zoom", "4", "--out", out});
+    ASSERT_EQ(two.ExitCode, 0) << two.ErrLines.join('\n').toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(two.Out.trimmed()).object().value("scale").toInt(), 4);
 }
 
 TEST_F(AlertFrameToolTest, BadArgumentsGiveOneLineAndStatusTwo)
@@ -115,6 +126,8 @@ TEST_F(AlertFrameToolTest, BadArgumentsGiveOneLineAndStatusTwo)
         {"impossible occurrence time", with({"--occurred", "160231120000"})},
         {"unknown option", with({"--colour", "red"})},
         {"stray argument", with({"extra"})},
+        {"zoom of three", with({"--zoom", "3"})},
+        {"other earthquake without depth", with({"--other", "35,140"})},
     };
     for (const auto& c : cases) {
         const TRun run = RunTool(c.Args);

@@ -26,7 +26,9 @@ struct TScene
     float EstimatedSec = 30.0f;
     qint64 ElapsedMSecs = 18000;
     bool Warning = false;
-    QString EpicName; // no type-10 telegram when empty
+    QString EpicName;                      // no type-10 telegram when empty
+    QString Depth = QStringLiteral("010"); // km
+    QString EqId = QStringLiteral("ND20160414212634");
 };
 
 inline TAlertTick PaintScene(TAlertMap& Map, const TScene& Scene)
@@ -37,6 +39,8 @@ inline TAlertTick PaintScene(TAlertMap& Map, const TScene& Scene)
     AlertTest::TEq01Fields fields;
     fields.Lat = Scene.EpicLat;
     fields.Lng = Scene.EpicLng;
+    fields.Depth = Scene.Depth;
+    fields.EqId = Scene.EqId;
     const TEqTelegram01 eq01 = AlertTest::Eq01(fields);
     const TEqTelegram10 eq10 =
         Scene.EpicName.isEmpty() ? TEqTelegram10() : AlertTest::Eq10(fields.EqId, Scene.EpicName);

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -66,7 +67,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Draws the 500 x 500 alert frame of an earthquake at a location and prints one JSON line\n"
-                       "{intensity, class, s_sec, countdown, arrived}.\n"
+                       "{intensity, class, s_sec, countdown, arrived, scale}.\n"
                        "Exit status: 0 frame written, 1 no estimate or the file not written, 2 bad arguments."));
     parser.addHelpOption();
     const QCommandLineOption epicentreOpt(QStringLiteral("epicentre"), QStringLiteral("Epicentre, degrees N,E."),
@@ -94,8 +95,15 @@ int main(int argc, char* argv[])
                                          QStringLiteral("YYMMDDhhmmss"));
     const QCommandLineOption outOpt(QStringLiteral("out"), QStringLiteral("PNG file to write."),
                                     QStringLiteral("FILE.png"));
+    const QCommandLineOption zoomOpt(QStringLiteral("zoom"),
+                                     QStringLiteral("Map scale: auto (default), 1 (all of Japan), 2, 4 or 8."),
+                                     QStringLiteral("auto|1|2|4|8"), QStringLiteral("auto"));
+    const QCommandLineOption otherOpt(
+        QStringLiteral("other"),
+        QStringLiteral("Another active earthquake of the same occurrence time, drawn under this one (repeatable)."),
+        QStringLiteral("LAT,LNG,DEPTH,M"));
     parser.addOptions({epicentreOpt, depthOpt, magnitudeOpt, officeOpt, locationOpt, ampOpt, warningOpt, nameOpt,
-                       elapsedOpt, occurredOpt, outOpt});
+                       elapsedOpt, occurredOpt, outOpt, zoomOpt, otherOpt});
 
     if (!parser.parse(QCoreApplication::arguments())) {
         Fail(QStringLiteral("引数が不正です: %1").arg(parser.errorText()));
@@ -142,6 +150,39 @@ int main(int argc, char* argv[])
                                                     : 0.0;
     if (std::fabs(elapsed) > 1.0e6) {
         Fail(QStringLiteral("--elapsed が大きすぎます: \"%1\"").arg(parser.value(elapsedOpt)));
+    }
+    int zoom = TAlertMap::AutoZoom;
+    if (const QString z = parser.value(zoomOpt).trimmed(); z != QStringLiteral("auto")) {
+        bool zoomOk = false;
+        zoom = z.toInt(&zoomOk);
+        if (!zoomOk || (zoom != 1 && zoom != 2 && zoom != 4 && zoom != 8)) {
+            Fail(QStringLiteral("--zoom は auto, 1, 2, 4, 8 のいずれかで指定してください: \"%1\"").arg(z));
+        }
+    }
+    QVector<TAlertMapQuake> others;
+    for (const QString& text : parser.values(otherOpt)) {
+        const QStringList parts = text.split(QLatin1Char(','));
+        QVector<double> v;
+        for (const QString& part : parts) {
+            bool ok = false;
+            v << part.trimmed().toDouble(&ok);
+            if (!ok) {
+                v.clear();
+                break;
+            }
+        }
+        if (v.size() != 4 || v[0] < 0.0 || v[0] > 90.0 || v[1] < 0.0 || v[1] > 180.0 || v[2] < 0.0 || v[2] > 700.0 ||
+            v[3] <= 0.0 || v[3] > 9.9) {
+            Fail(QStringLiteral("--other は 緯度,経度,深さ(km),マグニチュード で指定してください: \"%1\"").arg(text));
+        }
+        TAlertMapQuake q;
+        q.EqId = QStringLiteral("other%1").arg(others.size() + 1);
+        q.EpicLat = v[0];
+        q.EpicLong = v[1];
+        q.DepthKm = static_cast<int>(v[2]);
+        q.ElapsedSec = 0.0; // set once the elapsed time is known
+        q.EstSIS = v[3];    // the magnitude until the forecast replaces it
+        others << q;
     }
     QString occurred = QDateTime::currentDateTime().toString(QStringLiteral("yyMMddHHmmss"));
     if (parser.isSet(occurredOpt)) {
@@ -202,10 +243,27 @@ int main(int argc, char* argv[])
     timing.StartAlert();
     const TAlertTick tick = timing.DoAlert();
 
+    for (TAlertMapQuake& q : others) {
+        double otherIntensity = 0.0;
+        double otherP = 0.0;
+        double otherS = 0.0;
+        if (calcForecast(q.EpicLat, q.EpicLong, q.DepthKm, q.EstSIS, location.Latitude, location.Longitude,
+                         location.GAmplification, &otherIntensity, &otherP, &otherS) != 0) {
+            Fail(QStringLiteral("もう一つの地震の震度を推定できません: %1,%2").arg(q.EpicLat).arg(q.EpicLong),
+                 ExitFailed);
+        }
+        q.EstSIS = otherIntensity;
+        q.ElapsedSec = elapsed;
+        q.SecondsLeft = std::max(0, static_cast<int>(std::floor(RoundHalfEven(otherS) - elapsed)));
+        q.Arrived = elapsed >= RoundHalfEven(otherS);
+    }
+
     TAlertMap map;
     if (map.LoadResult() != 0) {
         Fail(QStringLiteral("画像リソースが不足しています (結果 %1)").arg(map.LoadResult()), ExitFailed);
     }
+    map.SetZoom(zoom);
+    map.SetOtherQuakes(others);
     map.PaintFrame(timing, tick);
     const QString out = parser.value(outOpt);
     if (!map.Frame().save(out, "PNG")) {
@@ -218,6 +276,7 @@ int main(int argc, char* argv[])
     object.insert(QStringLiteral("s_sec"), Rounded(sSec));
     object.insert(QStringLiteral("countdown"), tick.AdvanceSec);
     object.insert(QStringLiteral("arrived"), tick.Arrived);
+    object.insert(QStringLiteral("scale"), map.Scale());
     std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     return 0;
 }
