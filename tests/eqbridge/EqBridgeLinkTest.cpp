@@ -4,6 +4,7 @@
 
 #include "EqBridge.h"
 #include "EqBridgeFeed.h"
+#include "EqBridgeFeedServer.h"
 #include "EqBridgeServer.h"
 
 #include <QCoreApplication>
@@ -65,40 +66,6 @@ public:
     }
     QStringList Lines;
     QTcpSocket FSocket;
-};
-
-// The feed: a local WebSocket server that remembers its connections.
-class TFeedServer
-{
-public:
-    TFeedServer() : FServer(QStringLiteral("feed"), QWebSocketServer::NonSecureMode)
-    {
-        QObject::connect(&FServer, &QWebSocketServer::newConnection, [this] {
-            while (QWebSocket* socket = FServer.nextPendingConnection()) {
-                Connections.push_back(socket);
-                ConnectedAt.push_back(FClock.elapsed());
-            }
-        });
-        FClock.start();
-    }
-    // The server hands its connections over; they are ours to delete.
-    ~TFeedServer() { qDeleteAll(Connections); }
-    TFeedServer(const TFeedServer&) = delete;
-    TFeedServer& operator=(const TFeedServer&) = delete;
-    bool Listen(quint16 APort = 0) { return FServer.listen(QHostAddress::LocalHost, APort); }
-    void Close() { FServer.close(); }
-    quint16 Port() const { return FServer.serverPort(); }
-    QUrl Url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(FPort ? FPort : Port())); }
-    void Send(const QByteArray& AText) { Connections.back()->sendTextMessage(QString::fromUtf8(AText)); }
-    qint64 Elapsed() const { return FClock.elapsed(); }
-
-    std::vector<QWebSocket*> Connections;
-    std::vector<qint64> ConnectedAt;
-    quint16 FPort = 0;
-
-private:
-    QWebSocketServer FServer;
-    QElapsedTimer FClock;
 };
 
 // Feed, bridge and EQ server wired as in the program.

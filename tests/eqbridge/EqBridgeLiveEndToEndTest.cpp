@@ -1,0 +1,207 @@
+// eqbridge as a real process between feeds of this test (local WebSocket servers)
+// and a real ulmarox-headless: catch-up, the feed's status as the receiver sees it,
+// two feeds bringing the same report, and a cancel to today's receiver.
+
+#include "../app/AppTestSupport.h"
+#include "EqBridgeFeedServer.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString EqBridgePath = QStringLiteral(ULX_BIN_DIR "/eqbridge");
+
+// The receiver placed at the Ishikawa office (area 391).
+void PlaceAtIshikawa(const TTestFolders& AFolders)
+{
+    QDir().mkpath(AFolders.DataFolder());
+    AFolders.WriteFile(AFolders.DataFolder() + QStringLiteral("/UlmaroX.cnf"),
+                       QStringLiteral("[Config_Sheet]\nLocationName=石川県庁\nLatitude=36.59468\nLongitude=136.62556\n"
+                                      "AreaCode=391\nGroundAmplification=2.613\n")
+                           .toUtf8());
+}
+
+// A relay message of an M7.4 earthquake at Noto that occurred a few seconds ago
+// (times on this machine's clock, as the receiver compares them today).
+QByteArray NotoMessage(const QString& AEventId, int ASerial, bool ACancel = false)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString announced = now.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    const QString origin = now.addSecs(-3).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    const QString code = ACancel ? QStringLiteral("39 03 10 ND%1 9999=").arg(AEventId)
+                                 : QStringLiteral("37 03 00 ND%1 390 N375 E1372 RK66554 9999=").arg(AEventId);
+    return QStringLiteral(R"({"type":"jma_eew","Issue":{"Status":"通常"},"EventID":"%1","Serial":%2,)"
+                          R"("AnnouncedTime":"%3","OriginTime":"%4",)"
+                          R"("Hypocenter":"石川県能登地方","Latitude":37.5,"Longitude":137.2,"Magunitude":7.4,)"
+                          R"("Depth":10,"isTraining":false,"isCancel":%5,"isWarn":false,"isFinal":false,)"
+                          R"("OriginalText":"%6"})")
+        .arg(AEventId)
+        .arg(ASerial)
+        .arg(announced, origin, ACancel ? QStringLiteral("true") : QStringLiteral("false"), code)
+        .toUtf8();
+}
+
+int ListeningPort(const TChild& ABridge)
+{
+    static const QRegularExpression listening(QStringLiteral("listening on [^ ]+:(\\d+)"));
+    const QRegularExpressionMatch m = listening.match(ABridge.Err());
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// eqbridge on a free port, fed by the given local feeds.
+class TLiveBridge : public TChild
+{
+public:
+    TLiveBridge(const TTestFolders& AFolders, const std::vector<TFeedServer*>& AFeeds)
+    {
+        QStringList args{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")};
+        for (TFeedServer* feed : AFeeds) {
+            args << QStringLiteral("--source") << feed->Url().toString();
+        }
+        Start(EqBridgePath, args, AFolders.Environment());
+        WaitUntil([&] { return (Port = ListeningPort(*this)) > 0; });
+    }
+    int Port = 0;
+};
+
+int CountEvents(const THeadless& AApp, const QString& AKind, const QString& AEqId)
+{
+    int n = 0;
+    for (const QJsonObject& e : AApp.Events(AKind)) {
+        n += e.value(QStringLiteral("eq_id")).toString() == AEqId ? 1 : 0;
+    }
+    return n;
+}
+
+bool IsStatus(const QJsonObject& E, const char* AStatus)
+{
+    return E.value(QStringLiteral("event")).toString() == QLatin1String("status") &&
+           E.value(QStringLiteral("status")).toString() == QLatin1String(AStatus);
+}
+
+} // namespace
+
+// A receiver that starts 5 s after the warning gets the report at once and alerts.
+TEST(EqBridgeLive, ReceiverStartingDuringAnEventAlerts)
+{
+    TTestFolders folders;
+    PlaceAtIshikawa(folders);
+    TFeedServer feed;
+    ASSERT_TRUE(feed.Listen());
+    TLiveBridge bridge(folders, {&feed});
+    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
+    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; })) << qPrintable(bridge.Err());
+    feed.SendAll(NotoMessage(QStringLiteral("20261210090001"), 2));
+    ASSERT_TRUE(WaitUntil([&] { return bridge.Err().contains(QStringLiteral("ND20261210090001")); }))
+        << qPrintable(bridge.Err());
+
+    WaitUntil([] { return false; }, 5000);
+    THeadless app(folders, THeadless::ServerArgs(bridge.Port));
+    const QString eqId = QStringLiteral("ND20261210090001");
+    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqId)))
+        << qPrintable(app.Out() + app.Err() + bridge.Err());
+    EXPECT_TRUE(app.SignalAndWait(SIGTERM));
+}
+
+// The feed goes away: within 15 s the receiver shows the link as waiting; the feed
+// comes back: the receiver is served again and gets the active event.
+TEST(EqBridgeLive, LostFeedIsTheReceiversLinkStatus)
+{
+    TTestFolders folders;
+    PlaceAtIshikawa(folders);
+    TFeedServer feed;
+    ASSERT_TRUE(feed.Listen());
+    const quint16 feedPort = feed.Port();
+    feed.FPort = feedPort;
+    TLiveBridge bridge(folders, {&feed});
+    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
+    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; })) << qPrintable(bridge.Err());
+
+    THeadless app(folders, THeadless::ServerArgs(bridge.Port));
+    ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err() + bridge.Err());
+    const QString eqId = QStringLiteral("ND20261210090002");
+    feed.SendAll(NotoMessage(QStringLiteral("20261210090002"), 2));
+    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqId))) << qPrintable(app.Err() + bridge.Err());
+
+    feed.GoDown();
+    QElapsedTimer down;
+    down.start();
+    ASSERT_TRUE(app.WaitForEvent([](const QJsonObject& E) { return IsStatus(E, "waiting"); }, 20000))
+        << qPrintable(app.Out() + bridge.Err());
+    EXPECT_LT(down.elapsed(), 15000);
+    EXPECT_TRUE(bridge.Err().contains(QStringLiteral("feed"))) << qPrintable(bridge.Err());
+
+    // Back: the bridge reconnects by itself, the receiver after its own wait, and
+    // the active event reaches it again (the same report: a skip).
+    ASSERT_TRUE(feed.Listen(feedPort));
+    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; }, 70000)) << qPrintable(bridge.Err());
+    const int connectedBefore = int(app.Events(QStringLiteral("status")).size());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::vector<QJsonObject> s = app.Events(QStringLiteral("status"));
+            return int(s.size()) > connectedBefore && IsStatus(s.back(), "connected");
+        },
+        90000))
+        << qPrintable(app.Out() + bridge.Err());
+    ASSERT_TRUE(WaitUntil([&] { return CountEvents(app, QStringLiteral("skip"), eqId) >= 1; }))
+        << qPrintable(app.Out() + bridge.Err());
+    EXPECT_TRUE(app.SignalAndWait(SIGTERM));
+}
+
+// Two feeds bring the same report: it is served once and alerts once.
+TEST(EqBridgeLive, SameReportFromTwoFeedsAlertsOnce)
+{
+    TTestFolders folders;
+    PlaceAtIshikawa(folders);
+    TFeedServer first;
+    TFeedServer second;
+    ASSERT_TRUE(first.Listen());
+    ASSERT_TRUE(second.Listen());
+    TLiveBridge bridge(folders, {&first, &second});
+    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
+    ASSERT_TRUE(WaitUntil([&] { return first.OpenCount() == 1 && second.OpenCount() == 1; }))
+        << qPrintable(bridge.Err());
+
+    THeadless app(folders, THeadless::ServerArgs(bridge.Port));
+    ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err() + bridge.Err());
+    const QByteArray message = NotoMessage(QStringLiteral("20261210090003"), 2);
+    first.SendAll(message);
+    second.SendAll(message);
+    const QString eqId = QStringLiteral("ND20261210090003");
+    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqId))) << qPrintable(app.Err() + bridge.Err());
+    ASSERT_TRUE(WaitUntil([&] { return bridge.Err().contains(QStringLiteral("duplicate")); }))
+        << qPrintable(bridge.Err());
+    WaitUntil([] { return false; }, 1000);
+    EXPECT_EQ(CountEvents(app, QStringLiteral("alert"), eqId), 1);
+    EXPECT_EQ(CountEvents(app, QStringLiteral("skip"), eqId), 0) << qPrintable(app.Out());
+    EXPECT_TRUE(app.SignalAndWait(SIGTERM));
+}
+
+// A cancel is served as a type-01 line with type code 39; a receiver that does not
+// read that code takes it as one more report of a known earthquake.
+TEST(EqBridgeLive, CancelIsAKnownEarthquakeToAReceiverThatIgnoresItsType)
+{
+    TTestFolders folders;
+    PlaceAtIshikawa(folders);
+    TFeedServer feed;
+    ASSERT_TRUE(feed.Listen());
+    TLiveBridge bridge(folders, {&feed});
+    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
+    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; })) << qPrintable(bridge.Err());
+
+    THeadless app(folders, THeadless::ServerArgs(bridge.Port));
+    ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err() + bridge.Err());
+    const QString eqId = QStringLiteral("ND20261210090004");
+    feed.SendAll(NotoMessage(QStringLiteral("20261210090004"), 2));
+    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqId))) << qPrintable(app.Err() + bridge.Err());
+    feed.SendAll(NotoMessage(QStringLiteral("20261210090004"), 3, true));
+    ASSERT_TRUE(WaitUntil([&] {
+        return CountEvents(app, QStringLiteral("skip"), eqId) + CountEvents(app, QStringLiteral("cancel"), eqId) >= 1;
+    })) << qPrintable(app.Out() + bridge.Err());
+    EXPECT_TRUE(bridge.Err().contains(QStringLiteral("0139"))) << qPrintable(bridge.Err());
+    EXPECT_EQ(CountEvents(app, QStringLiteral("alert"), eqId), 1);
+    EXPECT_TRUE(app.SignalAndWait(SIGTERM));
+    EXPECT_EQ(app.ExitCode(), 0);
+}
