@@ -482,6 +482,27 @@ void TVeskAppSettings::LogValue(TVeskSettingId AId)
 // edit) is replaced by the Tokyo office.
 void TVeskAppSettings::RepairLocation()
 {
+    // Two offices carried area codes that JMA's telegrams never use for them (701 is
+    // no longer an early-warning area; 740 is Aso, not Kumamoto city). A location
+    // stored with the old code is the same office: only its code is corrected.
+    static const struct
+    {
+        const char16_t* Office;
+        const char16_t* OldCode;
+    } renamedCodes[] = {{u"山口県庁", u"701"}, {u"熊本県庁", u"740"}};
+    for (const auto& renamed : renamedCodes) {
+        if (GetLocationName() == QStringView(renamed.Office) && GetAreaCode() == QStringView(renamed.OldCode)) {
+            for (int row = 0; row < GetPrefOfficeCount(); ++row) {
+                const TULPrefOfficeInfo& office = GetPrefOffice(row);
+                if (office.PrefOfficeName == GetLocationName()) {
+                    FLogger->Send(
+                        QStringLiteral("Area code of the location corrected:"),
+                        QStringLiteral("%1 %2 -> %3").arg(office.PrefOfficeName, GetAreaCode(), office.AreaCode));
+                    SetAreaCode(office.AreaCode);
+                }
+            }
+        }
+    }
     if (!IsLocationInfoRewritten(GetLocationName(), GetAreaCode(), float(LocationNumber(GetGroundAmplificationText())),
                                  float(LocationNumber(GetLongitudeText())), float(LocationNumber(GetLatitudeText())))) {
         return;

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -512,3 +513,34 @@ TEST_F(AppSettingsTest, FailuresAreReportedAndNothingIsDamaged)
 }
 
 } // namespace
+
+// The Yamaguchi and Kumamoto offices once carried area codes that JMA's telegrams
+// never use for them: a location stored with the old code keeps its office and gets
+// the current code, saved at the end of the run.
+TEST_F(AppSettingsTest, OfficeStoredWithItsFormerAreaCodeKeepsTheOffice)
+{
+    struct TCase
+    {
+        QByteArray File;
+        const char* Office;
+        const char* Code;
+    };
+    const std::vector<TCase> cases = {
+        {"[Config_Sheet]\nLocationName=山口県庁\nLatitude=34.18596\nLongitude=131.47066\nAreaCode=701\n"
+         "GroundAmplification=1.161\n",
+         "山口県庁", "704"},
+        {"[Config_Sheet]\nLocationName=熊本県庁\nLatitude=32.78983\nLongitude=130.74167\nAreaCode=740\n"
+         "GroundAmplification=1.805\n",
+         "熊本県庁", "741"},
+    };
+    for (const TCase& c : cases) {
+        WriteConf(c.File);
+        auto settings = Start();
+        EXPECT_FALSE(LocationWasRepaired()) << c.Office;
+        EXPECT_EQ(settings->GetLocationName(), QString::fromUtf8(c.Office));
+        EXPECT_EQ(settings->GetAreaCode(), QLatin1String(c.Code));
+        EXPECT_TRUE(FMemo.LinesWithoutTimeStamp().join('\n').contains("Area code of the location corrected:"));
+        ASSERT_TRUE(settings->SaveParamsToConfFile());
+        EXPECT_EQ(Saved("Config_Sheet", "AreaCode"), QLatin1String(c.Code));
+    }
+}

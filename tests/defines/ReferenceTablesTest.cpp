@@ -53,7 +53,7 @@ const TOffice Offices[] = {
     {32, u"島根県", u"島根県庁", "35.4723", "133.0505", "3.119", u"570"},
     {33, u"岡山県", u"岡山県庁", "34.66175", "133.9344", "1.161", u"581"},
     {34, u"広島県", u"広島県庁", "34.39656", "132.45963", "2.225", u"592"},
-    {35, u"山口県", u"山口県庁", "34.18596", "131.47066", "1.161", u"701"},
+    {35, u"山口県", u"山口県庁", "34.18596", "131.47066", "1.161", u"704"},
     {36, u"徳島県", u"徳島県庁", "34.06572", "134.55936", "2.166", u"600"},
     {37, u"香川県", u"香川県庁", "34.34015", "134.04344", "2.053", u"610"},
     {38, u"愛媛県", u"愛媛県庁", "33.84162", "132.76569", "2.228", u"621"},
@@ -61,7 +61,7 @@ const TOffice Offices[] = {
     {40, u"福岡県", u"福岡県庁", "33.60658", "130.4183", "1.161", u"710"},
     {41, u"佐賀県", u"佐賀県庁", "33.24944", "130.29979", "2.55", u"721"},
     {42, u"長崎県", u"長崎県庁", "32.74484", "129.87376", "1.161", u"731"},
-    {43, u"熊本県", u"熊本県庁", "32.78983", "130.74167", "1.805", u"740"},
+    {43, u"熊本県", u"熊本県庁", "32.78983", "130.74167", "1.805", u"741"},
     {44, u"大分県", u"大分県庁", "33.23817", "131.61263", "2.309", u"751"},
     {45, u"宮崎県", u"宮崎県庁", "31.9111", "131.42389", "3.134", u"762"},
     {46, u"鹿児島県", u"鹿児島県庁", "31.56108", "130.55772", "1.161", u"770"},
@@ -121,7 +121,7 @@ TEST(PrefOfficeTable, RowsInOrder)
     EXPECT_EQ(GetPrefOffice(0).PrefOfficeName, QStringLiteral("北海道庁"));
     EXPECT_EQ(GetPrefOffice(46).PrefOfficeName, QStringLiteral("沖縄県庁"));
     // Area codes follow the offices, not a numeric order.
-    EXPECT_EQ(GetPrefOffice(34).AreaCode, QStringLiteral("701"));
+    EXPECT_EQ(GetPrefOffice(34).AreaCode, QStringLiteral("704"));
     EXPECT_EQ(GetPrefOffice(35).AreaCode, QStringLiteral("600"));
     EXPECT_GT(GetPrefOffice(34).AreaCode, GetPrefOffice(35).AreaCode);
     EXPECT_EQ(GetDefaultPrefOffice().IndexNo, 13);
