@@ -74,7 +74,7 @@ bool TEqAlertController::StartAlerting(const TLocationInfo& Location, const TEqT
     if (!FTiming.StartAlert()) {
         return false;
     }
-    emit alertStarted(TEqAlertStart{Location, Eq01Teleg, eq10, EstSIS, EstSec, FIsAlertingWarning});
+    emit alertStarted(TEqAlertStart{Location, Eq01Teleg, eq10, EstSIS, EstSec, FIsAlertingWarning, FAreaForecast});
     if (AlwaysAlertSoundOn || FNeedAlertSound) {
         PlayAlertSound();
     }
@@ -82,6 +82,28 @@ bool TEqAlertController::StartAlerting(const TLocationInfo& Location, const TEqT
     // over, not a second later with the previous alert's picture still shown.
     FTimer.start(0);
     return true;
+}
+
+void TEqAlertController::SetAreaForecast(const std::optional<TEqAreaForecast>& Forecast)
+{
+    const bool changed = Forecast != FAreaForecast;
+    FAreaForecast = Forecast;
+    if (changed) {
+        emit areaForecastChanged(AreaForecastCaption(FAreaForecast));
+    }
+}
+
+QString TEqAlertController::AreaForecastCaption(const std::optional<TEqAreaForecast>& Forecast)
+{
+    if (!Forecast) {
+        return QString();
+    }
+    QString caption = QStringLiteral("気象庁発表 ") + JmaAreaForecastCaption(*Forecast);
+    const QString arrival = JmaAreaArrivalText(*Forecast);
+    if (!arrival.isEmpty()) {
+        caption += QStringLiteral("（到達予想 %1）").arg(arrival);
+    }
+    return caption;
 }
 
 void TEqAlertController::SetAlertEq10Telegram(const TEqTelegram10& Eq10Teleg)

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <optional>
+
 class TVeskLogger;
 
 // What a view shows for a started alert.
@@ -18,6 +20,8 @@ struct TEqAlertStart
     double EstSIS = 0.0;
     double EstSec = 0.0;
     bool IsWarning = false;
+    // JMA's forecast for the user's area in this report, where it gives one.
+    std::optional<TEqAreaForecast> AreaForecast;
 };
 
 // Everything an alert does apart from drawing and sound: the operations the
@@ -61,6 +65,10 @@ public:
     bool StartAlerting(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg, double EstSIS, double EstSec,
                        bool AlwaysAlertSoundOn) override;
     void SetAlertEq10Telegram(const TEqTelegram10& Eq10Teleg) override;
+    void SetAreaForecast(const std::optional<TEqAreaForecast>& Forecast) override;
+    const std::optional<TEqAreaForecast>& AreaForecast() const { return FAreaForecast; }
+    // "気象庁発表 震度4程度以上 (到達予想 22:18:22)"; empty when JMA gave none for the area.
+    static QString AreaForecastCaption(const std::optional<TEqAreaForecast>& Forecast);
     void Show() override;
     // Closing the alert: tick and sound off, history registration, not alerting.
     void StopAlerting() override;
@@ -102,6 +110,8 @@ signals:
     void soundChanged(bool Playing);
     // The alert was closed (StopAlerting).
     void alertStopped();
+    // JMA's forecast for the user's area changed (AreaForecastCaption; empty for none).
+    void areaForecastChanged(const QString& Caption);
 
 private:
     void PlayAlertSound();
@@ -121,6 +131,7 @@ private:
     bool FNeedAlertSound = true;
     bool FIsPlayingSound = false;
     QString FHeaderCaption;
+    std::optional<TEqAreaForecast> FAreaForecast;
     // A registration inside a tick is reported after the tick's own signals.
     bool FInTick = false;
     bool FHasPendingRegistration = false;

@@ -131,7 +131,8 @@ bool TEqAlertDecision::CalculateEqEffect(const TEqTelegram01& Eq01Teleg, const T
 }
 
 bool TEqAlertDecision::IsAlertableEqTeleg(const TEqTelegram01& Eq01Teleg, double SIScale,
-                                          const TAlertConditions& Conditions, TAlertRejectReason* Reason) const
+                                          const TAlertConditions& Conditions, TAlertRejectReason* Reason,
+                                          bool APlumAtHome) const
 {
     auto reject = [&](TAlertRejectReason Why) {
         if (Reason) {
@@ -159,8 +160,12 @@ bool TEqAlertDecision::IsAlertableEqTeleg(const TEqTelegram01& Eq01Teleg, double
     // Only index 0 accepts one-point data; anything else (also no selection) asks
     // for the recommended two points.
     if (Conditions.DataAccuracy != 0 && (rk1 < 2 || rk2 < 2 || rk3 < 2)) {
-        FLogger->Send(QStringLiteral("通報対象外-精度未満の為"));
-        return reject(arrAccuracy);
+        if (!APlumAtHome) {
+            FLogger->Send(QStringLiteral("通報対象外-精度未満の為"));
+            return reject(arrAccuracy);
+        }
+        // The hypocentre's accuracy says nothing of a forecast made from observed shaking.
+        FLogger->Send(QStringLiteral("精度条件の適用外-所在地はPLUM法による予測の為"));
     }
 
     const int depth = Eq01Teleg.GetEpicDepth();

@@ -46,8 +46,10 @@ public:
 
     // Whether the telegram is to be alerted under the conditions. Reason (optional)
     // receives why it was rejected, arrNone when accepted.
+    // APlumAtHome: JMA forecasts the user's area by the PLUM method, from observed
+    // shaking rather than from the hypocentre, so the accuracy rule does not apply.
     bool IsAlertableEqTeleg(const TEqTelegram01& Eq01Teleg, double SIScale, const TAlertConditions& Conditions,
-                            TAlertRejectReason* Reason = nullptr) const;
+                            TAlertRejectReason* Reason = nullptr, bool APlumAtHome = false) const;
 
     TVeskLogger* Logger() const { return FLogger; }
 

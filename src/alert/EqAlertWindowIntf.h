@@ -1,5 +1,6 @@
 #pragma once
 
+#include "defines/EqTelegramLines.h"
 #include "defines/VeskDefines.h"
 
 #include <QString>
@@ -28,4 +29,7 @@ public:
     // What closing the window does: the alert ends and is written to the history
     // if it was not yet. Shutdown calls it for a window nobody closed.
     virtual void StopAlerting() = 0;
+    // JMA's forecast for the user's area in the report being alerted (none: JMA gave
+    // none there); set before StartAlerting and again for every later report.
+    virtual void SetAreaForecast(const std::optional<TEqAreaForecast>& Forecast) { static_cast<void>(Forecast); }
 };

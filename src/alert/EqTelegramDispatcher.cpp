@@ -15,6 +15,27 @@ qint32 Incremented(qint32 Value)
     return Value < std::numeric_limits<qint32>::max() ? Value + 1 : Value;
 }
 
+// Enough for every report of several earthquakes at once.
+constexpr std::size_t MaxAreaForecasts = 64;
+
+QString AreaForecastKey(const QString& EqId, qint32 TelegNo)
+{
+    return EqId + QLatin1Char('#') + QString::number(TelegNo);
+}
+
+// "震度4程度以上 22:18:22 (212)" for the log.
+QString AreaForecastText(const TEqAreaForecast& F)
+{
+    QString text = JmaAreaForecastCaption(F);
+    if (F.HasArrivalTime()) {
+        text += QLatin1Char(' ') + JmaAreaArrivalText(F);
+    }
+    if (F.IsPlum()) {
+        text += QStringLiteral(" PLUM");
+    }
+    return QStringLiteral("%1 (%2)").arg(text, F.AreaCode);
+}
+
 } // namespace
 
 QString AlertKindName(TAlertKind Kind)
@@ -53,6 +74,10 @@ bool TEqTelegramDispatcher::event(QEvent* Event)
         WMEq10Queued();
         return true;
     }
+    if (Event->type() == WM_EQ11_QUEUED) {
+        WMEq11Queued();
+        return true;
+    }
     return QObject::event(Event);
 }
 
@@ -65,6 +90,9 @@ void TEqTelegramDispatcher::WMEq01Queued()
 {
     // The length is read under the lock, so it never races with an append.
     QMutexLocker lock(&FQueues.Lock);
+    // A report's area forecast is queued before its type-01 line; take it even if
+    // its own event has not been handled yet.
+    TakeAreaForecasts();
     const std::size_t n = FQueues.Eq01.size();
     FLogger->Send(QStringLiteral("01 Queued."), static_cast<qint64>(n));
     for (std::size_t i = 0; i < n && !FQueues.Eq01.empty(); ++i) {
@@ -121,8 +149,25 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
         Reject(Eq01Teleg, arrForecast);
         return;
     }
+    // JMA's own forecast for the user's area, where the report has one: the decision
+    // takes the higher of the two, so an assumed source (whose placeholder magnitude
+    // gives almost nothing here) still alerts as JMA forecasts.
+    FLastAreaForecast = AreaForecastAtHome(Eq01Teleg);
+    double decided = sis;
+    bool plumAtHome = false;
+    if (FLastAreaForecast) {
+        const std::optional<double> jma = AreaForecastScale(*FLastAreaForecast);
+        FLogger->Send(QStringLiteral("予測震度(計算)"), TEqAlertDecision::FixedTwo(sis) + QStringLiteral(" (") +
+                                                            TSeismicIntensityScale::GetScaleAsString(sis) +
+                                                            QLatin1Char(')'));
+        FLogger->Send(QStringLiteral("気象庁予測震度"), AreaForecastText(*FLastAreaForecast));
+        if (jma && *jma > decided) {
+            decided = *jma;
+        }
+        plumAtHome = FLastAreaForecast->IsPlum();
+    }
     TAlertRejectReason reason = arrNone;
-    if (!FDecision.IsAlertableEqTeleg(Eq01Teleg, sis, FSettings.GetAlertConditions(), &reason)) {
+    if (!FDecision.IsAlertableEqTeleg(Eq01Teleg, decided, FSettings.GetAlertConditions(), &reason, plumAtHome)) {
         Reject(Eq01Teleg, reason);
         return;
     }
@@ -150,6 +195,7 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
                                   QStringLiteral(") (Alert EQID - New EQID)"));
     if (alertingId == eqId) {
         FLogger->Send(vmtNotable, QStringLiteral("SKIP alerting."), id);
+        FAlertWindow.SetAreaForecast(FLastAreaForecast);
         FOutcomeReported = true;
         emit alertSkipped(Eq01Teleg);
         return;
@@ -164,6 +210,7 @@ void TEqTelegramDispatcher::StartAlert(TAlertKind Kind, const TEqTelegram01& Eq0
 {
     const bool wasAlerting = FAlertWindow.IsAlerting();
     const bool wasWarning = FAlertWindow.IsAlertingWarning();
+    FAlertWindow.SetAreaForecast(FLastAreaForecast);
     FAlertWindow.SetIsAlerting(true);
     FAlertWindow.SetIsAlertingWarning(IsWarning);
     bool started = false;
@@ -224,6 +271,47 @@ void TEqTelegramDispatcher::WMEq10Queued()
         }
         CallPlugIn(FOnEq10Queued, QStringLiteral("VpiEq10Queued()"), teleg.GetTelegram());
     }
+}
+
+void TEqTelegramDispatcher::WMEq11Queued()
+{
+    QMutexLocker lock(&FQueues.Lock);
+    TakeAreaForecasts();
+}
+
+void TEqTelegramDispatcher::TakeAreaForecasts()
+{
+    while (!FQueues.Eq11.empty()) {
+        const TEqTelegram11 teleg = FQueues.Eq11.front();
+        FQueues.Eq11.pop_front();
+        const QString key = AreaForecastKey(teleg.GetEqId(), teleg.GetTelegNo());
+        FLogger->Send(QStringLiteral("11 Queued."), key);
+        if (!FAreaForecasts.contains(key)) {
+            FAreaForecastOrder.push_back(key);
+        }
+        FAreaForecasts.insert(key, teleg);
+        while (FAreaForecastOrder.size() > MaxAreaForecasts) {
+            FAreaForecasts.remove(FAreaForecastOrder.front());
+            FAreaForecastOrder.pop_front();
+        }
+    }
+}
+
+std::optional<TEqAreaForecast> TEqTelegramDispatcher::AreaForecastAtHome(const TEqTelegram01& Eq01Teleg) const
+{
+    const auto found = FAreaForecasts.constFind(AreaForecastKey(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
+    if (found == FAreaForecasts.constEnd()) {
+        return std::nullopt;
+    }
+    return found->FindArea(FLocInfo.AreaCode);
+}
+
+std::optional<double> TEqTelegramDispatcher::AreaForecastScale(const TEqAreaForecast& Forecast)
+{
+    if (const std::optional<double> lower = JmaAreaIntensityToScale(Forecast.Lower)) {
+        return lower;
+    }
+    return JmaAreaIntensityToScale(Forecast.Upper);
 }
 
 QString TEqTelegramDispatcher::ServerCommHint(TServerCommStatus Status)

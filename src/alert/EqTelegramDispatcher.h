@@ -6,8 +6,12 @@
 #include "defines/VeskDefines.h"
 #include "net/EqTelegramQueues.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
+
+#include <deque>
+#include <optional>
 
 #include <functional>
 
@@ -71,6 +75,15 @@ public:
 
     void WMEq01Queued();
     void WMEq10Queued();
+    // JMA's area forecasts, kept for the type-01 line of the same report.
+    void WMEq11Queued();
+
+    // JMA's forecast for the user's area in the report most recently decided;
+    // nothing when that report had none there.
+    const std::optional<TEqAreaForecast>& LastAreaForecast() const { return FLastAreaForecast; }
+    // The value JMA's forecast stands for in a decision: its lower bound, or the
+    // upper one where the lower is unknown; nothing when neither is known.
+    static std::optional<double> AreaForecastScale(const TEqAreaForecast& Forecast);
 
     // The receiver's status hand-over: both steps, one after the other.
     void OnServerCommStatus(TServerCommStatus ANewStatus);
@@ -110,6 +123,9 @@ private:
                     bool IsWarning);
     void Reject(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
     void CallPlugIn(const TPlugInEntry& Entry, const QString& Name, const QString& Telegram);
+    // Moves the queued area forecasts into FAreaForecasts; the queue lock is held.
+    void TakeAreaForecasts();
+    std::optional<TEqAreaForecast> AreaForecastAtHome(const TEqTelegram01& Eq01Teleg) const;
 
     TVeskLogger* FLogger;
     TEqTelegramQueues& FQueues;
@@ -123,4 +139,8 @@ private:
     TServerCommStatus FServerCommStatus = scsDisconnected;
     QString FServerCommHint;
     bool FOutcomeReported = false; // the telegram being handled has its outcome
+    // Recent area forecasts by EQ id and serial, oldest first in FAreaForecastOrder.
+    QHash<QString, TEqTelegram11> FAreaForecasts;
+    std::deque<QString> FAreaForecastOrder;
+    std::optional<TEqAreaForecast> FLastAreaForecast;
 };

@@ -126,10 +126,20 @@ TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, 
     QPalette fp = footer->palette();
     fp.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     footer->setPalette(fp);
+    // JMA's own forecast for the user's area, beside our calculation.
+    FJmaForecast = new QLabel(this);
+    FJmaForecast->setObjectName(QStringLiteral("JmaForecastLbl"));
+    FJmaForecast->setGeometry(6, HeaderHeight + MapSize, width() / 2, FooterHeight);
+    FJmaForecast->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont jmaFont = font;
+    jmaFont.setPixelSize(12);
+    jmaFont.setBold(true);
+    FJmaForecast->setFont(jmaFont);
 
     FController.SetFramePainter(FAlertMap);
     connect(&FController, &TEqAlertController::headerCaptionChanged, FHeader, &QLabel::setText);
     connect(&FController, &TEqAlertController::alertStarted, this, &TEqAlertFrm::FillFields);
+    connect(&FController, &TEqAlertController::areaForecastChanged, FJmaForecast, &QLabel::setText);
     connect(&FController, &TEqAlertController::showRequested, this, &TEqAlertFrm::ShowAlert);
 }
 
@@ -184,6 +194,7 @@ QString TEqAlertFrm::TelegramTimeText(const QString& ATime)
 
 void TEqAlertFrm::FillFields(const TEqAlertStart& Start)
 {
+    FJmaForecast->setText(TEqAlertController::AreaForecastCaption(Start.AreaForecast));
     const TEqTelegram01& t = Start.Eq01Teleg;
     const QStringList texts = {
         QString::asprintf("%.3f", Start.Location.Latitude),
@@ -203,6 +214,11 @@ void TEqAlertFrm::FillFields(const TEqAlertStart& Start)
     for (int i = 0; i < FFields.size() && i < texts.size(); ++i) {
         FFields[i]->setText(texts[i]);
     }
+}
+
+QString TEqAlertFrm::JmaForecastText() const
+{
+    return FJmaForecast->text();
 }
 
 QString TEqAlertFrm::FieldText(const QString& AName) const

@@ -31,6 +31,8 @@ public:
 
     TAlertMap& AlertMap() const { return *FAlertMap; }
     QString HeaderText() const;
+    // JMA's forecast for the user's area as shown; empty when there is none.
+    QString JmaForecastText() const;
     QString SoundSwitchCaption() const;
     // The left pane's field by its name ("LocLatEdt", "EqIdEdt", ...).
     QString FieldText(const QString& AName) const;
@@ -58,6 +60,7 @@ private:
     TAlertMap* FAlertMap;
     TAlertMapView* FMapView;
     QLabel* FHeader;
+    QLabel* FJmaForecast;
     QPushButton* FSoundSwitch;
     QList<QLineEdit*> FFields;
 };

@@ -109,10 +109,11 @@ int main(int argc, char* argv[])
     core.OpenStores(arguments);
     core.CreateAlertController();
     TEqTelegramDispatcher* dispatcher = core.Dispatcher();
-    QObject::connect(dispatcher, &TEqTelegramDispatcher::alertStarted, &app,
-                     [&printer](TAlertKind Kind, const TEqTelegram01& Teleg, double Sis, double Sec, bool Warning) {
-                         printer.EqAlertStarted(Kind, Teleg, Sis, Sec, Warning);
-                     });
+    QObject::connect(
+        dispatcher, &TEqTelegramDispatcher::alertStarted, &app,
+        [&printer, dispatcher](TAlertKind Kind, const TEqTelegram01& Teleg, double Sis, double Sec, bool Warning) {
+            printer.EqAlertStarted(Kind, Teleg, Sis, Sec, Warning, dispatcher->LastAreaForecast());
+        });
     QObject::connect(dispatcher, &TEqTelegramDispatcher::alertSkipped, &app,
                      [&printer](const TEqTelegram01& Teleg) { printer.EqAlertSkipped(Teleg); });
     QObject::connect(dispatcher, &TEqTelegramDispatcher::telegramRejected, &app,

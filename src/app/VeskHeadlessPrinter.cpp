@@ -29,6 +29,12 @@ TVeskJsonLine& TVeskJsonLine::Add(const char* Key, bool Value)
     return *this;
 }
 
+TVeskJsonLine& TVeskJsonLine::AddObject(const char* Key, const TVeskJsonLine& Inner)
+{
+    FItems.emplace_back(QString::fromUtf8(Key), Inner.ToString());
+    return *this;
+}
+
 TVeskJsonLine& TVeskJsonLine::AddPair(const char* Key, double First, double Second)
 {
     FItems.emplace_back(QString::fromUtf8(Key),
@@ -110,21 +116,36 @@ void TVeskHeadlessPrinter::Print(const TVeskJsonLine& Line)
 }
 
 void TVeskHeadlessPrinter::EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale,
-                                          double EstSWaveSec, bool IsWarning)
+                                          double EstSWaveSec, bool IsWarning,
+                                          const std::optional<TEqAreaForecast>& AJma)
 {
-    Print(TVeskJsonLine()
-              .Add("event", "alert")
-              .Add("kind", AlertKindName(Kind))
-              .Add("eq_id", Eq01Teleg.GetEqId())
-              .Add("telegram_no", Eq01Teleg.GetTelegNo())
-              .Add("warning", IsWarning)
-              .Add("intensity", EstSIScale)
-              .Add("class", TSeismicIntensityScale::GetScaleAsString(EstSIScale))
-              .Add("s_sec", EstSWaveSec)
-              .Add("occurrence", TelegramTimeText(Eq01Teleg.GetOccurrenceTime()))
-              .AddPair("epicentre", Eq01Teleg.GetEpicLat(), Eq01Teleg.GetEpicLong())
-              .Add("depth", Eq01Teleg.GetEpicDepth())
-              .Add("magnitude", Eq01Teleg.GetMagnitude()));
+    TVeskJsonLine line;
+    line.Add("event", "alert")
+        .Add("kind", AlertKindName(Kind))
+        .Add("eq_id", Eq01Teleg.GetEqId())
+        .Add("telegram_no", Eq01Teleg.GetTelegNo())
+        .Add("warning", IsWarning)
+        .Add("intensity", EstSIScale)
+        .Add("class", TSeismicIntensityScale::GetScaleAsString(EstSIScale))
+        .Add("s_sec", EstSWaveSec)
+        .Add("occurrence", TelegramTimeText(Eq01Teleg.GetOccurrenceTime()))
+        .AddPair("epicentre", Eq01Teleg.GetEpicLat(), Eq01Teleg.GetEpicLong())
+        .Add("depth", Eq01Teleg.GetEpicDepth())
+        .Add("magnitude", Eq01Teleg.GetMagnitude());
+    if (AJma) {
+        TVeskJsonLine jma;
+        jma.Add("area", AJma->AreaCode)
+            .Add("from", JmaAreaIntensityText(AJma->Lower))
+            .Add("to", JmaAreaIntensityText(AJma->Upper));
+        if (AJma->HasArrivalTime()) {
+            jma.Add("arrival", JmaAreaArrivalText(*AJma));
+        }
+        if (AJma->IsPlum()) {
+            jma.Add("plum", true);
+        }
+        line.AddObject("jma", jma);
+    }
+    Print(line);
 }
 
 void TVeskHeadlessPrinter::EqAlertSkipped(const TEqTelegram01& Eq01Teleg)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,7 @@ public:
     TVeskJsonLine& Add(const char* Key, double Value);
     TVeskJsonLine& Add(const char* Key, bool Value);
     TVeskJsonLine& AddPair(const char* Key, double First, double Second);
+    TVeskJsonLine& AddObject(const char* Key, const TVeskJsonLine& Inner);
     QString ToString() const;
 
     static QString Quote(const QString& Text);
@@ -38,8 +40,9 @@ class TVeskHeadlessPrinter
 public:
     TVeskHeadlessPrinter(std::FILE* Out = stdout, std::FILE* Err = stderr) : FOut(Out), FErr(Err) {}
 
+    // AJma: JMA's forecast for the user's area in that report, printed as "jma" when there is one.
     void EqAlertStarted(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
-                        bool IsWarning);
+                        bool IsWarning, const std::optional<TEqAreaForecast>& AJma = std::nullopt);
     void EqAlertSkipped(const TEqTelegram01& Eq01Teleg);
     void EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
     void EqEpicentreNamed(const TEqTelegram10& Eq10Teleg);

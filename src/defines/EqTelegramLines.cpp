@@ -163,6 +163,34 @@ QString JmaAreaIntensityText(QStringView Text)
     return QStringLiteral("不明");
 }
 
+QString JmaAreaForecastCaption(const TEqAreaForecast& Forecast)
+{
+    const bool lower = JmaAreaIntensityToScale(Forecast.Lower).has_value();
+    const bool upper = JmaAreaIntensityToScale(Forecast.Upper).has_value();
+    if (lower && upper) {
+        return Forecast.Lower == Forecast.Upper
+                   ? QStringLiteral("震度") + JmaAreaIntensityText(Forecast.Lower)
+                   : QStringLiteral("震度%1～%2")
+                         .arg(JmaAreaIntensityText(Forecast.Lower), JmaAreaIntensityText(Forecast.Upper));
+    }
+    if (lower) {
+        return QStringLiteral("震度%1程度以上").arg(JmaAreaIntensityText(Forecast.Lower));
+    }
+    if (upper) {
+        return QStringLiteral("震度%1程度").arg(JmaAreaIntensityText(Forecast.Upper));
+    }
+    return QStringLiteral("震度不明");
+}
+
+QString JmaAreaArrivalText(const TEqAreaForecast& Forecast)
+{
+    if (!Forecast.HasArrivalTime()) {
+        return QString();
+    }
+    const QString& a = Forecast.Arrival;
+    return a.mid(0, 2) + QLatin1Char(':') + a.mid(2, 2) + QLatin1Char(':') + a.mid(4, 2);
+}
+
 qint32 TEqTelegram11::GetTelegNo() const
 {
     const QStringView field = QStringView(FTelegram).mid(19, 2);

@@ -65,6 +65,12 @@ std::optional<double> JmaAreaIntensityToScale(QStringView Text);
 // The class as people write it: "4", "5弱", "6強", "7"; "不明" for "//".
 QString JmaAreaIntensityText(QStringView Text);
 
+// What JMA forecasts for the area, as a person reads it: "震度4程度以上",
+// "震度5弱～5強", "震度4"; "震度不明" when neither bound is known.
+QString JmaAreaForecastCaption(const TEqAreaForecast& Forecast);
+// The arrival time as "22:18:22"; empty when JMA gives none.
+QString JmaAreaArrivalText(const TEqAreaForecast& Forecast);
+
 // A type-11 line: JMA's area forecast of one report, sent right before its type-01
 // line. "11" + EQ id (16, columns 3-18) + final flag (column 19, "9" final, else "0")
 // + serial (columns 20-21) + 15 characters per area from column 22: code (3), upper

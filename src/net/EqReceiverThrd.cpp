@@ -258,11 +258,26 @@ void TEqReceiverThread::ClassifyTelegram()
     } else if (FTelegram.startsWith(QLatin1String("10"))) {
         FLogger->Send(vmtQueued, QStringLiteral("Eew10 Queued"), FTelegram);
         QueueEq10Telegram(FTelegram);
+    } else if (FTelegram.startsWith(QLatin1String("11"))) {
+        FLogger->Send(vmtQueued, QStringLiteral("Eew11 Queued"), FTelegram);
+        QueueEq11Telegram(FTelegram);
     } else {
         FLogger->Send(vmtRejected, QStringLiteral("Invalid Eq telegram"), FTelegram);
         emit invalidTelegram(FTelegram);
     }
     FTelegram.clear();
+}
+
+void TEqReceiverThread::QueueEq11Telegram(const QString& ATelegram)
+{
+    const TEqTelegram11 record(ATelegram);
+    if (FQueues) {
+        QMutexLocker lock(&FQueues->Lock);
+        FQueues->Eq11.push_back(record);
+    }
+    if (QObject* target = FOwnerFormHandle.load()) {
+        QCoreApplication::postEvent(target, new QEvent(WM_EQ11_QUEUED));
+    }
 }
 
 bool TEqReceiverThread::ReceiveLoop(QString& AError)

@@ -65,6 +65,8 @@ public:
     void UpdateCommStatus(TServerCommStatus ANewStatus);
     void QueueEq01Telegram(const QString& ATelegram);
     void QueueEq10Telegram(const QString& ATelegram);
+    // A type-11 line: JMA's area forecast of the report whose type-01 line follows.
+    void QueueEq11Telegram(const QString& ATelegram);
 
     // Thread-safe; ends any wait of the thread within milliseconds.
     void RequestStop();

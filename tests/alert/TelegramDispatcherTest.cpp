@@ -522,3 +522,85 @@ TEST(TelegramDispatcher, AThrowingPlugInEntryChangesNoDecision)
     EXPECT_EQ(f.Log.Lines().count("<37> VpiEq10Queued()(Value=unknown error)"), 1);
     EXPECT_EQ(f.Settings.Alerts, 2);
 }
+
+namespace {
+
+// JMA's forecast of one report for the areas given as "code:upper:lower:flags".
+TEqTelegram11 AreaForecast(const QString& EqId, int No, const QStringList& Entries)
+{
+    QVector<TEqAreaForecast> entries;
+    for (const QString& e : Entries) {
+        const QStringList p = e.split(QLatin1Char(':'));
+        entries.push_back({p[0], p[1], p[2], QStringLiteral("221822"), p[3]});
+    }
+    return TEqTelegram11(ComposeEqTelegram11(EqId, false, No, entries).value());
+}
+
+void Receive11(TDispatchFixture& F, const TEqTelegram11& T)
+{
+    {
+        QMutexLocker lock(&F.Queues.Lock);
+        F.Queues.Eq11.push_back(T);
+    }
+    QCoreApplication::postEvent(&F.Dispatcher, new QEvent(WM_EQ11_QUEUED));
+}
+
+} // namespace
+
+// The decision takes the higher of our estimate and JMA's forecast for the user's
+// area (350), from the type-11 line of the same report only; a PLUM forecast there
+// sets the accuracy rule aside.
+TEST(TelegramDispatcher, JmaAreaForecastOfTheSameReportRaisesTheDecision)
+{
+    struct TCase
+    {
+        const char* Name;
+        QStringList Entries; // of report 2 unless Serial says otherwise
+        int Serial;
+        QString Accuracy;
+        QString Outcome; // of the report: our estimate is 3.5 (class 4), the condition 5弱
+        QString JmaLog;
+    };
+    const std::vector<TCase> cases = {
+        {"none", {}, 2, "33333", "rejected conditions", ""},
+        {"lower bound 5-", {"351:5+:5-:10", "350:5+:5-:10"}, 2, "33333", "new", "震度5弱～5強 22:18:22 (350)"},
+        {"lower unknown, upper 5+", {"350:5+://:00"}, 2, "33333", "new", "震度5強程度 22:18:22 (350)"},
+        {"lower 4 or more", {"350://:04:00"}, 2, "33333", "rejected conditions", "震度4程度以上 22:18:22 (350)"},
+        {"another area only", {"351:07:6+:10"}, 2, "33333", "rejected conditions", ""},
+        {"another report's forecast", {"350:07:6+:10"}, 1, "33333", "rejected conditions", ""},
+        {"one station, not PLUM", {"350:6-:5+:10"}, 2, "11111", "rejected accuracy", "震度5強～6弱 22:18:22 (350)"},
+        {"one station, PLUM at home", {"350:6-:5+:19"}, 2, "11111", "new", "震度5強～6弱 22:18:22 PLUM (350)"},
+    };
+    for (const TCase& c : cases) {
+        TDispatchFixture f;
+        f.Settings.Conditions.DataAccuracy = 1;
+        if (!c.Entries.isEmpty()) {
+            Receive11(f, AreaForecast(QuakeA, c.Serial, c.Entries));
+        }
+        TEq01Fields q = Quake(QuakeA, 2, QString(), "45");
+        q.Accuracy = c.Accuracy;
+        f.Receive(q);
+        f.Run();
+        ASSERT_EQ(f.Observer.Outcomes.size(), 1) << c.Name;
+        const QString want = c.Outcome == QLatin1String("new")
+                                 ? QStringLiteral("new %1-2 3.5 20 0").arg(QuakeA)
+                                 : QStringLiteral("rejected %1-2 %2").arg(QuakeA, c.Outcome.section(' ', 1));
+        EXPECT_EQ(f.Observer.Outcomes[0], want) << c.Name;
+        const QStringList jma = f.Log.Lines().filter(QStringLiteral("気象庁予測震度"));
+        if (QString(c.JmaLog).isEmpty()) {
+            EXPECT_TRUE(jma.isEmpty()) << c.Name;
+            EXPECT_FALSE(f.Dispatcher.LastAreaForecast()) << c.Name;
+        } else {
+            ASSERT_EQ(jma.size(), 1) << c.Name;
+            EXPECT_EQ(jma[0], QStringLiteral("気象庁予測震度(Value=%1)").arg(c.JmaLog)) << c.Name;
+            EXPECT_FALSE(f.Log.Lines().filter(QStringLiteral("予測震度(計算)(Value=3.50")).isEmpty()) << c.Name;
+        }
+        // Our own estimate goes to the alert unchanged: JMA's value is shown beside it.
+        if (c.Outcome == QLatin1String("new")) {
+            EXPECT_EQ(f.Window.Sis, 3.5) << c.Name;
+        }
+        const bool plumLogged =
+            !f.Log.Lines().filter(QStringLiteral("精度条件の適用外-所在地はPLUM法による予測の為")).isEmpty();
+        EXPECT_EQ(plumLogged, QString(c.Name).contains(QLatin1String("PLUM at home"))) << c.Name;
+    }
+}

@@ -2,6 +2,7 @@
 // loopback connection, with real settings, history and plug-in files.
 
 #include "AppTestSupport.h"
+#include "defines/EqTelegramLines.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -571,4 +572,68 @@ TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
             EXPECT_TRUE(logText.contains(QStringLiteral("Plug-in did not return in time; left loaded.")));
         }
     }
+}
+
+// An assumed source (JMA's PLUM method): the type-01 line carries JMA's placeholder
+// M1.0 and depth 10 km and one-station accuracy, so our own estimate at the Tokyo
+// office (a first start: class 3 and more) is nothing and the accuracy rule would
+// reject it. JMA's area forecast of the same report gives 4 there by PLUM: the
+// receiver alerts and prints JMA's forecast. The same report without it is rejected.
+TEST(HeadlessEndToEnd, AssumedSourceAlertsOnJmaAreaForecastForHome)
+{
+    TTestFolders folders;
+    const QString plumId = QStringLiteral("ND20300601120005");
+    const QString bareId = QStringLiteral("ND20300601120006");
+    auto assumed = [](const QString& AEqId) {
+        TEqTelegram01Fields f;
+        f.Type = QStringLiteral("36");
+        f.PresentTime = QStringLiteral("300601120000");
+        f.OccurrenceTime = QStringLiteral("300601120000");
+        f.EqId = AEqId;
+        f.Serial = 3;
+        f.Latitude = QStringLiteral("N354");
+        f.Longitude = QStringLiteral("E1392");
+        f.Depth = QStringLiteral("010");
+        f.Magnitude = QStringLiteral("10");
+        f.Accuracy = QStringLiteral("11///");
+        return ComposeEqTelegram01(f).value();
+    };
+    const QString line11 = ComposeEqTelegram11(plumId, false, 3,
+                                               {{QStringLiteral("351"), QStringLiteral("5-"), QStringLiteral("04"),
+                                                 QStringLiteral("120012"), QStringLiteral("19")},
+                                                {QStringLiteral("350"), QStringLiteral("04"), QStringLiteral("04"),
+                                                 QStringLiteral("120010"), QStringLiteral("09")}})
+                               .value();
+    const std::vector<std::pair<int, QString>> lines = {
+        {300, assumed(bareId)},
+        {100, line11},
+        {20, assumed(plumId)},
+    };
+    const QString scenarioPath = folders.File(QStringLiteral("plum.txt"));
+    ASSERT_TRUE(folders.WriteFile(scenarioPath, Scenario(lines)));
+    TEqSim sim({scenarioPath}, folders.Environment());
+    ASSERT_GT(sim.Port, 0) << qPrintable(sim.Out() + sim.Err());
+    THeadless app(folders, THeadless::ServerArgs(sim.Port));
+
+    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), plumId))) << qPrintable(app.Out() + app.Err());
+    const std::vector<QJsonObject> rejected = app.Events(QStringLiteral("rejected"));
+    ASSERT_EQ(rejected.size(), 1u) << qPrintable(app.Out());
+    EXPECT_EQ(rejected[0].value(QStringLiteral("eq_id")).toString(), bareId);
+    EXPECT_EQ(rejected[0].value(QStringLiteral("reason")).toString(), QStringLiteral("accuracy"));
+    const QJsonObject alert = app.Events(QStringLiteral("alert")).front();
+    const QJsonObject jma = alert.value(QStringLiteral("jma")).toObject();
+    EXPECT_EQ(jma.value(QStringLiteral("area")).toString(), QStringLiteral("350")) << qPrintable(Describe(alert));
+    EXPECT_EQ(jma.value(QStringLiteral("from")).toString(), QStringLiteral("4"));
+    EXPECT_EQ(jma.value(QStringLiteral("to")).toString(), QStringLiteral("4"));
+    EXPECT_EQ(jma.value(QStringLiteral("arrival")).toString(), QStringLiteral("12:00:10"));
+    EXPECT_TRUE(jma.value(QStringLiteral("plum")).toBool());
+    // Our own estimate stays what it is.
+    EXPECT_LT(alert.value(QStringLiteral("intensity")).toDouble(), 0.5) << qPrintable(Describe(alert));
+    EXPECT_TRUE(app.SignalAndWait(SIGTERM));
+
+    QFile logFile(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(logFile.readAll());
+    EXPECT_TRUE(log.contains(QStringLiteral("気象庁予測震度"))) << qPrintable(log.right(3000));
+    EXPECT_TRUE(log.contains(QStringLiteral("精度条件の適用外-所在地はPLUM法による予測の為")));
 }
