@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -78,11 +79,12 @@ TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, 
     setFont(font);
     setFixedSize(LeftPaneWidth + MapSize, HeaderHeight + MapSize + FooterHeight);
 
-    auto* header = new QWidget(this);
+    FHeaderBand = new QWidget(this);
+    auto* header = FHeaderBand;
     header->setGeometry(0, 0, width(), HeaderHeight);
     header->setAutoFillBackground(true);
     QPalette hp = header->palette();
-    hp.setColor(QPalette::Window, QColor(0x20, 0x20, 0x28));
+    hp.setColor(QPalette::Window, ForecastBandColor);
     hp.setColor(QPalette::WindowText, Qt::white);
     header->setPalette(hp);
     FHeader = new QLabel(header);
@@ -137,7 +139,7 @@ TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, 
     FJmaForecast->setFont(jmaFont);
 
     FController.SetFramePainter(FAlertMap);
-    connect(&FController, &TEqAlertController::headerCaptionChanged, FHeader, &QLabel::setText);
+    connect(&FController, &TEqAlertController::headerCaptionChanged, this, &TEqAlertFrm::ShowHeaderCaption);
     connect(&FController, &TEqAlertController::alertStarted, this, &TEqAlertFrm::FillFields);
     connect(&FController, &TEqAlertController::areaForecastChanged, FJmaForecast, &QLabel::setText);
     connect(&FController, &TEqAlertController::showRequested, this, &TEqAlertFrm::ShowAlert);
@@ -229,6 +231,32 @@ QString TEqAlertFrm::FieldText(const QString& AName) const
         }
     }
     return QString();
+}
+
+void TEqAlertFrm::ShowHeaderCaption(const QString& ACaption)
+{
+    FHeader->setText(ACaption);
+    // A warning and a forecast must be told apart at a glance, not by one character.
+    QPalette p = FHeaderBand->palette();
+    // The caption is the controller's word for the class (it changes before the flag does).
+    const bool warning = ACaption == QStringLiteral("緊急地震速報（警報）");
+    p.setColor(QPalette::Window, warning ? WarningBandColor : ForecastBandColor);
+    FHeaderBand->setPalette(p);
+}
+
+QColor TEqAlertFrm::HeaderBandColor() const
+{
+    return FHeaderBand->palette().color(QPalette::Window);
+}
+
+void TEqAlertFrm::keyPressEvent(QKeyEvent* Event)
+{
+    // Escape closes the window as its close box does.
+    if (Event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(Event);
 }
 
 QString TEqAlertFrm::HeaderText() const

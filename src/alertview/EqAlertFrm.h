@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPointer>
 #include <QWidget>
 
@@ -31,6 +32,10 @@ public:
 
     TAlertMap& AlertMap() const { return *FAlertMap; }
     QString HeaderText() const;
+    // The header band: red for a warning, dark for a forecast.
+    QColor HeaderBandColor() const;
+    static inline const QColor WarningBandColor{0xC8, 0x10, 0x18};
+    static inline const QColor ForecastBandColor{0x20, 0x20, 0x28};
     // JMA's forecast for the user's area as shown; empty when there is none.
     QString JmaForecastText() const;
     QString SoundSwitchCaption() const;
@@ -47,9 +52,11 @@ public:
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     void FillFields(const TEqAlertStart& Start);
+    void ShowHeaderCaption(const QString& ACaption);
     void ShowAlert();
     QLineEdit* AddField(QWidget* Group, const QString& Name, const QStringList& Labels, int Index);
 
@@ -59,6 +66,7 @@ private:
     TVeskLogger* FLogger;
     TAlertMap* FAlertMap;
     TAlertMapView* FMapView;
+    QWidget* FHeaderBand;
     QLabel* FHeader;
     QLabel* FJmaForecast;
     QPushButton* FSoundSwitch;

@@ -7,6 +7,8 @@
 #include "alert/EqAlertController.h"
 #include "alertview/AlertMap.h"
 
+#include <QKeyEvent>
+
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
@@ -90,12 +92,47 @@ TEST(EqAlertFrm, HeaderFollowsForecastWarningAndAnotherEarthquake)
     TEq01Fields warning;
     warning.TelegNo = 6;
     warning.Areas = "350";
+    EXPECT_EQ(f.Window.HeaderBandColor(), TEqAlertFrm::ForecastBandColor);
     f.Alert(warning, true);
     EXPECT_EQ(f.Window.HeaderText(), "緊急地震速報（警報）");
+    EXPECT_EQ(f.Window.HeaderBandColor(), TEqAlertFrm::WarningBandColor);
     TEq01Fields other;
     other.EqId = "ND20160416012505";
     f.Alert(other, false);
     EXPECT_EQ(f.Window.HeaderText(), "緊急地震速報（予報）");
+    EXPECT_EQ(f.Window.HeaderBandColor(), TEqAlertFrm::ForecastBandColor);
+}
+
+// JMA's own forecast for the user's area stands beside the calculated fields, and
+// follows later reports; an alert without one shows nothing there.
+TEST(EqAlertFrm, JmaForecastForTheAreaIsShownBesideTheEstimate)
+{
+    TWindowFixture f;
+    f.Controller.SetAreaForecast(TEqAreaForecast{QStringLiteral("350"), QStringLiteral("//"), QStringLiteral("04"),
+                                                 QStringLiteral("212650"), QStringLiteral("10")});
+    f.Alert(TEq01Fields{}, false);
+    EXPECT_EQ(f.Window.JmaForecastText(), QStringLiteral("気象庁発表 震度4程度以上（到達予想 21:26:50）"));
+    EXPECT_EQ(f.Window.FieldText("EstSISEdt"), QStringLiteral("5.2"));
+    f.Controller.SetAreaForecast(TEqAreaForecast{QStringLiteral("350"), QStringLiteral("5+"), QStringLiteral("5-"),
+                                                 QStringLiteral("//////"), QStringLiteral("10")});
+    EXPECT_EQ(f.Window.JmaForecastText(), QStringLiteral("気象庁発表 震度5弱～5強"));
+    f.Controller.SetAreaForecast(std::nullopt);
+    TEq01Fields other;
+    other.EqId = "ND20160416012505";
+    f.Alert(other, false);
+    EXPECT_TRUE(f.Window.JmaForecastText().isEmpty());
+}
+
+TEST(EqAlertFrm, EscapeClosesLikeTheCloseBox)
+{
+    TWindowFixture f;
+    f.Alert(TEq01Fields{}, false);
+    ASSERT_TRUE(f.Window.isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f.Window, &escape);
+    EXPECT_FALSE(f.Window.isVisible());
+    EXPECT_FALSE(f.Controller.IsAlerting());
+    EXPECT_EQ(f.Store.Records.size(), 1);
 }
 
 // The switch caption names what a press does; it is refreshed on show and press only.
@@ -156,6 +193,8 @@ TEST(EqAlertFrm, WindowPictureForALookByEye)
     TWindowFixture f;
     TEq01Fields warning;
     warning.Areas = "350";
+    f.Controller.SetAreaForecast(TEqAreaForecast{QStringLiteral("350"), QStringLiteral("6-"), QStringLiteral("5+"),
+                                                 QStringLiteral("212714"), QStringLiteral("10")});
     f.Alert(warning, true, 5.6, 40.0);
     f.Controller.SetAlertEq10Telegram(Eq10(warning.EqId, QStringLiteral("熊本県熊本地方")));
     ASSERT_TRUE(
