@@ -2,6 +2,7 @@
 // whose decisions must match those for the same lines served by eqsim.
 
 #include "../app/AppTestSupport.h"
+#include "EqBridgeTestSupport.h"
 
 #include <QTcpSocket>
 #include <QWebSocket>
@@ -16,16 +17,6 @@ namespace {
 const QString EqBridgePath = QStringLiteral(ULX_BIN_DIR "/eqbridge");
 const QString NotoRecording = QStringLiteral(ULX_SOURCE_DIR "/tests/eqbridge/data/noto-2024.jsonl");
 const QString NotoEqId = QStringLiteral("ND20240101161010");
-
-// The receiver placed at the Ishikawa office (area 391).
-void PlaceAtIshikawa(const TTestFolders& AFolders)
-{
-    QDir().mkpath(AFolders.DataFolder());
-    AFolders.WriteFile(AFolders.DataFolder() + QStringLiteral("/UlmaroX.cnf"),
-                       QStringLiteral("[Config_Sheet]\nLocationName=石川県庁\nLatitude=36.59468\nLongitude=136.62556\n"
-                                      "AreaCode=391\nGroundAmplification=2.613\n")
-                           .toUtf8());
-}
 
 // "<event> <telegram no> <kind or reason> <warning>" per decided type-01 line.
 QStringList Decisions(const THeadless& AApp)
@@ -48,13 +39,6 @@ QStringList Decisions(const THeadless& AApp)
                    .trimmed();
     }
     return out;
-}
-
-int ListeningPort(const TChild& ABridge)
-{
-    static const QRegularExpression listening(QStringLiteral("listening on [^ ]+:(\\d+)"));
-    const QRegularExpressionMatch m = listening.match(ABridge.Err());
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
 }
 
 // Runs the receiver against a server on APort until it has decided ACount telegrams.

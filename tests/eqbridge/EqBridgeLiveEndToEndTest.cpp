@@ -4,6 +4,7 @@
 
 #include "../app/AppTestSupport.h"
 #include "EqBridgeFeedServer.h"
+#include "EqBridgeTestSupport.h"
 
 #include <QDateTime>
 
@@ -12,16 +13,6 @@
 namespace {
 
 const QString EqBridgePath = QStringLiteral(ULX_BIN_DIR "/eqbridge");
-
-// The receiver placed at the Ishikawa office (area 391).
-void PlaceAtIshikawa(const TTestFolders& AFolders)
-{
-    QDir().mkpath(AFolders.DataFolder());
-    AFolders.WriteFile(AFolders.DataFolder() + QStringLiteral("/UlmaroX.cnf"),
-                       QStringLiteral("[Config_Sheet]\nLocationName=石川県庁\nLatitude=36.59468\nLongitude=136.62556\n"
-                                      "AreaCode=391\nGroundAmplification=2.613\n")
-                           .toUtf8());
-}
 
 // A relay message of an M7.4 earthquake at Noto that occurred a few seconds ago
 // (times on this machine's clock, as the receiver compares them today).
@@ -43,13 +34,6 @@ QByteArray NotoMessage(const QString& AEventId, int ASerial, bool ACancel = fals
         .toUtf8();
 }
 
-int ListeningPort(const TChild& ABridge)
-{
-    static const QRegularExpression listening(QStringLiteral("listening on [^ ]+:(\\d+)"));
-    const QRegularExpressionMatch m = listening.match(ABridge.Err());
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
-}
-
 // eqbridge on a free port, fed by the given local feeds.
 class TLiveBridge : public TChild
 {
@@ -64,6 +48,40 @@ public:
         WaitUntil([&] { return (Port = ListeningPort(*this)) > 0; });
     }
     int Port = 0;
+};
+
+// The receiver's folders at the Ishikawa office and eqbridge on the given feeds.
+struct TLiveRig
+{
+    TTestFolders Folders;
+    std::unique_ptr<TLiveBridge> Bridge;
+
+    // The feeds listen already; true once the bridge serves and every feed has its link.
+    bool Start(const std::vector<TFeedServer*>& AFeeds)
+    {
+        PlaceAtIshikawa(Folders);
+        Bridge = std::make_unique<TLiveBridge>(Folders, AFeeds);
+        return Bridge->Port > 0 && WaitUntil([&] {
+                   for (const TFeedServer* feed : AFeeds) {
+                       if (feed->OpenCount() != 1) {
+                           return false;
+                       }
+                   }
+                   return true;
+               });
+    }
+    QString BridgeLog() const { return Bridge ? Bridge->Err() : QString(); }
+
+    // A receiver of the bridge that has alerted on report 2 of AEventId, sent by AFeed.
+    std::unique_ptr<THeadless> AlertedReceiver(TFeedServer& AFeed, const QString& AEventId)
+    {
+        auto app = std::make_unique<THeadless>(Folders, THeadless::ServerArgs(Bridge->Port));
+        EXPECT_TRUE(app->WaitForConnected()) << qPrintable(app->Err() + BridgeLog());
+        AFeed.SendAll(NotoMessage(AEventId, 2));
+        EXPECT_TRUE(app->WaitForEvent(IsEvent(QStringLiteral("alert"), QStringLiteral("ND") + AEventId)))
+            << qPrintable(app->Err() + BridgeLog());
+        return app;
+    }
 };
 
 int CountEvents(const THeadless& AApp, const QString& AKind, const QString& AEqId)
@@ -86,13 +104,12 @@ bool IsStatus(const QJsonObject& E, const char* AStatus)
 // A receiver that starts 5 s after the warning gets the report at once and alerts.
 TEST(EqBridgeLive, ReceiverStartingDuringAnEventAlerts)
 {
-    TTestFolders folders;
-    PlaceAtIshikawa(folders);
     TFeedServer feed;
     ASSERT_TRUE(feed.Listen());
-    TLiveBridge bridge(folders, {&feed});
-    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
-    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; })) << qPrintable(bridge.Err());
+    TLiveRig rig;
+    ASSERT_TRUE(rig.Start({&feed})) << qPrintable(rig.BridgeLog());
+    const TTestFolders& folders = rig.Folders;
+    TLiveBridge& bridge = *rig.Bridge;
     feed.SendAll(NotoMessage(QStringLiteral("20261210090001"), 2));
     ASSERT_TRUE(WaitUntil([&] { return bridge.Err().contains(QStringLiteral("ND20261210090001")); }))
         << qPrintable(bridge.Err());
@@ -109,60 +126,51 @@ TEST(EqBridgeLive, ReceiverStartingDuringAnEventAlerts)
 // comes back: the receiver is served again and gets the active event.
 TEST(EqBridgeLive, LostFeedIsTheReceiversLinkStatus)
 {
-    TTestFolders folders;
-    PlaceAtIshikawa(folders);
     TFeedServer feed;
     ASSERT_TRUE(feed.Listen());
     const quint16 feedPort = feed.Port();
     feed.FPort = feedPort;
-    TLiveBridge bridge(folders, {&feed});
-    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
-    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; })) << qPrintable(bridge.Err());
-
-    THeadless app(folders, THeadless::ServerArgs(bridge.Port));
-    ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err() + bridge.Err());
+    TLiveRig rig;
+    ASSERT_TRUE(rig.Start({&feed})) << qPrintable(rig.BridgeLog());
+    const std::unique_ptr<THeadless> app = rig.AlertedReceiver(feed, QStringLiteral("20261210090002"));
     const QString eqId = QStringLiteral("ND20261210090002");
-    feed.SendAll(NotoMessage(QStringLiteral("20261210090002"), 2));
-    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqId))) << qPrintable(app.Err() + bridge.Err());
 
     feed.GoDown();
     QElapsedTimer down;
     down.start();
-    ASSERT_TRUE(app.WaitForEvent([](const QJsonObject& E) { return IsStatus(E, "waiting"); }, 20000))
-        << qPrintable(app.Out() + bridge.Err());
+    ASSERT_TRUE(app->WaitForEvent([](const QJsonObject& E) { return IsStatus(E, "waiting"); }, 20000))
+        << qPrintable(app->Out() + rig.BridgeLog());
     EXPECT_LT(down.elapsed(), 15000);
-    EXPECT_TRUE(bridge.Err().contains(QStringLiteral("feed"))) << qPrintable(bridge.Err());
+    EXPECT_TRUE(rig.BridgeLog().contains(QStringLiteral("feed"))) << qPrintable(rig.BridgeLog());
 
     // Back: the bridge reconnects by itself, the receiver after its own wait, and
     // the active event reaches it again (the same report: a skip).
     ASSERT_TRUE(feed.Listen(feedPort));
-    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; }, 70000)) << qPrintable(bridge.Err());
-    const int connectedBefore = int(app.Events(QStringLiteral("status")).size());
+    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; }, 70000)) << qPrintable(rig.BridgeLog());
+    const int connectedBefore = int(app->Events(QStringLiteral("status")).size());
     ASSERT_TRUE(WaitUntil(
         [&] {
-            const std::vector<QJsonObject> s = app.Events(QStringLiteral("status"));
+            const std::vector<QJsonObject> s = app->Events(QStringLiteral("status"));
             return int(s.size()) > connectedBefore && IsStatus(s.back(), "connected");
         },
         90000))
-        << qPrintable(app.Out() + bridge.Err());
-    ASSERT_TRUE(WaitUntil([&] { return CountEvents(app, QStringLiteral("skip"), eqId) >= 1; }))
-        << qPrintable(app.Out() + bridge.Err());
-    EXPECT_TRUE(app.SignalAndWait(SIGTERM));
+        << qPrintable(app->Out() + rig.BridgeLog());
+    ASSERT_TRUE(WaitUntil([&] { return CountEvents(*app, QStringLiteral("skip"), eqId) >= 1; }))
+        << qPrintable(app->Out() + rig.BridgeLog());
+    EXPECT_TRUE(app->SignalAndWait(SIGTERM));
 }
 
 // Two feeds bring the same report: it is served once and alerts once.
 TEST(EqBridgeLive, SameReportFromTwoFeedsAlertsOnce)
 {
-    TTestFolders folders;
-    PlaceAtIshikawa(folders);
     TFeedServer first;
     TFeedServer second;
     ASSERT_TRUE(first.Listen());
     ASSERT_TRUE(second.Listen());
-    TLiveBridge bridge(folders, {&first, &second});
-    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
-    ASSERT_TRUE(WaitUntil([&] { return first.OpenCount() == 1 && second.OpenCount() == 1; }))
-        << qPrintable(bridge.Err());
+    TLiveRig rig;
+    ASSERT_TRUE(rig.Start({&first, &second})) << qPrintable(rig.BridgeLog());
+    const TTestFolders& folders = rig.Folders;
+    TLiveBridge& bridge = *rig.Bridge;
 
     THeadless app(folders, THeadless::ServerArgs(bridge.Port));
     ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err() + bridge.Err());
@@ -183,25 +191,18 @@ TEST(EqBridgeLive, SameReportFromTwoFeedsAlertsOnce)
 // read that code takes it as one more report of a known earthquake.
 TEST(EqBridgeLive, CancelIsAKnownEarthquakeToAReceiverThatIgnoresItsType)
 {
-    TTestFolders folders;
-    PlaceAtIshikawa(folders);
     TFeedServer feed;
     ASSERT_TRUE(feed.Listen());
-    TLiveBridge bridge(folders, {&feed});
-    ASSERT_GT(bridge.Port, 0) << qPrintable(bridge.Err());
-    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; })) << qPrintable(bridge.Err());
-
-    THeadless app(folders, THeadless::ServerArgs(bridge.Port));
-    ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err() + bridge.Err());
+    TLiveRig rig;
+    ASSERT_TRUE(rig.Start({&feed})) << qPrintable(rig.BridgeLog());
+    const std::unique_ptr<THeadless> app = rig.AlertedReceiver(feed, QStringLiteral("20261210090004"));
     const QString eqId = QStringLiteral("ND20261210090004");
-    feed.SendAll(NotoMessage(QStringLiteral("20261210090004"), 2));
-    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqId))) << qPrintable(app.Err() + bridge.Err());
     feed.SendAll(NotoMessage(QStringLiteral("20261210090004"), 3, true));
     ASSERT_TRUE(WaitUntil([&] {
-        return CountEvents(app, QStringLiteral("skip"), eqId) + CountEvents(app, QStringLiteral("cancel"), eqId) >= 1;
-    })) << qPrintable(app.Out() + bridge.Err());
-    EXPECT_TRUE(bridge.Err().contains(QStringLiteral("0139"))) << qPrintable(bridge.Err());
-    EXPECT_EQ(CountEvents(app, QStringLiteral("alert"), eqId), 1);
-    EXPECT_TRUE(app.SignalAndWait(SIGTERM));
-    EXPECT_EQ(app.ExitCode(), 0);
+        return CountEvents(*app, QStringLiteral("skip"), eqId) + CountEvents(*app, QStringLiteral("cancel"), eqId) >= 1;
+    })) << qPrintable(app->Out() + rig.BridgeLog());
+    EXPECT_TRUE(rig.BridgeLog().contains(QStringLiteral("0139"))) << qPrintable(rig.BridgeLog());
+    EXPECT_EQ(CountEvents(*app, QStringLiteral("alert"), eqId), 1);
+    EXPECT_TRUE(app->SignalAndWait(SIGTERM));
+    EXPECT_EQ(app->ExitCode(), 0);
 }
