@@ -1,6 +1,7 @@
-// Latency of the bridge: a message sent by a local WebSocket feed -> its type-01
-// line read by a receiver on a loopback socket, over N messages (default 1000),
-// each its own report. Prints the median and the 99th percentile in ms.
+// Latency of the bridge: a message sent by two local WebSocket feeds at once (as
+// two public feeds bring the same report) -> its type-01 line read by a receiver
+// on a loopback socket, over N messages (default 1000), each its own report; the
+// second copy is a duplicate. Prints the median and the 99th percentile in ms.
 // Usage: bench_eqbridge_latency [N]
 
 #include "EqBridge.h"
@@ -40,9 +41,14 @@ int main(int argc, char* argv[])
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
 
     QWebSocketServer feed(QStringLiteral("feed"), QWebSocketServer::NonSecureMode);
+    QWebSocketServer feed2(QStringLiteral("feed2"), QWebSocketServer::NonSecureMode);
     feed.listen(QHostAddress::LocalHost, 0);
+    feed2.listen(QHostAddress::LocalHost, 0);
     std::unique_ptr<QWebSocket> feedSocket;
+    std::unique_ptr<QWebSocket> feedSocket2;
     QObject::connect(&feed, &QWebSocketServer::newConnection, [&] { feedSocket.reset(feed.nextPendingConnection()); });
+    QObject::connect(&feed2, &QWebSocketServer::newConnection,
+                     [&] { feedSocket2.reset(feed2.nextPendingConnection()); });
 
     auto quiet = [](const QString&) {};
     TEqBridgeServer server(quiet);
@@ -55,12 +61,15 @@ int main(int argc, char* argv[])
     TEqBridgeFeed link(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(feed.serverPort())), {}, quiet);
     link.OnMessage = [&](const QString& AText) { bridge.HandleMessage(AText.toUtf8()); };
     link.Start();
+    TEqBridgeFeed link2(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(feed2.serverPort())), {}, quiet);
+    link2.OnMessage = [&](const QString& AText) { bridge.HandleMessage(AText.toUtf8()); };
+    link2.Start();
 
     QTcpSocket receiver;
     receiver.connectToHost(QHostAddress::LocalHost, server.Port());
     receiver.waitForConnected(5000);
     receiver.write("93:BENCHMARK000:391\n");
-    while (!feedSocket || !link.IsConnected() || server.ClientCount() < 1) {
+    while (!feedSocket || !feedSocket2 || !link.IsConnected() || !link2.IsConnected() || server.ClientCount() < 1) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     }
 
@@ -73,6 +82,7 @@ int main(int argc, char* argv[])
         const QString text = Message(1 + (sent - 1) % 99, (sent - 1) / 99);
         clock.start();
         feedSocket->sendTextMessage(text);
+        feedSocket2->sendTextMessage(text);
     };
     QObject::connect(&receiver, &QTcpSocket::readyRead, [&] {
         while (receiver.canReadLine()) {
@@ -100,7 +110,7 @@ int main(int argc, char* argv[])
     const auto at = [&](double q) {
         return latencies[std::min(latencies.size() - 1, std::size_t(q * latencies.size()))];
     };
-    std::printf("messages %zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", latencies.size(), at(0.5), at(0.99),
-                latencies.back());
+    std::printf("messages %zu  median %.3f ms  p99 %.3f ms  max %.3f ms  duplicates %d\n", latencies.size(), at(0.5),
+                at(0.99), latencies.back(), bridge.Duplicates());
     return rc;
 }

@@ -7,8 +7,11 @@
 #include "EqBridgeTestSupport.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -115,10 +118,14 @@ TEST(EqBridgeLive, ReceiverStartingDuringAnEventAlerts)
         << qPrintable(bridge.Err());
 
     WaitUntil([] { return false; }, 5000);
+    QElapsedTimer started;
+    started.start();
     THeadless app(folders, THeadless::ServerArgs(bridge.Port));
     const QString eqId = QStringLiteral("ND20261210090001");
     ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqId)))
         << qPrintable(app.Out() + app.Err() + bridge.Err());
+    // For the record, not a limit: start of the receiver -> its alert line.
+    std::printf("catch-up: receiver start -> alert line %lld ms\n", static_cast<long long>(started.elapsed()));
     EXPECT_TRUE(app.SignalAndWait(SIGTERM));
 }
 
