@@ -204,3 +204,10 @@ void TEqAlertController::DoAlert()
         emit historyWritten(FPendingHistory, FPendingInserted);
     }
 }
+
+void TEqAlertController::StopAlarmForSample()
+{
+    if (FIsPlayingSound) {
+        StopAlertSound();
+    }
+}

@@ -94,6 +94,10 @@ public:
     const TEqTelegram01& GetAlertEq01Telegram() const { return FTiming.GetEq01Telegram(); }
     const TEqTelegram10& GetAlertEq10Telegram() const { return FTiming.GetEq10Telegram(); }
 
+    // A training sample takes the sound channel: a playing alarm stops, but the
+    // user's sound choice stays, so the next alert rings as it would have.
+    void StopAlarmForSample();
+
 signals:
     // A new alert was set up (before its first tick).
     void alertStarted(const TEqAlertStart& Start);

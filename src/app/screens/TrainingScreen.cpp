@@ -427,7 +427,7 @@ void TTrainingScreen::TrPlayAlertingSound()
     SetPicture(FREICSignBtn, sign ? spSignPlaying : spSignIdle);
     if (chime || sign) {
         if (FController && FController->IsPlayingSound()) {
-            FController->ToggleAlertSound();
+            FController->StopAlarmForSample();
         }
         FSound.PlayAlertSound(chime ? asWarning : asForecast);
         FSamplePlaying = true;
