@@ -50,7 +50,7 @@ void TEqAlertController::SetIsAlertingWarning(bool Value)
     FIsAlertingWarning = Value;
     // A false value leaves the caption alone: writing IsAlerting always comes first.
     if (Value) {
-        FHeaderCaption = QStringLiteral("緊急地震速報（警報）");
+        FHeaderCaption = WarningCaption();
         emit headerCaptionChanged(FHeaderCaption);
     }
 }

@@ -85,6 +85,8 @@ public:
     bool IsTicking() const { return FTiming.IsAlerting(); }
     // The header text of the current alert; empty before the first.
     QString HeaderCaption() const { return FHeaderCaption; }
+    // The header text of a warning.
+    static QString WarningCaption() { return QStringLiteral("緊急地震速報（警報）"); }
     // The tick handler; public so that a test can drive it.
     void DoAlert();
     // Milliseconds from now to the next tick.

@@ -239,7 +239,7 @@ void TEqAlertFrm::ShowHeaderCaption(const QString& ACaption)
     // A warning and a forecast must be told apart at a glance, not by one character.
     QPalette p = FHeaderBand->palette();
     // The caption is the controller's word for the class (it changes before the flag does).
-    const bool warning = ACaption == QStringLiteral("緊急地震速報（警報）");
+    const bool warning = ACaption == TEqAlertController::WarningCaption();
     p.setColor(QPalette::Window, warning ? WarningBandColor : ForecastBandColor);
     FHeaderBand->setPalette(p);
 }

@@ -1,49 +1,33 @@
 #include "defines/EqTelegramLines.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
 namespace {
 
-bool IsDigits(QStringView Text, qsizetype Length)
+// Exactly Length characters, each accepted by AIs.
+template <typename TPredicate>
+bool IsFieldOf(QStringView Text, qsizetype Length, TPredicate AIs)
 {
-    if (Text.size() != Length) {
-        return false;
-    }
-    for (const QChar c : Text) {
-        if (c < u'0' || c > u'9') {
-            return false;
-        }
-    }
-    return true;
+    return Text.size() == Length && std::all_of(Text.begin(), Text.end(), AIs);
 }
 
+bool IsDigits(QStringView Text, qsizetype Length)
+{
+    return IsFieldOf(Text, Length, [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// All digits, or all slashes (JMA's "unknown").
 bool IsDigitsOrSlashes(QStringView Text, qsizetype Length)
 {
-    if (Text.size() != Length) {
-        return false;
-    }
-    bool allSlashes = true;
-    bool allDigits = true;
-    for (const QChar c : Text) {
-        allSlashes = allSlashes && c == u'/';
-        allDigits = allDigits && c >= u'0' && c <= u'9';
-    }
-    return allSlashes || allDigits;
+    return IsDigits(Text, Length) || IsFieldOf(Text, Length, [](QChar c) { return c == u'/'; });
 }
 
 // Printable ASCII without a line break: what a fixed column may hold.
 bool IsPlainField(QStringView Text, qsizetype Length)
 {
-    if (Text.size() != Length) {
-        return false;
-    }
-    for (const QChar c : Text) {
-        if (c < u' ' || c > u'~') {
-            return false;
-        }
-    }
-    return true;
+    return IsFieldOf(Text, Length, [](QChar c) { return c >= u' ' && c <= u'~'; });
 }
 
 QString TwoDigits(int Value)
