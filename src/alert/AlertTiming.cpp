@@ -9,7 +9,7 @@
 
 qint64 TSystemAlertClock::NowLocalMSecs() const
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = VeskJapanNow();
     return TAlertTiming::ToLocalMSecs(now.date(), now.time());
 }
 
@@ -89,11 +89,16 @@ bool TAlertTiming::StartAlert()
                       QStringLiteral("'%1' is not a valid occurrence time").arg(FEq01Teleg.GetOccurrenceTime()));
         return false;
     }
-    FEqOccurDateTime = *occurred;
+    StartAlertAt(*occurred);
+    return true;
+}
+
+void TAlertTiming::StartAlertAt(qint64 OccurMSecs)
+{
+    FEqOccurDateTime = OccurMSecs;
     FIsAlerting = true;
     FIsRegisteredEqInfo = false;
     FHasStarted = true;
-    return true;
 }
 
 void TAlertTiming::StopAlert()
@@ -177,6 +182,8 @@ bool TAlertTiming::RegisterEqInfoInDb()
     if (!FHasStarted) {
         // Nothing was alerted yet: there is no earthquake to write.
         FLogger->Send(vmtAlertMap, QStringLiteral("No EQ info to register."));
+    } else if (FRegistrar) {
+        result = FRegistrar();
     } else if (FIsRegisteredEqInfo) {
         FLogger->Send(vmtAlertMap, QStringLiteral("Already registered EQ info."), value);
     } else {

@@ -82,6 +82,9 @@ public:
     // Called once per registered alert with whether its row was written, when the
     // store has written it (which may be after RegisterEqInfoInDb returned).
     void SetOnRegistered(std::function<void(const TEqHistory&, bool)> Handler) { FOnRegistered = std::move(Handler); }
+    // Where set, the registration is handed to it instead of the store (the owner
+    // keeps the rows of several earthquakes); it answers as RegisterEqInfoInDb does.
+    void SetRegistrar(std::function<bool()> Handler) { FRegistrar = std::move(Handler); }
 
     void SetEqInfo(float LLat, float LLng, const TEqTelegram01& Eq01Teleg, float SiScale, float EstimatedSec);
     void SetEqInfo(float LLat, float LLng, const TEqTelegram01& Eq01Teleg, const TEqTelegram10& Eq10Teleg,
@@ -91,6 +94,8 @@ public:
     // Reads the occurrence time and marks the alert as running and not yet
     // registered. A malformed time is logged and nothing changes (false).
     bool StartAlert();
+    // The same with the occurrence already on the clock (a report timed from its receipt).
+    void StartAlertAt(qint64 OccurMSecs);
     // Ends the alert: stop handler, not alerting, history registration.
     void StopAlert();
     // One tick: the values of this second with their log lines; at or after the
@@ -133,6 +138,7 @@ private:
     TEqHistoryStore* FStore;
     std::function<void()> FOnStop;
     std::function<void(const TEqHistory&, bool)> FOnRegistered;
+    std::function<bool()> FRegistrar;
 
     float FLLat = 0.0f;
     float FLLng = 0.0f;

@@ -45,6 +45,8 @@ QString AlertRejectReasonName(TAlertRejectReason Reason)
         return QStringLiteral("forecast");
     case arrOccurrenceTime:
         return QStringLiteral("occurrence_time");
+    case arrUnknownCancel:
+        return QStringLiteral("unknown_cancel");
     case arrError:
         return QStringLiteral("error");
     }

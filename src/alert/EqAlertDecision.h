@@ -27,10 +27,11 @@ enum TAlertRejectReason
     arrConditions,     // intensity and magnitude conditions not met
     arrForecast,       // the forecast gave no estimate
     arrOccurrenceTime, // the occurrence time cannot be read, so no alert can run
+    arrUnknownCancel,  // a cancel of an earthquake that is not being alerted
     arrError           // an unexpected error while handling the telegram
 };
 
-// "drill", "accuracy", "deep", "conditions", "forecast", "occurrence_time", "error"; empty for arrNone.
+// "drill", "accuracy", "deep", "conditions", "forecast", "occurrence_time", "unknown_cancel", "error"; empty for arrNone.
 QString AlertRejectReasonName(TAlertRejectReason Reason);
 
 // The estimate at the user's location and the alert filter.

@@ -47,6 +47,10 @@ QString AlertKindName(TAlertKind Kind)
         return QStringLiteral("upgrade");
     case akReplace:
         return QStringLiteral("replace");
+    case akConcurrent:
+        return QStringLiteral("concurrent");
+    case akUpdate:
+        return QStringLiteral("update");
     }
     return QString();
 }
@@ -142,6 +146,10 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
     const QString eqId = Eq01Teleg.GetEqId();
     FLogger->Send(QStringLiteral(">>"), eqId);
     SetLocationInfo();
+    if (Eq01Teleg.IsCancel()) {
+        HandleCancel(Eq01Teleg);
+        return;
+    }
 
     double sis = 0.0;
     double sSec = 0.0;
@@ -183,9 +191,10 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
         StartAlert(akNew, Eq01Teleg, sis, sSec, warning);
         return;
     }
-    if (warning && !FAlertWindow.IsAlertingWarning()) {
+    const bool known = FAlertWindow.IsKnownEq(eqId);
+    if (known && warning && !FAlertWindow.IsEqWarning(eqId)) {
+        // One earthquake keeps one history row: the upgrade rewrites it.
         FLogger->Send(vmtNotable, QStringLiteral("Do ALERT.(Forecase -> Warning)"), id);
-        FAlertWindow.RegisterAlertingEqInfo();
         StartAlert(akUpgrade, Eq01Teleg, sis, sSec, warning);
         return;
     }
@@ -193,16 +202,59 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
     FLogger->Send(vmtNotable, alertingId + QStringLiteral("() - ") + eqId + QStringLiteral("(") +
                                   QString::number(Eq01Teleg.GetTelegNo()) +
                                   QStringLiteral(") (Alert EQID - New EQID)"));
-    if (alertingId == eqId) {
+    if (known) {
+        if (FAlertWindow.UpdateEq(FLocInfo, Eq01Teleg, sis, sSec, FLastAreaForecast)) {
+            FLogger->Send(vmtNotable, QStringLiteral("Update alert."),
+                          id + QStringLiteral(" M%1 %2km N%3 E%4 %5 %6 sec.")
+                                   .arg(Eq01Teleg.GetMagnitude(), 0, 'f', 1)
+                                   .arg(Eq01Teleg.GetEpicDepth())
+                                   .arg(Eq01Teleg.GetEpicLat(), 0, 'f', 1)
+                                   .arg(Eq01Teleg.GetEpicLong(), 0, 'f', 1)
+                                   .arg(TEqAlertDecision::FixedTwo(sis))
+                                   .arg(TEqAlertDecision::FixedTwo(sSec)));
+            FOutcomeReported = true;
+            emit alertStarted(akUpdate, Eq01Teleg, sis, sSec, FAlertWindow.IsEqWarning(eqId));
+            return;
+        }
         FLogger->Send(vmtNotable, QStringLiteral("SKIP alerting."), id);
-        FAlertWindow.SetAreaForecast(FLastAreaForecast);
         FOutcomeReported = true;
         emit alertSkipped(Eq01Teleg);
         return;
     }
+    if (!FAlertWindow.IsMoreThreatening(Eq01Teleg, decided, sSec, warning)) {
+        // Shown beside the coming one, never in front of it.
+        FLogger->Send(vmtAlertMap, QStringLiteral("Concurrent earthquake."), id);
+        if (!FAlertWindow.AddConcurrentEq(FLocInfo, Eq01Teleg, sis, sSec, warning, FLastAreaForecast)) {
+            Reject(Eq01Teleg, arrOccurrenceTime);
+            return;
+        }
+        CountAlert();
+        FOutcomeReported = true;
+        emit alertStarted(akConcurrent, Eq01Teleg, sis, sSec, warning);
+        return;
+    }
     FLogger->Send(vmtQueued, QStringLiteral("Do ALERT.(New earthquake)"), id);
-    FAlertWindow.RegisterAlertingEqInfo();
     StartAlert(akReplace, Eq01Teleg, sis, sSec, warning);
+}
+
+void TEqTelegramDispatcher::HandleCancel(const TEqTelegram01& Eq01Teleg)
+{
+    const QString id = TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo());
+    if (FAlertWindow.IsAlerting() && FAlertWindow.CancelEq(Eq01Teleg)) {
+        FLogger->Send(vmtNotable, QStringLiteral("Cancel alert."), id);
+        FOutcomeReported = true;
+        emit alertCancelled(Eq01Teleg);
+        return;
+    }
+    FLogger->Send(vmtNotable, QStringLiteral("Cancel of an earthquake not alerted."), id);
+    Reject(Eq01Teleg, arrUnknownCancel);
+}
+
+void TEqTelegramDispatcher::CountAlert()
+{
+    const qint32 alerts = Incremented(FSettings.GetNumOfTotalAlerts());
+    FSettings.SetNumOfTotalAlerts(alerts);
+    emit countersChanged(FSettings.GetNumOfTotalEqTelegrams(), alerts);
 }
 
 void TEqTelegramDispatcher::StartAlert(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale,
@@ -233,9 +285,7 @@ void TEqTelegramDispatcher::StartAlert(TAlertKind Kind, const TEqTelegram01& Eq0
         return;
     }
     FAlertWindow.Show();
-    const qint32 alerts = Incremented(FSettings.GetNumOfTotalAlerts());
-    FSettings.SetNumOfTotalAlerts(alerts);
-    emit countersChanged(FSettings.GetNumOfTotalEqTelegrams(), alerts);
+    CountAlert();
     FOutcomeReported = true;
     emit alertStarted(Kind, Eq01Teleg, EstSIScale, EstSWaveSec, IsWarning);
 }
@@ -257,12 +307,14 @@ void TEqTelegramDispatcher::WMEq10Queued()
         FQueues.Eq10.pop_front();
         try {
             const QString eqId = teleg.GetEqId();
-            const QString alertingId = FAlertWindow.GetAlertingEqId();
             // An empty id names no earthquake, also not "no alert yet".
-            if (!alertingId.isEmpty() && eqId == alertingId) {
+            if (!eqId.isEmpty() && FAlertWindow.IsKnownEq(eqId)) {
                 FLogger->Send(eqId, teleg.GetEpicName());
                 FAlertWindow.SetAlertEq10Telegram(teleg);
                 emit epicentreNamed(teleg);
+            } else if (!eqId.isEmpty()) {
+                // Its report may qualify later (or be queued behind this line).
+                FAlertWindow.KeepEarlyEq10Telegram(teleg);
             }
         } catch (const std::exception& e) {
             FLogger->Send(vmtCaught, QStringLiteral("WMEq10Queued()"), QString::fromLocal8Bit(e.what()));
@@ -290,6 +342,9 @@ void TEqTelegramDispatcher::TakeAreaForecasts()
             FAreaForecastOrder.push_back(key);
         }
         FAreaForecasts.insert(key, teleg);
+        if (teleg.IsFinal()) {
+            FAlertWindow.MarkFinal(teleg.GetEqId());
+        }
         while (FAreaForecastOrder.size() > MaxAreaForecasts) {
             FAreaForecasts.remove(FAreaForecastOrder.front());
             FAreaForecastOrder.pop_front();

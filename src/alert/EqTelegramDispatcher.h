@@ -45,10 +45,12 @@ enum TAlertKind
 {
     akNew,     // nothing was alerting
     akUpgrade, // the running forecast becomes a warning for the user's area
-    akReplace  // another earthquake replaces the running alert
+    akReplace,    // another, more threatening earthquake comes in front of the running alert
+    akConcurrent, // another earthquake, shown behind the one coming
+    akUpdate      // a later report of an earthquake being alerted changed its estimate or source
 };
 
-// "new", "upgrade", "replace"
+// "new", "upgrade", "replace", "concurrent", "update"
 QString AlertKindName(TAlertKind Kind);
 
 // The main-thread side of the receiver: drains the two queues on their events,
@@ -56,7 +58,7 @@ QString AlertKindName(TAlertKind Kind);
 // alert; takes the link status from the receiver thread. Lives on the main thread.
 //
 // Every type-01 telegram taken from the queue ends in exactly one of
-// alertStarted, alertSkipped or telegramRejected, in queue order.
+// alertStarted, alertSkipped, alertCancelled or telegramRejected, in queue order.
 class TEqTelegramDispatcher : public QObject
 {
     Q_OBJECT
@@ -109,8 +111,10 @@ signals:
                       bool IsWarning);
     // A further telegram of the earthquake being alerted that changes nothing.
     void alertSkipped(const TEqTelegram01& Eq01Teleg);
+    // JMA withdrew an earthquake being alerted (a type-01 line of type code "39").
+    void alertCancelled(const TEqTelegram01& Eq01Teleg);
     void telegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
-    // A type-10 telegram named the epicentre of the earthquake being alerted.
+    // A type-10 telegram named the epicentre of an earthquake being alerted.
     void epicentreNamed(const TEqTelegram10& Eq10Teleg);
 
 protected:
@@ -122,6 +126,8 @@ private:
     void StartAlert(TAlertKind Kind, const TEqTelegram01& Eq01Teleg, double EstSIScale, double EstSWaveSec,
                     bool IsWarning);
     void Reject(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason);
+    void HandleCancel(const TEqTelegram01& Eq01Teleg);
+    void CountAlert();
     void CallPlugIn(const TPlugInEntry& Entry, const QString& Name, const QString& Telegram);
     // Moves the queued area forecasts into FAreaForecasts; the queue lock is held.
     void TakeAreaForecasts();

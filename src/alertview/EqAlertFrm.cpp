@@ -139,6 +139,14 @@ TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, 
     FJmaForecast->setFont(jmaFont);
 
     FController.SetFramePainter(FAlertMap);
+    // A cancel that leaves nothing to show closes the window as its close box does.
+    connect(&FController, &TEqAlertController::closeRequested, this, [this] {
+        if (isVisible()) {
+            close();
+        } else if (FControllerAlive) {
+            FController.StopAlerting();
+        }
+    });
     connect(&FController, &TEqAlertController::headerCaptionChanged, this, &TEqAlertFrm::ShowHeaderCaption);
     connect(&FController, &TEqAlertController::alertStarted, this, &TEqAlertFrm::FillFields);
     connect(&FController, &TEqAlertController::areaForecastChanged, FJmaForecast, &QLabel::setText);

@@ -39,7 +39,7 @@ const char* const UsageText =
     "exit\n"
     "  -Help                 この説明 / this text\n"
     "\n"
-    "Events: status, alert, skip, rejected, epicentre_name, arrival, history, invalid.\n"
+    "Events: status, alert, skip, rejected, cancel, end, epicentre_name, arrival, history, invalid.\n"
     "Settings and history live in $APPDATA/BrenvikCorporation/UlmaroX (or the XDG\n"
     "configuration folder when APPDATA is not set). SIGINT, SIGTERM and SIGHUP end the\n"
     "program in order: settings and history are saved.\n";
@@ -125,9 +125,17 @@ int main(int argc, char* argv[])
     QObject::connect(dispatcher, &TEqTelegramDispatcher::serverCommStatusChanged, &app,
                      [&printer](TServerCommStatus Status, const QString&) { printer.ServerCommStatusChanged(Status); });
     TEqAlertController* alert = core.AlertController();
-    QObject::connect(
-        alert, &TEqAlertController::ticked, &app,
-        [&printer](const TEqTelegram01& Teleg, const TAlertTick& Tick) { printer.AlertTicked(Teleg, Tick); });
+    QObject::connect(alert, &TEqAlertController::ticked, &app,
+                     [&printer, alert](const TEqTelegram01& Teleg, const TAlertTick& Tick) {
+                         printer.AlertTicked(Teleg, Tick, alert->GetAlertEq10Telegram().GetEpicName());
+                     });
+    QObject::connect(alert, &TEqAlertController::eqCancelled, &app,
+                     [&printer](const TEqTelegram01& Teleg) { printer.EqCancelled(Teleg); });
+    QObject::connect(alert, &TEqAlertController::eqEnded, &app,
+                     [&printer](const TEqTelegram01& Teleg, TEqEndReason Reason) { printer.EqEnded(Teleg, Reason); });
+    // No window to close itself after a cancel: the alert ends as a closed one does.
+    QObject::connect(alert, &TEqAlertController::closeRequested, alert, &TEqAlertController::StopAlerting,
+                     Qt::QueuedConnection);
     QObject::connect(alert, &TEqAlertController::arrived, &app,
                      [&printer](const TEqTelegram01& Teleg) { printer.AlertArrived(Teleg); });
     QObject::connect(

@@ -178,22 +178,26 @@ void TVeskHeadlessPrinter::ServerCommStatusChanged(TServerCommStatus Status)
     Print(TVeskJsonLine().Add("event", "status").Add("status", StatusName(Status)));
 }
 
-QString TVeskHeadlessPrinter::CountdownLine(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick)
+QString TVeskHeadlessPrinter::CountdownLine(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick,
+                                            const QString& AName)
 {
     // One multi-argument arg(): a "%" in the server's EQ id is text, never a place marker.
     // Control characters in it are escaped: they would drive the terminal.
-    const QString id =
-        VeskEscapeControlChars(TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo()));
+    QString id = TEqAlertDecision::EqIdWithTelegNo(Eq01Teleg.GetEqId(), Eq01Teleg.GetTelegNo());
+    if (!AName.trimmed().isEmpty()) {
+        id += QLatin1Char(' ') + AName.trimmed();
+    }
+    id = VeskEscapeControlChars(id);
     const QString advance = QString::number(Tick.AdvanceSec);
     return Tick.Arrived ? QStringLiteral("%1  S波到達 (到達から %2 秒)  / S-wave arrived %2 s ago\n").arg(id, advance)
                         : QStringLiteral("%1  S波到達まで %2 秒 (経過 %3 秒)  / S-wave in %2 s (elapsed %3 s)\n")
                               .arg(id, advance, QString::number(Tick.ElapsedSec));
 }
 
-void TVeskHeadlessPrinter::AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick)
+void TVeskHeadlessPrinter::AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick, const QString& AName)
 {
     // For people watching a terminal; never on standard output.
-    const QByteArray utf8 = CountdownLine(Eq01Teleg, Tick).toUtf8();
+    const QByteArray utf8 = CountdownLine(Eq01Teleg, Tick, AName).toUtf8();
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), FErr);
     std::fflush(FErr);
 }
@@ -206,8 +210,30 @@ void TVeskHeadlessPrinter::AlertArrived(const TEqTelegram01& Eq01Teleg)
 void TVeskHeadlessPrinter::AlertRegistered(const TEqHistory& EqHistory, bool Inserted)
 {
     if (Inserted) {
-        Print(TVeskJsonLine().Add("event", "history").Add("eq_id", EqHistory.EqID));
+        TVeskJsonLine line;
+        line.Add("event", "history").Add("eq_id", EqHistory.EqID).Add("telegram_no", EqHistory.TelegNo);
+        if (EqHistory.Cancelled) {
+            line.Add("cancelled", true);
+        }
+        Print(line);
     }
+}
+
+void TVeskHeadlessPrinter::EqCancelled(const TEqTelegram01& Eq01Teleg)
+{
+    Print(TVeskJsonLine()
+              .Add("event", "cancel")
+              .Add("eq_id", Eq01Teleg.GetEqId())
+              .Add("telegram_no", Eq01Teleg.GetTelegNo()));
+}
+
+void TVeskHeadlessPrinter::EqEnded(const TEqTelegram01& Eq01Teleg, TEqEndReason Reason)
+{
+    Print(TVeskJsonLine()
+              .Add("event", "end")
+              .Add("eq_id", Eq01Teleg.GetEqId())
+              .Add("telegram_no", Eq01Teleg.GetTelegNo())
+              .Add("reason", EqEndReasonName(Reason)));
 }
 
 void TVeskHeadlessPrinter::UserWarning(const QString& AText)

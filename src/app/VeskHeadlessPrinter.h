@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alert/AlertTiming.h"
+#include "alert/EqAlertController.h"
 #include "alert/EqTelegramDispatcher.h"
 
 #include <QString>
@@ -48,9 +49,12 @@ public:
     void EqEpicentreNamed(const TEqTelegram10& Eq10Teleg);
     void ServerCommStatusChanged(TServerCommStatus Status);
 
-    void AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick);
+    // AName: the primary earthquake's epicentre name, where known.
+    void AlertTicked(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick, const QString& AName = QString());
     void AlertArrived(const TEqTelegram01& Eq01Teleg);
     void AlertRegistered(const TEqHistory& EqHistory, bool Inserted);
+    void EqCancelled(const TEqTelegram01& Eq01Teleg);
+    void EqEnded(const TEqTelegram01& Eq01Teleg, TEqEndReason Reason);
 
     void InvalidLine(const QString& Line);
     // A warning for the user as one line on standard error: "警告: <text>".
@@ -59,7 +63,8 @@ public:
 
     static QString StatusName(TServerCommStatus Status);
     // The countdown line of one tick, as written to standard error.
-    static QString CountdownLine(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick);
+    static QString CountdownLine(const TEqTelegram01& Eq01Teleg, const TAlertTick& Tick,
+                                 const QString& AName = QString());
 
 private:
     std::FILE* FOut;

@@ -21,6 +21,7 @@ void TEqHistory::CopyFromEq01Telegram(const TEqTelegram01& Eq01Teleg, double Est
     EpicName.clear();
     EstSIS = TSeismicIntensityScale::GetScaleAsString(EstimatedSIS);
     EstSec = QString::asprintf("%d", RoundHalfEven(EstimatedSec));
+    Cancelled = false;
 }
 
 void TEqHistory::CopyFromEqTelegram(const TEqTelegram01& Eq01Teleg, const TEqTelegram10& Eq10Teleg, double EstimatedSIS,

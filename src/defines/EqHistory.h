@@ -23,6 +23,8 @@ struct TEqHistory
     QString EpicName;
     QString EstSIS;
     QString EstSec;
+    // JMA withdrew the warning: the earthquake was a false alarm.
+    bool Cancelled = false;
 
     // Fills every field from a type-01 telegram and the estimate at the user's
     // location; the epicentre name becomes empty.

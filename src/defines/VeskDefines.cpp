@@ -6,6 +6,11 @@
 #include <limits>
 #include <vector>
 
+QDateTime VeskJapanNow()
+{
+    return QDateTime::currentDateTimeUtc().addSecs(9 * 3600);
+}
+
 std::optional<qint32> VeskStrToInt(QStringView Field)
 {
     qsizetype i = 0;

@@ -2,6 +2,7 @@
 
 #include "defines/EqHistory.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 #include <QVector>
@@ -16,6 +17,11 @@ enum TServerCommStatus : int
     scsConnected = 1,
     scsWaiting = 2
 };
+
+// The wall clock in Japan (UTC+9, no daylight saving) whatever this machine's
+// zone: telegram times are Japan time. The result carries the UTC spec so that
+// its date and time fields are the Japanese ones and no zone rule shifts them.
+QDateTime VeskJapanNow();
 
 // Converts a telegram field: optional leading blanks, an optional sign, then
 // decimal digits and nothing else, within 32 bits. Anything else is no value.
@@ -45,6 +51,10 @@ public:
     QString GetPresentTime() const { return Column(7, 12); }
     QString GetOccurrenceTime() const { return Column(19, 12); }
     QString GetEqId() const { return Column(31, 16); }
+    // JMA's type code "39": the earthquake's warnings are withdrawn.
+    bool IsCancel() const { return ColumnView(3, 2) == u"39"; }
+    // The report kind "9": the last report of the earthquake.
+    bool IsFinalReport() const { return ColumnView(47, 1) == u"9"; }
     qint32 GetTelegNo() const { return IntColumn(48, 2, -1); }
     qint32 GetNCNnn() const { return GetTelegNo(); }
     double GetEpicLat() const { return IntColumn(51, 3, 0) / 10.0; }

@@ -34,7 +34,11 @@ struct TFieldDef
 constexpr TFieldDef FieldDefs[TVeskDataMdl::FieldCount] = {
     {"EQ_ID", 16},     {"OUTGOING_TIME", 19}, {"OCCURRENCE_TIME", 19}, {"EPIC_LAT", 5},  {"EPIC_LONG", 6},
     {"EPIC_DEPTH", 3}, {"EQ_MAGNITUDE", 3},   {"EPIC_NAME", 20},       {"SI_SCALE", 16}, {"SWAVE_SEC", 3},
+    {"CANCELLED", 1},
 };
+
+// Fields of the first layout; later fields were added behind the sequence column.
+constexpr int FirstLayoutFieldCount = 10;
 
 // Insertion order, the tie-breaker of the active order (rowid alias: always above every existing row).
 constexpr char SeqColumn[] = "INS_SEQ";
@@ -42,15 +46,25 @@ constexpr char SeqColumn[] = "INS_SEQ";
 const char CreateTableSql[] = "CREATE TABLE EqHistoryDS ("
                               "EQ_ID TEXT, OUTGOING_TIME TEXT, OCCURRENCE_TIME TEXT, EPIC_LAT TEXT, "
                               "EPIC_LONG TEXT, EPIC_DEPTH TEXT, EQ_MAGNITUDE TEXT, EPIC_NAME TEXT, "
-                              "SI_SCALE TEXT, SWAVE_SEC TEXT, INS_SEQ INTEGER PRIMARY KEY)";
+                              "SI_SCALE TEXT, SWAVE_SEC TEXT, INS_SEQ INTEGER PRIMARY KEY, "
+                              "CANCELLED TEXT NOT NULL DEFAULT '')";
+// Version 1 to 2: the cancelled mark ("1" for an earthquake JMA withdrew); old rows were none.
+const char MigrateToV2Sql[] = "BEGIN IMMEDIATE; ALTER TABLE EqHistoryDS ADD COLUMN CANCELLED TEXT NOT NULL DEFAULT ''; "
+                              "PRAGMA user_version=2; COMMIT;";
 const char CreateIndexesSql[] = "CREATE INDEX IF NOT EXISTS EQ_ID_IDX ON EqHistoryDS (EQ_ID DESC, INS_SEQ DESC);"
                                 "CREATE INDEX IF NOT EXISTS OUTGOING_TIME_IDX ON EqHistoryDS (OUTGOING_TIME DESC);";
 const char SelectRowsSql[] = "SELECT EQ_ID, OUTGOING_TIME, OCCURRENCE_TIME, EPIC_LAT, EPIC_LONG, EPIC_DEPTH, "
-                             "EQ_MAGNITUDE, EPIC_NAME, SI_SCALE, SWAVE_SEC, INS_SEQ FROM EqHistoryDS "
+                             "EQ_MAGNITUDE, EPIC_NAME, SI_SCALE, SWAVE_SEC, CANCELLED, INS_SEQ FROM EqHistoryDS "
                              "ORDER BY EQ_ID DESC, INS_SEQ DESC";
+// A file of the first layout read without changing it (another process may hold it).
+const char SelectRowsV1Sql[] = "SELECT EQ_ID, OUTGOING_TIME, OCCURRENCE_TIME, EPIC_LAT, EPIC_LONG, EPIC_DEPTH, "
+                               "EQ_MAGNITUDE, EPIC_NAME, SI_SCALE, SWAVE_SEC, '', INS_SEQ FROM EqHistoryDS "
+                               "ORDER BY EQ_ID DESC, INS_SEQ DESC";
 const char InsertRowSql[] = "INSERT INTO EqHistoryDS (EQ_ID, OUTGOING_TIME, OCCURRENCE_TIME, EPIC_LAT, EPIC_LONG, "
-                            "EPIC_DEPTH, EQ_MAGNITUDE, EPIC_NAME, SI_SCALE, SWAVE_SEC) "
-                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)";
+                            "EPIC_DEPTH, EQ_MAGNITUDE, EPIC_NAME, SI_SCALE, SWAVE_SEC, CANCELLED) "
+                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)";
+// One row per earthquake: a later write of the same earthquake replaces its row.
+const char DeleteSameEqSql[] = "DELETE FROM EqHistoryDS WHERE EQ_ID = ?1";
 
 QString DbError(sqlite3* Db)
 {
@@ -115,8 +129,8 @@ bool QueryValue(sqlite3* Db, const char* Sql, QString& Value, QString& Error)
     return false;
 }
 
-// The file carries this program's mark and a layout it reads.
-bool CheckIdentity(sqlite3* Db, QString& Error)
+// The file carries this program's mark and a layout it reads (Version: which one).
+bool CheckIdentity(sqlite3* Db, QString& Error, int* Version = nullptr)
 {
     QString value;
     if (!QueryValue(Db, "PRAGMA application_id", value, Error)) {
@@ -130,8 +144,11 @@ bool CheckIdentity(sqlite3* Db, QString& Error)
         return false;
     }
     const int version = value.toInt();
-    // Files of older layouts are migrated here once a later layout exists.
-    if (version != TVeskDataMdl::SchemaVersion) {
+    if (Version) {
+        *Version = version;
+    }
+    // Files of older layouts are migrated when opened for writing.
+    if (version < 1 || version > TVeskDataMdl::SchemaVersion) {
         Error = QStringLiteral("Unsupported history file version %1 (this program reads version %2).")
                     .arg(version)
                     .arg(TVeskDataMdl::SchemaVersion);
@@ -142,9 +159,9 @@ bool CheckIdentity(sqlite3* Db, QString& Error)
 
 // Calls Fn(values, sequence) for every row in the active order.
 template <typename F>
-bool ReadRows(sqlite3* Db, F&& Fn, QString& Error)
+bool ReadRows(sqlite3* Db, F&& Fn, QString& Error, const char* Sql = SelectRowsSql)
 {
-    TStatement stmt(Db, SelectRowsSql);
+    TStatement stmt(Db, Sql);
     if (!stmt.IsPrepared()) {
         Error = stmt.Error();
         return false;
@@ -504,7 +521,8 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_busy_timeout(db, 2000);
 
-    if (!CheckIdentity(db, Error)) {
+    int version = 0;
+    if (!CheckIdentity(db, Error, &version)) {
         return fail(Error);
     }
     QString value;
@@ -544,8 +562,11 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
             return fail(stmt.Error());
         }
     }
-    QStringList expected = GetFieldNames();
+    QStringList expected = GetFieldNames().mid(0, FirstLayoutFieldCount);
     expected << QString::fromLatin1(SeqColumn);
+    if (version >= 2) {
+        expected << GetFieldNames().mid(FirstLayoutFieldCount);
+    }
     if (columns != expected) {
         return fail(QStringLiteral("The history file has an unexpected table layout (%1).").arg(columns.join(u',')));
     }
@@ -564,6 +585,18 @@ bool TVeskDataMdl::OpenHistoryFile(const QString& FileName, QString& Error)
         if (!Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA;", Error)) {
             return fail(Error);
         }
+    }
+    if (version < 2) {
+        QString migrateError;
+        if (!Exec(db, MigrateToV2Sql, migrateError)) {
+            QString ignored;
+            Exec(db, "ROLLBACK", ignored);
+            return fail(QStringLiteral("The history file cannot be brought to version %1: %2")
+                            .arg(SchemaVersion)
+                            .arg(migrateError));
+        }
+        Logger()->Send(vmtNotable, QStringLiteral("History file migrated."),
+                       QStringLiteral("%1 -> %2").arg(version).arg(SchemaVersion));
     }
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     FDb = db;
@@ -677,13 +710,15 @@ bool TVeskDataMdl::ReadEqHistoryFile(const QString& FileName, QList<QStringList>
         return finish(false);
     }
     sqlite3_busy_timeout(db, 2000);
-    if (!CheckIdentity(db, error)) {
+    int version = 0;
+    if (!CheckIdentity(db, error, &version)) {
         return finish(false);
     }
     // ReadRows finalizes its statement before the close, so that the connection
     // really closes there and the side files can be released.
     const bool read = ReadRows(
-        db, [&Rows](QStringList Values, qint64) { Rows.append(std::move(Values)); }, error);
+        db, [&Rows](QStringList Values, qint64) { Rows.append(std::move(Values)); }, error,
+        version >= 2 ? SelectRowsSql : SelectRowsV1Sql);
     if (!read) {
         Rows.clear();
     }
@@ -797,25 +832,40 @@ bool TVeskDataMdl::WriteRow(const TEqHistory& EqHistory, TRow& Row)
             error = QStringLiteral("The history table is not open.");
         } else {
             Logger()->Send(QStringLiteral("Try to insert record. Eq Id"), EqHistory.EqID);
-            const QString source[FieldCount] = {EqHistory.EqID,        EqHistory.OutgoingTime, EqHistory.OccurrenceTime,
-                                                EqHistory.EpicLat,     EqHistory.EpicLong,     EqHistory.EpicDepth,
-                                                EqHistory.EqMagnitude, EqHistory.EpicName,     EqHistory.EstSIS,
-                                                EqHistory.EstSec};
-            TStatement stmt(FDb, InsertRowSql);
-            if (!stmt.IsPrepared()) {
-                error = stmt.Error();
-            } else {
+            const QString source[FieldCount] = {
+                EqHistory.EqID,        EqHistory.OutgoingTime, EqHistory.OccurrenceTime,
+                EqHistory.EpicLat,     EqHistory.EpicLong,     EqHistory.EpicDepth,
+                EqHistory.EqMagnitude, EqHistory.EpicName,     EqHistory.EstSIS,
+                EqHistory.EstSec,      EqHistory.Cancelled ? QStringLiteral("1") : QString()};
+            // The earthquake's earlier row goes in the same commit as its new one.
+            if (Exec(FDb, "BEGIN IMMEDIATE", error)) {
+                TStatement remove(FDb, DeleteSameEqSql);
+                TStatement stmt(FDb, InsertRowSql);
                 Row.Values.clear();
                 for (int i = 0; i < FieldCount; ++i) {
                     Row.Values << CutToAnsiBytes(source[i], FieldDefs[i].MaxBytes);
-                    const QByteArray utf8 = Row.Values.last().toUtf8();
-                    sqlite3_bind_text(stmt.Get(), i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
                 }
-                if (stmt.Step() != SQLITE_DONE) {
-                    error = stmt.Error();
+                const QByteArray id = Row.Values[0].toUtf8();
+                if (!remove.IsPrepared() || !stmt.IsPrepared()) {
+                    error = remove.IsPrepared() ? stmt.Error() : remove.Error();
                 } else {
-                    Row.Seq = sqlite3_last_insert_rowid(FDb);
-                    result = true;
+                    sqlite3_bind_text(remove.Get(), 1, id.constData(), int(id.size()), SQLITE_TRANSIENT);
+                    for (int i = 0; i < FieldCount; ++i) {
+                        const QByteArray utf8 = Row.Values[i].toUtf8();
+                        sqlite3_bind_text(stmt.Get(), i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                    }
+                    if (remove.Step() != SQLITE_DONE) {
+                        error = remove.Error();
+                    } else if (stmt.Step() != SQLITE_DONE) {
+                        error = stmt.Error();
+                    } else {
+                        Row.Seq = sqlite3_last_insert_rowid(FDb);
+                        result = Exec(FDb, "COMMIT", error);
+                    }
+                }
+                if (!result) {
+                    QString ignored;
+                    Exec(FDb, "ROLLBACK", ignored);
                 }
             }
         }
@@ -828,6 +878,21 @@ bool TVeskDataMdl::WriteRow(const TEqHistory& EqHistory, TRow& Row)
     }
     Logger()->ExitMethod(QStringLiteral("InsertEqHistoryRecord()"));
     return result;
+}
+
+int TVeskDataMdl::ReplaceRow(const TRow& Row)
+{
+    // The earthquake's earlier row (the file kept one per earthquake) leaves the model first.
+    for (qsizetype i = FRows.size() - 1; i >= 0; --i) {
+        if (FRows[i].Values[0] == Row.Values[0]) {
+            {
+                TReadOnlyGuard readOnly(FReadOnly);
+                FRows.remove(i);
+            }
+            emit rowsRemoved(int(i), int(i));
+        }
+    }
+    return AddRow(Row);
 }
 
 int TVeskDataMdl::AddRow(const TRow& Row)
@@ -853,7 +918,7 @@ bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
         TRow row;
         result = WriteRow(EqHistory, row);
         if (result) {
-            position = AddRow(row);
+            position = ReplaceRow(row);
         }
     }
     if (result) {
@@ -903,7 +968,7 @@ void TVeskDataMdl::ApplyWrittenRows()
     for (std::deque<TWriter::TResult> results; !(results = FWriter->TakeResults()).empty();) {
         for (TWriter::TResult& written : results) {
             if (written.Inserted) {
-                emit rowInserted(AddRow(written.Row));
+                emit rowInserted(ReplaceRow(written.Row));
             }
             if (written.Done) {
                 written.Done(written.Inserted);

@@ -13,7 +13,8 @@
 struct sqlite3;
 class TVeskLogger;
 
-// The earthquake history: one row per alerted earthquake, kept in an SQLite
+// The earthquake history: one row per alerted earthquake (a later write of the
+// same EQ id replaces its row), kept in an SQLite
 // file in WAL mode. Every insert and trim is committed at once with one sync of
 // the log, so a crash or power loss loses nothing that was reported as recorded.
 // While the file is open its "-wal" and "-shm" files lie beside it; closing
@@ -25,9 +26,11 @@ class TVeskDataMdl : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int FieldCount = 10;
-    // Layout version stored in the file; a later version migrates older files on open.
-    static constexpr int SchemaVersion = 1;
+    static constexpr int FieldCount = 11;
+    // Layout version stored in the file; opening a file of an older version for
+    // writing migrates it (its rows kept); a newer one is refused.
+    // 2: the "CANCELLED" field ("1" for an earthquake JMA withdrew).
+    static constexpr int SchemaVersion = 2;
     // Marks an SQLite file as a history file of this program ("ULXH").
     static constexpr int ApplicationId = 0x554C5848;
 
@@ -119,6 +122,8 @@ private:
     bool WriteRow(const TEqHistory& EqHistory, TRow& Row);
     // Puts a written row into the read model; answers its position.
     int AddRow(const TRow& Row);
+    // The same, after taking out the model's earlier row of the same earthquake.
+    int ReplaceRow(const TRow& Row);
     void ApplyWrittenRows();
     void CompactFile();
 

@@ -242,7 +242,7 @@ TEST(EqAlertController, FirstFrameAtOnceThenTicksAlignedToWholeSeconds)
 // With the real clock every countdown value is shown once, in order, down to the arrival.
 TEST(EqAlertController, CountdownNeverRepeatsASecond)
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = VeskJapanNow();
     TEq01Fields f;
     f.OccurrenceTime = now.toString(QStringLiteral("yyMMddHHmmss"));
     TEqAlertController alert(nullptr);

@@ -38,7 +38,7 @@ TEST(AlertHistoryIntegration, ArrivalWritesOneRowToTheHistoryModule)
     ASSERT_EQ(dataMdl.RowCount(), 1);
     EXPECT_EQ(dataMdl.GetRow(0),
               QStringList({"ND20160414212634", "2016/04/14 21:26:40", "2016/04/14 21:26:34", "32.70", "130.80", "10",
-                           "6.5", QStringLiteral("熊本県熊本地方"), QStringLiteral("５強"), "12"}));
+                           "6.5", QStringLiteral("熊本県熊本地方"), QStringLiteral("５強"), "12", ""}));
 }
 
 TEST(AlertHistoryIntegration, WithoutAModuleTheInsertAnswersFalse)

@@ -284,8 +284,7 @@ TEST(TelegramDispatcher, DecisionsOverOneAlertingQuake)
         {"same quake naming the user's area: upgrade",
          Quake(QuakeA, 3, "301350", "70"),
          "upgrade " + QuakeA + "-3 6 20 1",
-         {"Register " + QuakeA, "SetIsAlerting(1)", "SetIsAlertingWarning(1)",
-          "StartAlerting " + QuakeA + "-3 6 20 350 1", "Show"},
+         {"SetIsAlerting(1)", "SetIsAlertingWarning(1)", "StartAlerting " + QuakeA + "-3 6 20 350 1", "Show"},
          {"<8> Do ALERT.(Forecase -> Warning)(Value=" + QuakeA + "-003)"},
          2},
         {"already a warning: skip",
@@ -298,8 +297,7 @@ TEST(TelegramDispatcher, DecisionsOverOneAlertingQuake)
         {"another quake: replace",
          Quake(QuakeB, 1),
          "replace " + QuakeB + "-1 5.5 20 0",
-         {"Register " + QuakeA, "SetIsAlerting(1)", "SetIsAlertingWarning(0)",
-          "StartAlerting " + QuakeB + "-1 5.5 20 350 1", "Show"},
+         {"SetIsAlerting(1)", "SetIsAlertingWarning(0)", "StartAlerting " + QuakeB + "-1 5.5 20 350 1", "Show"},
          {"<8> " + QuakeA + "() - " + QuakeB + "(1) (Alert EQID - New EQID)",
           "<23> Do ALERT.(New earthquake)(Value=" + QuakeB + "-001)"},
          3},
@@ -448,7 +446,9 @@ TEST(TelegramDispatcher, ServerCommStatusHints)
 }
 
 // The whole chain with the alert controller: the replaced alert is written first.
-TEST(TelegramDispatcher, WithTheAlertControllerTheReplacedQuakeIsRecorded)
+// With the real controller: the upgrade keeps one row for its earthquake, and a
+// second earthquake no more threatening than the warning stays behind it.
+TEST(TelegramDispatcher, WithTheAlertControllerEachQuakeGetsOneRow)
 {
     TDispatchFixture f;
     TFakeClock clock;
@@ -475,16 +475,18 @@ TEST(TelegramDispatcher, WithTheAlertControllerTheReplacedQuakeIsRecorded)
     dispatcher.WMEq10Queued();
     EXPECT_EQ(f.Observer.Outcomes,
               QStringList({"new " + QuakeA + "-1 5.5 20 0", "upgrade " + QuakeA + "-2 5.5 20 1",
-                           "replace " + QuakeB + "-1 5.5 20 0", "name " + QuakeB + " 石川県能登地方"}));
-    ASSERT_EQ(store.Records.size(), 2); // the forecast and the warning alert of quake A
-    EXPECT_EQ(store.Records[0].TelegNo, 1);
-    EXPECT_EQ(store.Records[1].TelegNo, 2);
-    EXPECT_EQ(view.GetAlertingEqId(), QuakeB);
-    EXPECT_FALSE(view.IsAlertingWarning());
+                           "concurrent " + QuakeB + "-1 5.5 20 0", "name " + QuakeB + " 石川県能登地方"}));
+    EXPECT_TRUE(store.Records.isEmpty()); // rows come with the arrival
+    EXPECT_EQ(view.GetAlertingEqId(), QuakeA);
+    EXPECT_TRUE(view.IsAlertingWarning());
     clock.Now = DefaultOccurrence() + 20000;
     view.DoAlert();
-    ASSERT_EQ(store.Records.size(), 3);
-    EXPECT_EQ(store.Records[2].EpicName, QStringLiteral("石川県能登地方"));
+    view.CheckQuakes();
+    ASSERT_EQ(store.Records.size(), 2);
+    EXPECT_EQ(store.Records[0].EqID, QuakeA);
+    EXPECT_EQ(store.Records[0].TelegNo, 2); // the warning's report, one row
+    EXPECT_EQ(store.Records[1].EqID, QuakeB);
+    EXPECT_EQ(store.Records[1].EpicName, QStringLiteral("石川県能登地方"));
 }
 
 // A failure inside one telegram's handling neither loses the next one nor leaves it without an outcome.

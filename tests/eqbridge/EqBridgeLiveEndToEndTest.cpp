@@ -18,10 +18,10 @@ namespace {
 const QString EqBridgePath = QStringLiteral(ULX_BIN_DIR "/eqbridge");
 
 // A relay message of an M7.4 earthquake at Noto that occurred a few seconds ago
-// (times on this machine's clock, as the receiver compares them today).
+// (times in Japan, as JMA writes them).
 QByteArray NotoMessage(const QString& AEventId, int ASerial, bool ACancel = false)
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = VeskJapanNow();
     const QString announced = now.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
     const QString origin = now.addSecs(-3).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
     const QString code = ACancel ? QStringLiteral("39 03 10 ND%1 9999=").arg(AEventId)

@@ -224,7 +224,7 @@ protected:
     TVeskLogger FLogger{FDir.path(), QStringLiteral("test.csl"), &FMemo};
 };
 
-TEST_F(VeskDataTest, MissingFileGivesEmptyTableWithTenFieldsAndCreatesTheFile)
+TEST_F(VeskDataTest, MissingFileGivesEmptyTableWithItsFieldsAndCreatesTheFile)
 {
     TVeskDataMdl store(&FLogger);
     int resets = 0;
@@ -243,14 +243,14 @@ TEST_F(VeskDataTest, MissingFileGivesEmptyTableWithTenFieldsAndCreatesTheFile)
     EXPECT_EQ(resets, 1);
     EXPECT_EQ(TVeskDataMdl::GetFieldNames(),
               QStringList({"EQ_ID", "OUTGOING_TIME", "OCCURRENCE_TIME", "EPIC_LAT", "EPIC_LONG", "EPIC_DEPTH",
-                           "EQ_MAGNITUDE", "EPIC_NAME", "SI_SCALE", "SWAVE_SEC"}));
-    const int maxBytes[] = {16, 19, 19, 5, 6, 3, 3, 20, 16, 3};
+                           "EQ_MAGNITUDE", "EPIC_NAME", "SI_SCALE", "SWAVE_SEC", "CANCELLED"}));
+    const int maxBytes[] = {16, 19, 19, 5, 6, 3, 3, 20, 16, 3, 1};
     for (int i = 0; i < TVeskDataMdl::FieldCount; ++i) {
         EXPECT_EQ(TVeskDataMdl::GetFieldMaxBytes(i), maxBytes[i]) << i;
     }
 
     // The file exists at once, complete, with its version and both descending indexes.
-    EXPECT_EQ(RawQuery(DbPath(), "PRAGMA user_version"), QStringList({"1"}));
+    EXPECT_EQ(RawQuery(DbPath(), "PRAGMA user_version"), QStringList({"2"}));
     EXPECT_EQ(RawQuery(DbPath(), "PRAGMA application_id"), QStringList({QString::number(0x554C5848)}));
     const QStringList indexes = RawQuery(DbPath(), "SELECT name, sql FROM sqlite_master WHERE type = 'index' "
                                                    "ORDER BY name");
@@ -317,7 +317,7 @@ TEST_F(VeskDataTest, InsertsAreInTheFileWithoutSaving)
     ASSERT_EQ(reopened.RowCount(), 1);
     EXPECT_EQ(reopened.GetRow(0),
               QStringList({"ND20160414212620", "2016/04/14 21:26:34", "2016/04/14 21:26:20", "32.70", "130.80", "10",
-                           "6.4", QStringLiteral("熊本県熊本地方"), QStringLiteral("５弱"), "12"}));
+                           "6.4", QStringLiteral("熊本県熊本地方"), QStringLiteral("５弱"), "12", ""}));
     EXPECT_EQ(reopened.GetRow(1), QStringList());
     EXPECT_EQ(reopened.GetRow(-1), QStringList());
 }
@@ -379,7 +379,8 @@ TEST_F(VeskDataTest, ACommitSyncsTheLogOnce)
     EXPECT_GE(counts.File, 1);
 }
 
-TEST_F(VeskDataTest, RowsRunFromHighestIdWithTiesNewestFirst)
+// Rows run from the highest id; a later write of an earthquake replaces its row.
+TEST_F(VeskDataTest, RowsRunFromHighestIdAndAnEarthquakeKeepsOneRow)
 {
     struct TCase
     {
@@ -390,14 +391,12 @@ TEST_F(VeskDataTest, RowsRunFromHighestIdWithTiesNewestFirst)
     };
     const TCase cases[] = {
         {"ids 2, 3, 1", {{"2", "a"}, {"3", "b"}, {"1", "c"}}, {"3/b", "2/a", "1/c"}, {0, 0, 2}},
-        {"same entry twice", {{"7", "x"}, {"7", "x"}}, {"7/x", "7/x"}, {0, 0}},
-        {"ties newest first",
-         {{"5", "a"}, {"7", "b"}, {"5", "c"}, {"5", "d"}},
-         {"7/b", "5/d", "5/c", "5/a"},
+        {"same entry twice", {{"7", "x"}, {"7", "x"}}, {"7/x"}, {0, 0}},
+        {"the latest write of an id stays", {{"5", "a"}, {"7", "b"}, {"5", "c"}, {"5", "d"}}, {"7/b", "5/d"},
          {0, 0, 1, 1}},
         {"real ids",
          {{"ND20160416012505", "a"}, {"ND20160414212620", "b"}, {"ND20160416012505", "c"}},
-         {"ND20160416012505/c", "ND20160416012505/a", "ND20160414212620/b"},
+         {"ND20160416012505/c", "ND20160414212620/b"},
          {0, 1, 0}},
         {"empty id last", {{"", "a"}, {"1", "b"}}, {"1/b", "/a"}, {0, 0}},
     };
@@ -491,20 +490,23 @@ TEST_F(VeskDataTest, StoredFormsOfAFilledEntry)
     {
         TVeskDataMdl store(&FLogger);
         ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        int n = 0;
         for (const TCase& c : cases) {
             TEqHistory h;
             h.CopyFromEqTelegram(TEqTelegram01(Eq01), TEqTelegram10(), 6.2, c.Seconds);
+            h.EqID = h.EqID.left(15) + QString::number(n++); // one row per earthquake: an id each
             ASSERT_TRUE(store.InsertEqHistoryRecord(h));
         }
     }
     TVeskDataMdl store(&FLogger);
     ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
     ASSERT_EQ(store.RowCount(), int(std::size(cases)));
-    // Same id for all: newest first, so the last case is row 0.
+    // Highest id first, so the last case is row 0.
     for (int i = 0; i < int(std::size(cases)); ++i) {
         const QStringList row = store.GetRow(int(std::size(cases)) - 1 - i);
-        EXPECT_EQ(row, QStringList({"ND20160414212620", "2016/04/14 21:26:34", "2016/04/14 21:26:20", "35.40", "139.70",
-                                    "10", "6.8", "", QStringLiteral("６強"), QString::fromLatin1(cases[i].Stored)}))
+        EXPECT_EQ(row, QStringList({"ND2016041421262" + QString::number(i), "2016/04/14 21:26:34",
+                                    "2016/04/14 21:26:20", "35.40", "139.70", "10", "6.8", "", QStringLiteral("６強"),
+                                    QString::fromLatin1(cases[i].Stored), ""}))
             << cases[i].Seconds;
     }
 }
@@ -531,7 +533,8 @@ TEST_F(VeskDataTest, EveryFieldIsCutToItsByteLimit)
                                   "10.",
                                   "ABC",
                                   QStringLiteral("震度５弱から６強"),
-                                  "-10"};
+                                  "-10",
+                                  ""};
     {
         TVeskDataMdl store(&FLogger);
         ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
@@ -569,13 +572,14 @@ TEST_F(VeskDataTest, EpicentreNameIsCutInCodePage932AtACharacterBoundary)
     ASSERT_TRUE(QStringEncoder("windows-31j").isValid());
     TVeskDataMdl store(&FLogger);
     ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    int id = 0;
     for (const TCase& c : cases) {
         EXPECT_EQ(TVeskDataMdl::CutToAnsiBytes(c.Name, 20), c.Stored) << c.Name.toStdString();
         EXPECT_EQ(TVeskDataMdl::AnsiByteLength(c.Stored), c.Bytes) << c.Name.toStdString();
         // Checked against the converter itself, independently of the store's counting.
         QStringEncoder encoder("windows-31j");
         EXPECT_EQ(QByteArray(encoder.encode(c.Stored)).size(), c.Bytes) << c.Name.toStdString();
-        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("1", c.Name)));
+        ASSERT_TRUE(store.InsertEqHistoryRecord(Entry(QString::number(id++), c.Name)));
         EXPECT_EQ(store.GetValue(0, 7), c.Stored) << c.Name.toStdString();
     }
     const QStringList inFile = RawQuery(DbPath(), "SELECT EPIC_NAME FROM EqHistoryDS ORDER BY INS_SEQ");
@@ -799,7 +803,7 @@ TEST_F(VeskDataTest, AnInvalidFileIsNeverWritten)
                                       "CREATE TABLE EqHistoryDS (EQ_ID TEXT, OUTGOING_TIME TEXT);"));
     const QString newer = makeDir.filePath("newer.cds");
     MakeHistoryFile(newer, {"1"});
-    ASSERT_TRUE(RawExec(newer, "PRAGMA user_version=2;"));
+    ASSERT_TRUE(RawExec(newer, "PRAGMA user_version=3;"));
 
     struct TCase
     {
@@ -1079,9 +1083,10 @@ TEST_F(VeskDataTest, QueuedRowsAreCommittedOneByOneInOrderAndReportedOnThisThrea
 
     store.FlushEqHistoryRecords();
     EXPECT_EQ(done, QStringList({"3+", "1+", "2+", "3+"}));
+    // The second row of earthquake 3 replaces its first.
     EXPECT_EQ(inserted, QStringList({"3@0", "1@1", "2@1", "3@0"}));
-    EXPECT_EQ(Ids(store), QStringList({"3", "3", "2", "1"}));
-    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY INS_SEQ"), ids);
+    EXPECT_EQ(Ids(store), QStringList({"3", "2", "1"}));
+    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY INS_SEQ"), QStringList({"1", "2", "3"}));
     const TSyncCounts counts = vfs.Take();
     EXPECT_GE(counts.Log, int(ids.size())) << "one synced commit per row";
     EXPECT_LE(counts.Log, int(ids.size()) + 1);
@@ -1161,4 +1166,44 @@ TEST_F(VeskDataTest, TheSaveAfterATrimShrinksTheFile)
     FMemo.Clear();
     ASSERT_TRUE(next.SaveEqHistoryDB(DbPath()));
     EXPECT_FALSE(Log().join('\n').contains("Compact history file."));
+}
+
+// A file of the first layout (no cancelled mark) is read as it is by the listing,
+// and opening it for writing migrates it once, keeping its rows; a cancelled
+// earthquake's mark survives a reopening.
+TEST_F(VeskDataTest, AVersionOneFileIsMigratedKeepingItsRows)
+{
+    ASSERT_TRUE(RawExec(DbPath(), "PRAGMA journal_mode=WAL; CREATE TABLE EqHistoryDS (EQ_ID TEXT, OUTGOING_TIME TEXT, "
+                                  "OCCURRENCE_TIME TEXT, EPIC_LAT TEXT, EPIC_LONG TEXT, EPIC_DEPTH TEXT, "
+                                  "EQ_MAGNITUDE TEXT, EPIC_NAME TEXT, SI_SCALE TEXT, SWAVE_SEC TEXT, "
+                                  "INS_SEQ INTEGER PRIMARY KEY); "
+                                  "INSERT INTO EqHistoryDS VALUES ('ND1', 'a', 'b', '1', '2', '3', '4', 'n1', 's', "
+                                  "'5', NULL); INSERT INTO EqHistoryDS VALUES ('ND2', 'a', 'b', '1', '2', '3', '4', "
+                                  "'n2', 's', '6', NULL); PRAGMA application_id=1431066696; PRAGMA user_version=1;"));
+    QList<QStringList> listed;
+    QString error;
+    ASSERT_TRUE(TVeskDataMdl::ReadEqHistoryFile(DbPath(), listed, &error)) << error.toStdString();
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_EQ(listed[0].size(), TVeskDataMdl::FieldCount);
+    EXPECT_EQ(listed[0].last(), "");
+    EXPECT_EQ(RawQuery(DbPath(), "PRAGMA user_version"), QStringList({"1"})); // the listing changed nothing
+
+    {
+        TVeskDataMdl store(&FLogger);
+        ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+        ASSERT_EQ(store.RowCount(), 2);
+        EXPECT_EQ(store.GetValue(0, 0), "ND2");
+        EXPECT_EQ(store.GetValue(1, 7), "n1");
+        EXPECT_EQ(store.GetValue(1, 10), "");
+        TEqHistory cancelled = Entry("ND3", QStringLiteral("東京湾"));
+        cancelled.Cancelled = true;
+        ASSERT_TRUE(store.InsertEqHistoryRecord(cancelled));
+    }
+    EXPECT_EQ(RawQuery(DbPath(), "PRAGMA user_version"), QStringList({"2"}));
+    TVeskDataMdl reopened(&FLogger);
+    ASSERT_TRUE(reopened.CreateEqHistoryDB(DbPath()));
+    ASSERT_EQ(reopened.RowCount(), 3);
+    EXPECT_EQ(reopened.GetValue(0, 0), "ND3");
+    EXPECT_EQ(reopened.GetValue(0, 10), "1");
+    EXPECT_EQ(reopened.GetValue(2, 7), "n1");
 }

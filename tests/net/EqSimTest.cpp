@@ -404,7 +404,7 @@ TEST(EqSimEndToEnd, ReceiverGetsTheKantoSequenceWithLiveTimes)
     EXPECT_TRUE(sim.Output().contains(QStringLiteral("connection request: 93:E2Etest00001:350")))
         << qPrintable(sim.Output());
     EXPECT_EQ(owner.Eq10.first(), QString::fromUtf8(scenario[2].Data));
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyMMdd"));
+    const QString now = VeskJapanNow().toString(QStringLiteral("yyMMdd"));
     QString occurrence;
     for (int i = 0; i < owner.Eq01.size(); ++i) {
         const TEqTelegram01 got(owner.Eq01[i]);

@@ -66,7 +66,9 @@ bool WriteBytes(const QString& APath, const QByteArray& ABytes);
 class TFakeClock : public TAlertClock
 {
 public:
-    qint64 Now = 0;
+    // 2016/04/14 21:26:34 (Japan), the occurrence of the default telegram: telegrams
+    // far off the clock are timed from their receipt, so tests start near their times.
+    qint64 Now = 1460669194000;
     qint64 NowLocalMSecs() const override { return Now; }
 };
 
@@ -105,6 +107,8 @@ struct TEq01Fields
     QString EqId = QStringLiteral("ND20160414212634");
     int TelegNo = 5;
     QString TrainType = QStringLiteral("00");
+    QString Type = QStringLiteral("00"); // "39": a cancel
+    bool Final = false;                  // the report kind "9"
     QString PresentTime = QStringLiteral("160414212640");
     QString OccurrenceTime = QStringLiteral("160414212634");
     QString Lat = QStringLiteral("327");   // tenths of a degree

@@ -184,7 +184,7 @@ int main(int argc, char* argv[])
         q.EstSIS = v[3];    // the magnitude until the forecast replaces it
         others << q;
     }
-    QString occurred = QDateTime::currentDateTime().toString(QStringLiteral("yyMMddHHmmss"));
+    QString occurred = VeskJapanNow().toString(QStringLiteral("yyMMddHHmmss"));
     if (parser.isSet(occurredOpt)) {
         occurred = parser.value(occurredOpt).trimmed();
         if (occurred.size() != 12 || !TAlertTiming::ParseOccurrenceTime(occurred)) {

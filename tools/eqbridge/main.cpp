@@ -6,6 +6,7 @@
 #include "EqBridgeLog.h"
 #include "EqBridgeReplay.h"
 #include "EqBridgeServer.h"
+#include "defines/VeskDefines.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -87,10 +88,10 @@ bool ParseListen(const QString& AText, QHostAddress& AAddress, quint16& APort)
     return AAddress.setAddress(host);
 }
 
-// The local clock reading as a zone-less instant, comparable with the feed's times.
+// The clock in Japan as a zone-less instant, comparable with the feed's times.
 qint64 LocalClockSecs()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = VeskJapanNow();
     return QDateTime(now.date(), now.time(), Qt::UTC).toSecsSinceEpoch();
 }
 } // namespace

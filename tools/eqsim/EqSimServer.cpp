@@ -95,7 +95,8 @@ void TEqSimSession::ReplayNext()
         first = false;
         QByteArray data = scenario.at(FIndex).Data;
         if (!options.KeepTimes) {
-            data = FRewriter.Rewrite(data, QDateTime::currentDateTime());
+            // Telegram times are Japan time (UTC+9) whatever this machine's zone.
+            data = FRewriter.Rewrite(data, QDateTime::currentDateTimeUtc().addSecs(9 * 3600));
         }
         FServer->Print(QStringLiteral("client %1 <- %2").arg(FId).arg(Printable(data)));
         batch += data + '\n';

@@ -173,6 +173,23 @@ def overlap():
                       "A under Tokyo Bay (" + a_id + "), B off Miyagi (" + b_id + ")."], rows)
 
 
+def false_alarm():
+    # 2016-08-01 17:09: JMA reported an M9.1 earthquake under Tokyo Bay from one
+    # noisy station and withdrew it (type code 39) about 15 s later.
+    eq_id = "DM20160801170904"
+    occ = occurrence(eq_id)
+    first = ("01" + TYPE_CODE + "00" + stamp(add_seconds(occ, 2)) + stamp(occ) + eq_id + COL47 + "01" +
+             "N355E1400010911111" + "350341331360311")
+    second = ("01" + TYPE_CODE + "00" + stamp(add_seconds(occ, 4)) + stamp(occ) + eq_id + COL47 + "02" +
+              "N355E1400010911111" + "350341331360311")
+    cancel = ("01" + "39" + "00" + stamp(add_seconds(occ, 17)) + stamp(occ) + eq_id + COL47 + "03" +
+              "N355E1400010911111" + "350341331360311")
+    rows = [(1000, first), (2000, second), (200, type10(eq_id, 2, "351", "東京湾")), (13000, cancel)]
+    write("tokyo-bay-false-alarm-2016",
+          ["False alarm of 2016-08-01: M9.1 under Tokyo Bay (" + eq_id + ") from one station,",
+           "two reports, then JMA's cancel (type code 39) 15 s after the first."], rows)
+
+
 def burst():
     rows = []
     ids = ["DM2030040410000%d" % i for i in range(4)]
@@ -202,5 +219,6 @@ if __name__ == "__main__":
     drill()
     deep()
     overlap()
+    false_alarm()
     burst()
     invalid()

@@ -68,8 +68,10 @@ QStringList THistoryPanelDelegate::CellTexts(const QStringList& AValues)
         const qsizetype i = names.indexOf(QLatin1String(AField));
         return i >= 0 && i < AValues.size() ? AValues[i] : QString();
     };
+    // A withdrawn warning (a false alarm) says so where the name is read first.
+    const QString name = v("CANCELLED") == QLatin1String("1") ? QStringLiteral("［取消］") + v("EPIC_NAME") : v("EPIC_NAME");
     return {v("OUTGOING_TIME"),
-            v("EPIC_NAME"),
+            name,
             v("EQ_ID"),
             v("SI_SCALE"),
             v("OCCURRENCE_TIME"),
