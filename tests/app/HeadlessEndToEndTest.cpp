@@ -5,6 +5,7 @@
 #include "defines/EqTelegramLines.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSet>
@@ -223,8 +224,9 @@ TEST(HeadlessEndToEnd, AlertSkipUpgradeReplaceRejectAndShutdown)
     EXPECT_EQ(app.Events(QStringLiteral("arrival")).size(), 1u) << qPrintable(app.Out());
     // Not before the S-wave time of the upgraded estimate (whole seconds after the
     // occurrence second), and not long after it either.
-    const QDateTime occurrence =
-        QDateTime::fromString(Str(alerts[1], "occurrence"), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    // Telegram times are Japan time.
+    QDateTime occurrence = QDateTime::fromString(Str(alerts[1], "occurrence"), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    occurrence.setTimeZone(QTimeZone(9 * 3600));
     const qint64 sWaveAt = occurrence.toMSecsSinceEpoch() +
                            1000 * qint64(std::nearbyint(alerts[1].value(QStringLiteral("s_sec")).toDouble()));
     EXPECT_GE(app.LineTime(arrivalA), sWaveAt - 50);
@@ -317,9 +319,9 @@ TEST(HeadlessEndToEnd, HistoryKeepsTheFiveNewestAndCountersSurviveARestart)
     QStringList listed;
     for (const QString& line : list.Lines) {
         const QJsonObject row = QJsonDocument::fromJson(line.toUtf8()).object();
-        EXPECT_EQ(row.size(), 10) << qPrintable(line);
+        EXPECT_EQ(row.size(), 11) << qPrintable(line);
         for (const char* key : {"EQ_ID", "OUTGOING_TIME", "OCCURRENCE_TIME", "EPIC_LAT", "EPIC_LONG", "EPIC_DEPTH",
-                                "EQ_MAGNITUDE", "EPIC_NAME", "SI_SCALE", "SWAVE_SEC"}) {
+                                "EQ_MAGNITUDE", "EPIC_NAME", "SI_SCALE", "SWAVE_SEC", "CANCELLED"}) {
             EXPECT_TRUE(row.contains(QLatin1String(key))) << key << " in " << qPrintable(line);
         }
         listed << row.value(QStringLiteral("EQ_ID")).toString();

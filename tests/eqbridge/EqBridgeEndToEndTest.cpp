@@ -80,11 +80,12 @@ TEST(EqBridgeEndToEnd, ReplayGivesTheReceiverTheSameDecisionsAsEqsim)
     const std::vector<QString> expected = {
         NotoEqId + QStringLiteral(" 1 rejected accuracy"),
         NotoEqId + QStringLiteral(" 2 alert new forecast"),
-        NotoEqId + QStringLiteral(" 3 skip"),
-        NotoEqId + QStringLiteral(" 4 skip"),
+        // Later reports with a new magnitude or position update the alert.
+        NotoEqId + QStringLiteral(" 3 alert update forecast"),
+        NotoEqId + QStringLiteral(" 4 alert update forecast"),
         NotoEqId + QStringLiteral(" 5 alert upgrade warning"),
         NotoEqId + QStringLiteral(" 6 skip"),
-        NotoEqId + QStringLiteral(" 7 skip"),
+        NotoEqId + QStringLiteral(" 7 alert update warning"),
     };
     const QStringList want(expected.begin(), expected.end());
 

@@ -136,7 +136,8 @@ TEST(HistoryScreenTest, PanelShowsTheStoredValuesAndHighlightsTheCurrentRecord)
                                 "7.3",
                                 "熊本県熊本地方",
                                 "６強",
-                                "8"};
+                                "8",
+                                ""};
     ASSERT_EQ(TVeskDataMdl::GetFieldNames().size(), values.size());
     EXPECT_EQ(THistoryPanelDelegate::CellTexts(values),
               QStringList({"2016/04/16 01:25:15", "熊本県熊本地方", "ND20160416012505", "６強", "2016/04/16 01:25:05",
