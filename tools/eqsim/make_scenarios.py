@@ -173,20 +173,39 @@ def overlap():
                       "A under Tokyo Bay (" + a_id + "), B off Miyagi (" + b_id + ")."], rows)
 
 
+def two_quakes():
+    # 2024-01-01: while the Noto earthquake (M7.6) was reported, a second report
+    # came for an earthquake near 新島・神津島. A is the threat for the Kanto
+    # area, B a weaker one beside it.
+    a_id, b_id = "DM20240101161010", "DM20240101161013"
+    rng = random.Random(a_id)
+    a = sequence(a_id, 37.50, 137.27, 10, 7.6, ["390", "391", "380", "372"], rng, n=8)
+    b = sequence(b_id, 34.40, 139.25, 10, 5.9, ["360"], rng, n=5)
+    rows = [(1000, a[0][1]), (400, a[1][1]), (200, type10(a_id, 2, "390", "石川県能登地方"))]
+    for i in range(2, 8):
+        rows.append((500, a[i][1]))
+        if i - 2 < len(b):
+            rows.append((300, b[i - 2][1]))
+        if i == 3:
+            rows.append((100, type10(b_id, 2, "436", "新島・神津島近海")))
+    write("two-quakes-2024", ["Two earthquakes at once: A at Noto (" + a_id + "), M7.6, and",
+                              "B near 新島・神津島 (" + b_id + "), M5.9, reports interleaved."], rows)
+
+
 def false_alarm():
-    # 2016-08-01 17:09: JMA reported an M9.1 earthquake under Tokyo Bay from one
-    # noisy station and withdrew it (type code 39) about 15 s later.
+    # 2016-08-01 17:09: JMA reported an M9.1 earthquake under Tokyo Bay from noise at a
+    # station and withdrew it (type code 39) about 15 s later.
     eq_id = "DM20160801170904"
     occ = occurrence(eq_id)
     first = ("01" + TYPE_CODE + "00" + stamp(add_seconds(occ, 2)) + stamp(occ) + eq_id + COL47 + "01" +
-             "N355E1400010911111" + "350341331360311")
+             "N355E1400010912222" + "350341331360311")
     second = ("01" + TYPE_CODE + "00" + stamp(add_seconds(occ, 4)) + stamp(occ) + eq_id + COL47 + "02" +
-              "N355E1400010911111" + "350341331360311")
+              "N355E1400010912222" + "350341331360311")
     cancel = ("01" + "39" + "00" + stamp(add_seconds(occ, 17)) + stamp(occ) + eq_id + COL47 + "03" +
-              "N355E1400010911111" + "350341331360311")
+              "N355E1400010912222" + "350341331360311")
     rows = [(1000, first), (2000, second), (200, type10(eq_id, 2, "351", "東京湾")), (13000, cancel)]
     write("tokyo-bay-false-alarm-2016",
-          ["False alarm of 2016-08-01: M9.1 under Tokyo Bay (" + eq_id + ") from one station,",
+          ["False alarm of 2016-08-01: M9.1 under Tokyo Bay (" + eq_id + "),",
            "two reports, then JMA's cancel (type code 39) 15 s after the first."], rows)
 
 
@@ -219,6 +238,7 @@ if __name__ == "__main__":
     drill()
     deep()
     overlap()
+    two_quakes()
     false_alarm()
     burst()
     invalid()
