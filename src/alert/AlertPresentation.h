@@ -49,6 +49,8 @@ public:
     virtual void PaintFrame(const TAlertTiming& Timing, const TAlertTick& Tick) = 0;
     // The other active earthquakes of the next frames (empty: only the primary).
     virtual void SetOtherQuakes(const QVector<TAlertMapQuake>& Quakes) { static_cast<void>(Quakes); }
+    // The earthquake of the last frame was withdrawn: its frame says so, its countdown is void.
+    virtual void ShowCancelled() {}
 };
 
 // Where no sound or picture is wanted (the console program, queued telegrams at shutdown).

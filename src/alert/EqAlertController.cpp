@@ -396,6 +396,9 @@ bool TEqAlertController::CancelEq(const TEqTelegram01& Eq01Teleg)
         FTimer.stop();
         FTiming.SetIsAlerting(false);
         StopAlertSound();
+        if (!FQuiet) {
+            FPainter->ShowCancelled();
+        }
         FIsAlertingWarning = false;
         FCancelShownSince = FTiming.Clock().NowLocalMSecs();
         RefreshCaption();

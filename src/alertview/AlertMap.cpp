@@ -564,6 +564,35 @@ void TAlertMap::PaintFrame(const TAlertTiming& Timing, const TAlertTick& Tick)
     emit frameReady();
 }
 
+void TAlertMap::ShowCancelled()
+{
+    if (FBuffer.isNull()) {
+        return;
+    }
+    FPainter.begin(&FBuffer);
+    FPainter.setRenderHint(QPainter::Antialiasing, true);
+    FPainter.setRenderHint(QPainter::TextAntialiasing, true);
+    // The countdown, plates and circles stay readable underneath but plainly void.
+    FPainter.fillRect(FBuffer.rect(), QColor(0x40, 0x40, 0x48, 0xB0));
+    const QRect board((FrameSide - 360) / 2, (FrameSide - 150) / 2, 360, 150);
+    FPainter.fillRect(board, QColor(0x70, 0x70, 0x78, 0xF0));
+    FPainter.setPen(QPen(Qt::white, 2.0));
+    FPainter.drawRect(board.adjusted(1, 1, -2, -2));
+    QFont big(FTextFont);
+    big.setPixelSize(64);
+    big.setBold(true);
+    FPainter.setFont(big);
+    FPainter.drawText(board.adjusted(0, 8, 0, -50), Qt::AlignCenter, QStringLiteral("取消"));
+    QFont small(FTextFont);
+    small.setPixelSize(16);
+    small.setBold(true);
+    FPainter.setFont(small);
+    FPainter.drawText(board.adjusted(0, 96, 0, -12), Qt::AlignCenter,
+                      QStringLiteral("この緊急地震速報は取り消されました"));
+    FPainter.end();
+    emit frameReady();
+}
+
 void TAlertMap::DrawMap()
 {
     // Overwrites the whole previous frame.

@@ -74,6 +74,9 @@ public:
     // Composes the frame of one tick from scratch, then emits frameReady().
     void PaintFrame(const TAlertTiming& Timing, const TAlertTick& Tick) override;
     void SetOtherQuakes(const QVector<TAlertMapQuake>& Quakes) override { FOthers = Quakes; }
+    const QVector<TAlertMapQuake>& OtherQuakes() const { return FOthers; }
+    // Greys the last frame out under a "取消" board, and presents it.
+    void ShowCancelled() override;
 
     // AutoZoom (the default), or a fixed scale 1, 2, 4 or 8; 1 is the whole-Japan
     // map as it always was, never moved. Another value counts as 1.

@@ -248,7 +248,8 @@ void TEqAlertFrm::ShowHeaderCaption(const QString& ACaption)
     QPalette p = FHeaderBand->palette();
     // The caption is the controller's word for the class (it changes before the flag does).
     const bool warning = ACaption == TEqAlertController::WarningCaption();
-    p.setColor(QPalette::Window, warning ? WarningBandColor : ForecastBandColor);
+    const bool cancel = ACaption == TEqAlertController::CancelCaption();
+    p.setColor(QPalette::Window, warning ? WarningBandColor : (cancel ? CancelBandColor : ForecastBandColor));
     FHeaderBand->setPalette(p);
 }
 

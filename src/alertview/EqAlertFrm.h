@@ -32,10 +32,12 @@ public:
 
     TAlertMap& AlertMap() const { return *FAlertMap; }
     QString HeaderText() const;
-    // The header band: red for a warning, dark for a forecast.
+    // The header band: red for a warning, dark for a forecast, grey for a cancel.
     QColor HeaderBandColor() const;
     static inline const QColor WarningBandColor{0xC8, 0x10, 0x18};
     static inline const QColor ForecastBandColor{0x20, 0x20, 0x28};
+    // A withdrawn earthquake: neither alarm colour.
+    static inline const QColor CancelBandColor{0x70, 0x70, 0x78};
     // JMA's forecast for the user's area as shown; empty when there is none.
     QString JmaForecastText() const;
     QString SoundSwitchCaption() const;

@@ -202,3 +202,91 @@ TEST(EqAlertFrm, WindowPictureForALookByEye)
     RunFor(100);
     EXPECT_TRUE(f.Window.grab().save(dir + "/alert-window.png"));
 }
+
+namespace {
+
+// Quake A (a warning at home, S-wave in 40 s) with B, weaker, off Miyagi beside it.
+void TwoQuakes(TWindowFixture& F)
+{
+    TEq01Fields a;
+    a.Areas = "350";
+    F.Alert(a, true, 5.6, 40.0);
+    F.Controller.SetAlertEq10Telegram(Eq10(a.EqId, QStringLiteral("熊本県熊本地方")));
+    TEq01Fields b;
+    b.EqId = QStringLiteral("ND20160414212640");
+    b.Lat = QStringLiteral("383");
+    b.Lng = QStringLiteral("1420");
+    b.Mag = QStringLiteral("70");
+    ASSERT_TRUE(F.Controller.AddConcurrentEq(Tokyo, Eq01(b), 3.4, 60.0, false, std::nullopt));
+    F.Controller.SetAlertEq10Telegram(Eq10(b.EqId, QStringLiteral("宮城県沖")));
+}
+
+} // namespace
+
+// The other earthquake reaches the map (its list under the header) without
+// touching the primary's fields; a cancel of the primary shows "取消" in grey,
+// silences it, and after 10 s the next earthquake takes the window.
+TEST(EqAlertFrm, TwoEarthquakesAndACancelOfThePrimary)
+{
+    TWindowFixture f;
+    TwoQuakes(f);
+    f.Controller.DoAlert();
+    ASSERT_EQ(f.Window.AlertMap().OtherQuakes().size(), 1);
+    EXPECT_EQ(f.Window.AlertMap().OtherQuakes()[0].Name, QStringLiteral("宮城県沖"));
+    EXPECT_EQ(f.Window.FieldText("EqIdEdt"), QStringLiteral("ND20160414212634(5)"));
+    EXPECT_EQ(f.Window.HeaderBandColor(), TEqAlertFrm::WarningBandColor);
+
+    TEq01Fields cancel;
+    cancel.Type = QStringLiteral("39");
+    ASSERT_TRUE(f.Controller.CancelEq(Eq01(cancel)));
+    EXPECT_EQ(f.Window.HeaderText(), QStringLiteral("緊急地震速報（取消）"));
+    EXPECT_EQ(f.Window.HeaderBandColor(), TEqAlertFrm::CancelBandColor);
+    EXPECT_FALSE(f.Controller.IsPlayingSound());
+
+    f.Clock.Now += 10000;
+    f.Controller.CheckQuakes();
+    EXPECT_EQ(f.Window.FieldText("EqIdEdt"), QStringLiteral("ND20160414212640(5)"));
+    EXPECT_EQ(f.Window.HeaderText(), QStringLiteral("緊急地震速報（予報）"));
+    EXPECT_TRUE(f.Window.AlertMap().OtherQuakes().isEmpty());
+    EXPECT_TRUE(f.Window.isVisible());
+}
+
+// A cancel that leaves nothing active closes the window the program opened, and
+// the alert's row is written, marked.
+TEST(EqAlertFrm, TheWindowClosesItselfAfterTheLastCancel)
+{
+    TWindowFixture f;
+    f.Alert(TEq01Fields{}, false);
+    ASSERT_TRUE(f.Window.isVisible());
+    TEq01Fields cancel;
+    cancel.Type = QStringLiteral("39");
+    ASSERT_TRUE(f.Controller.CancelEq(Eq01(cancel)));
+    f.Clock.Now += 9000;
+    f.Controller.CheckQuakes();
+    EXPECT_TRUE(f.Window.isVisible()) << "the cancel is shown for 10 s";
+    f.Clock.Now += 1000;
+    f.Controller.CheckQuakes();
+    EXPECT_FALSE(f.Window.isVisible());
+    EXPECT_FALSE(f.Controller.IsAlerting());
+    ASSERT_EQ(f.Store.Records.size(), 1);
+    EXPECT_TRUE(f.Store.Records[0].Cancelled);
+}
+
+TEST(EqAlertFrm, TwoEarthquakesAndCancelPicturesForALookByEye)
+{
+    const QString dir = qEnvironmentVariable("ULX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) {
+        GTEST_SKIP() << "ULX_SCREENSHOT_DIR not set";
+    }
+    TWindowFixture f;
+    TwoQuakes(f);
+    f.Clock.Now += 3000;
+    f.Controller.DoAlert();
+    RunFor(100);
+    EXPECT_TRUE(f.Window.grab().save(dir + "/alert-window-two-quakes.png"));
+    TEq01Fields cancel;
+    cancel.Type = QStringLiteral("39");
+    ASSERT_TRUE(f.Controller.CancelEq(Eq01(cancel)));
+    RunFor(100);
+    EXPECT_TRUE(f.Window.grab().save(dir + "/alert-window-cancel.png"));
+}
