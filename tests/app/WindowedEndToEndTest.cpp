@@ -180,3 +180,35 @@ TEST(WindowedEndToEnd, AlertWindowOpensClosingRecordsAndExitSaves)
     EXPECT_TRUE(saved.contains(QStringLiteral("TotalAlerts=")));
     EXPECT_FALSE(saved.contains(QStringLiteral("TotalAlerts=0")));
 }
+
+// The 2016 Tokyo Bay false alarm: the alert window opens, JMA's cancel comes,
+// and the window, opened by the program, closes by itself 10 s later; the row
+// is written, marked cancelled.
+TEST(WindowedEndToEnd, TheAlertWindowClosesItselfAfterACancel)
+{
+    TDesktop desktop;
+    if (!desktop.Start()) {
+        GTEST_SKIP() << qPrintable(desktop.Missing());
+    }
+    TTestFolders folders;
+    const QProcessEnvironment env = desktop.Environment(folders.Environment());
+    TEqSim sim({QStringLiteral("tokyo-bay-false-alarm-2016")}, env);
+    ASSERT_GT(sim.Port, 0);
+    TChild app;
+    app.Start(WindowedPath,
+              {QStringLiteral("-DebugOnLocal"), QStringLiteral("-EqServerPort"), QString::number(sim.Port)}, env);
+    ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000))
+        << qPrintable(app.Err());
+    // The cancel is the scenario's last line, 15 s after the first report.
+    ASSERT_TRUE(WaitUntil([&] { return sim.IsScenarioFinished(); }, 30000));
+    QElapsedTimer sinceCancel;
+    sinceCancel.start();
+    UlxTest::RunFor(1000);
+    desktop.Screenshot(QStringLiteral("desktop-cancel.png"));
+    EXPECT_FALSE(desktop.Windows(QStringLiteral("通報画面")).isEmpty()) << "the cancel is shown first";
+    ASSERT_TRUE(WaitUntil([&] { return desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 15000));
+    EXPECT_GE(sinceCancel.elapsed(), 8000);
+    ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+    const QString out = ::Run(HeadlessPath, {QStringLiteral("-ListHistory")}, folders.Environment());
+    EXPECT_TRUE(out.contains(QStringLiteral("\"CANCELLED\":\"1\""))) << qPrintable(out);
+}
