@@ -104,6 +104,15 @@ void TVeskAppCore::OpenStores(const QStringList& Arguments)
         Warn(QStringLiteral("地震履歴ファイル %1 に書き込めないため、地震履歴は保存されません。")
                  .arg(QDir::toNativeSeparators(dbFileName)));
     }
+    // A full disk while running must not lose an alert's row without a word.
+    connect(FDataMdl.get(), &TVeskDataMdl::writeFailed, this, [this](int Count) {
+        FLogger->Send(vmtWarning, QStringLiteral("History row not written; kept for later."),
+                      static_cast<qint64>(Count));
+        Warn(QStringLiteral("地震履歴を書き込めませんでした（ディスクの空き容量を確認してください）。"
+                            "記録は保持し、書き込めるようになり次第、または終了時に書き込みます。"));
+    });
+    connect(FDataMdl.get(), &TVeskDataMdl::writeRecovered, this,
+            [this] { Warn(QStringLiteral("保持していた地震履歴を書き込みました。")); });
     FHistoryStore = std::make_unique<TVeskDataMdlHistoryStore>(FDataMdl.get());
 }
 
@@ -242,6 +251,10 @@ void TVeskAppCore::Shutdown()
     FLogger->Send(QStringLiteral("Save EqHistory records."), FDataMdl != nullptr);
     if (FDataMdl) {
         const QString dbFileName = QDir(FEnv.DataFolder).filePath(TVeskAppSettings::GetAppHistoryDbName());
+        if (FDataMdl->UnwrittenCount() > 0 && !FDataMdl->WriteUnwrittenRecords()) {
+            FLogger->Send(vmtWarning, QStringLiteral("History rows lost at exit."),
+                          static_cast<qint64>(FDataMdl->UnwrittenCount()));
+        }
         FLogger->Send(QStringLiteral("Delete extra records."));
         FDataMdl->DeleteAllEqHistoryRecord(5);
         FLogger->Send(QStringLiteral("Saved records to [") + dbFileName + QStringLiteral("]."));

@@ -308,6 +308,7 @@ public:
         TRow Row;
         bool Inserted = false;
         TInsertDone Done;
+        TEqHistory EqHistory;
     };
 
     explicit TWriter(TVeskDataMdl& AOwner) : FOwner(AOwner), FThread([this] { Run(); }) {}
@@ -378,6 +379,7 @@ private:
             TResult result;
             result.Inserted = FOwner.WriteRow(job.EqHistory, result.Row);
             result.Done = std::move(job.Done);
+            result.EqHistory = std::move(job.EqHistory);
             lock.lock();
             FResults.push_back(std::move(result));
             FBusy = false;
@@ -400,7 +402,58 @@ private:
     std::thread FThread; // last: starts when everything above is ready
 };
 
-TVeskDataMdl::TVeskDataMdl(TVeskLogger* Logger, QObject* Parent) : QObject(Parent), FLogger(Logger) {}
+TVeskDataMdl::TVeskDataMdl(TVeskLogger* Logger, QObject* Parent) : QObject(Parent), FLogger(Logger)
+{
+    FRetryTimer.setSingleShot(true);
+    FRetryTimer.setInterval(RetryIntervalMs);
+    connect(&FRetryTimer, &QTimer::timeout, this, [this] {
+        // Handed to the writer again; a failure keeps them for the next try.
+        std::vector<TEqHistory> rows;
+        rows.swap(FUnwritten);
+        this->Logger()->Send(QStringLiteral("Retry unwritten history rows."), static_cast<qint64>(rows.size()));
+        for (const TEqHistory& row : rows) {
+            QueueEqHistoryRecord(row);
+        }
+    });
+}
+
+void TVeskDataMdl::KeepUnwritten(const TEqHistory& EqHistory)
+{
+    // A row not written is kept (one per earthquake, the latest) until a write succeeds.
+    std::erase_if(FUnwritten, [&](const TEqHistory& H) { return H.EqID == EqHistory.EqID; });
+    FUnwritten.push_back(EqHistory);
+    if (!FReportedUnwritten) {
+        FReportedUnwritten = true;
+        emit writeFailed(int(FUnwritten.size()));
+    }
+    if (FDb && !FRetryTimer.isActive()) {
+        FRetryTimer.start();
+    }
+}
+
+void TVeskDataMdl::Written(const TEqHistory& EqHistory)
+{
+    // The earthquake's newer row is in: its older unwritten one must not overwrite it later.
+    std::erase_if(FUnwritten, [&](const TEqHistory& H) { return H.EqID == EqHistory.EqID; });
+    if (FUnwritten.empty() && FReportedUnwritten) {
+        FReportedUnwritten = false;
+        FRetryTimer.stop();
+        Logger()->Send(vmtNotable, QStringLiteral("History rows written again."));
+        emit writeRecovered();
+    }
+}
+
+bool TVeskDataMdl::WriteUnwrittenRecords()
+{
+    FlushEqHistoryRecords();
+    std::vector<TEqHistory> rows;
+    rows.swap(FUnwritten);
+    bool all = true;
+    for (const TEqHistory& row : rows) {
+        all = InsertEqHistoryRecord(row) && all;
+    }
+    return all;
+}
 
 TVeskLogger* TVeskDataMdl::Logger() const
 {
@@ -923,6 +976,9 @@ bool TVeskDataMdl::InsertEqHistoryRecord(const TEqHistory& EqHistory)
     }
     if (result) {
         emit rowInserted(position);
+        Written(EqHistory);
+    } else if (FDb) {
+        KeepUnwritten(EqHistory);
     }
     return result;
 }
@@ -969,6 +1025,9 @@ void TVeskDataMdl::ApplyWrittenRows()
         for (TWriter::TResult& written : results) {
             if (written.Inserted) {
                 emit rowInserted(ReplaceRow(written.Row));
+                Written(written.EqHistory);
+            } else if (FDb) {
+                KeepUnwritten(written.EqHistory);
             }
             if (written.Done) {
                 written.Done(written.Inserted);

@@ -5,10 +5,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 class TVeskLogger;
@@ -55,6 +57,15 @@ public:
     void QueueEqHistoryRecord(const TEqHistory& EqHistory, TInsertDone Done = {});
     // Waits until every row handed over is written and applies the outcomes now.
     void FlushEqHistoryRecords();
+    // Rows that could not be written (a full disk, an I/O error) are kept, the
+    // latest per earthquake, and handed to the writer again every
+    // RetryIntervalMs until one write succeeds; writeFailed tells of the first
+    // failure, writeRecovered of the end. This writes them now (at exit); false
+    // when one still fails.
+    static constexpr int RetryIntervalMs = 30000;
+    bool WriteUnwrittenRecords();
+    int UnwrittenCount() const { return int(FUnwritten.size()); }
+    void SetRetryIntervalMs(int AMs) { FRetryTimer.setInterval(AMs); }
     // Deletes rows from the oldest end until at most NumberOfSaveRecords remain.
     bool DeleteAllEqHistoryRecord(int NumberOfSaveRecords);
     // Writes the whole table to the file, replacing it atomically; for the open file
@@ -98,6 +109,10 @@ signals:
     void rowsRemoved(int First, int Last);
     // The table was opened, created or closed: reload everything.
     void tableReset();
+    // A row could not be written and is kept for later (Count rows kept now).
+    void writeFailed(int Count);
+    // Every kept row is written now.
+    void writeRecovered();
 
 private:
     struct TRow
@@ -125,6 +140,8 @@ private:
     // The same, after taking out the model's earlier row of the same earthquake.
     int ReplaceRow(const TRow& Row);
     void ApplyWrittenRows();
+    void KeepUnwritten(const TEqHistory& EqHistory);
+    void Written(const TEqHistory& EqHistory);
     void CompactFile();
 
     TVeskLogger* FLogger;
@@ -135,6 +152,9 @@ private:
     bool FApplying = false;         // ApplyWrittenRows is running
     bool FReleaseScheduled = false; // rows are held for the writer until the current event ends
     std::unique_ptr<TWriter> FWriter;
+    std::vector<TEqHistory> FUnwritten;
+    bool FReportedUnwritten = false;
+    QTimer FRetryTimer;
 };
 
 // Process-wide history module, reachable by the alert map; null until the program sets it.

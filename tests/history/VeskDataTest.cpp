@@ -134,6 +134,9 @@ public:
     TSyncCountingVfs(const TSyncCountingVfs&) = delete;
     TSyncCountingVfs& operator=(const TSyncCountingVfs&) = delete;
 
+    // While set, every write fails as on a full disk.
+    void SetFull(bool AFull) { GFull = AFull; }
+
     // The counts since the last call.
     TCounts Take()
     {
@@ -174,12 +177,13 @@ private:
     static inline sqlite3_vfs* GReal = nullptr;
     static inline sqlite3_vfs GVfs{};
     static inline TSyncCounts GCounts;
+    static inline bool GFull = false;
     static inline const sqlite3_io_methods Methods = {
         3,
         [](sqlite3_file* F) { return Real(F)->pMethods->xClose(Real(F)); },
         [](sqlite3_file* F, void* B, int N, sqlite3_int64 O) { return Real(F)->pMethods->xRead(Real(F), B, N, O); },
         [](sqlite3_file* F, const void* B, int N, sqlite3_int64 O) {
-            return Real(F)->pMethods->xWrite(Real(F), B, N, O);
+            return GFull ? SQLITE_FULL : Real(F)->pMethods->xWrite(Real(F), B, N, O);
         },
         [](sqlite3_file* F, sqlite3_int64 S) { return Real(F)->pMethods->xTruncate(Real(F), S); },
         &Sync,
@@ -1206,4 +1210,47 @@ TEST_F(VeskDataTest, AVersionOneFileIsMigratedKeepingItsRows)
     EXPECT_EQ(reopened.GetValue(0, 0), "ND3");
     EXPECT_EQ(reopened.GetValue(0, 10), "1");
     EXPECT_EQ(reopened.GetValue(2, 7), "n1");
+}
+
+// A full disk while running: the rows are kept, the user's warning is sent once,
+// and they are written when space returns (by the retry) or at exit; a kept row
+// never overwrites a newer row of its earthquake.
+TEST_F(VeskDataTest, RowsNotWrittenOnAFullDiskAreKeptAndWrittenLater)
+{
+    TSyncCountingVfs vfs;
+    TVeskDataMdl store(&FLogger);
+    store.SetRetryIntervalMs(50);
+    ASSERT_TRUE(store.CreateEqHistoryDB(DbPath()));
+    int failed = 0;
+    int recovered = 0;
+    QObject::connect(&store, &TVeskDataMdl::writeFailed, [&](int) { ++failed; });
+    QObject::connect(&store, &TVeskDataMdl::writeRecovered, [&] { ++recovered; });
+
+    vfs.SetFull(true);
+    store.QueueEqHistoryRecord(Entry("1", "a"));
+    store.QueueEqHistoryRecord(Entry("2", "b"));
+    store.FlushEqHistoryRecords();
+    EXPECT_EQ(store.RowCount(), 0);
+    EXPECT_EQ(store.UnwrittenCount(), 2);
+    EXPECT_EQ(failed, 1) << "one warning for the spell, not one per row";
+
+    vfs.SetFull(false);
+    ASSERT_TRUE(store.InsertEqHistoryRecord(Entry("2", "newer")));
+    EXPECT_EQ(store.UnwrittenCount(), 1);
+    ASSERT_TRUE(UlxTest::WaitUntil([&] { return recovered == 1; }, 5000));
+    store.FlushEqHistoryRecords();
+    EXPECT_EQ(Ids(store), QStringList({"2", "1"}));
+    EXPECT_EQ(store.GetValue(0, 7), "newer");
+
+    // Still full at exit: nothing claims success; with space the exit path writes the row.
+    vfs.SetFull(true);
+    store.QueueEqHistoryRecord(Entry("3", "c"));
+    store.FlushEqHistoryRecords();
+    EXPECT_EQ(failed, 2);
+    EXPECT_FALSE(store.WriteUnwrittenRecords());
+    EXPECT_EQ(store.UnwrittenCount(), 1);
+    vfs.SetFull(false);
+    EXPECT_TRUE(store.WriteUnwrittenRecords());
+    EXPECT_EQ(Ids(store), QStringList({"3", "2", "1"}));
+    EXPECT_EQ(RawQuery(DbPath(), "SELECT EQ_ID FROM EqHistoryDS ORDER BY EQ_ID"), QStringList({"1", "2", "3"}));
 }
