@@ -176,8 +176,8 @@ qint64 TEqAlertController::OccurrenceOnClock(const TEqTelegram01& Eq01Teleg, qin
         // This machine's clock (or the telegram) is wrong: the report's own delay
         // from the occurrence, counted from its receipt, still gives the arrival.
         FLogger->Send(vmtWarning, QStringLiteral("Telegram time is off the clock."),
-                      QStringLiteral("%1 (clock %2)").arg(TAlertTiming::FormatDateTime(*issued),
-                                                          TAlertTiming::FormatDateTime(Now)));
+                      QStringLiteral("%1 (clock %2)")
+                          .arg(TAlertTiming::FormatDateTime(*issued), TAlertTiming::FormatDateTime(Now)));
         return Now - (*issued - occurred);
     }
     return occurred;
@@ -192,9 +192,8 @@ TEqActiveQuake& TEqAlertController::TakeReport(const TLocationInfo& Location, co
     if (!q) {
         PruneQuakes();
         TEqActiveQuake added;
-        const auto early = std::find_if(FEarlyNames.begin(), FEarlyNames.end(), [&](const TEqTelegram10& T) {
-            return T.GetEqId() == Eq01Teleg.GetEqId();
-        });
+        const auto early = std::find_if(FEarlyNames.begin(), FEarlyNames.end(),
+                                        [&](const TEqTelegram10& T) { return T.GetEqId() == Eq01Teleg.GetEqId(); });
         if (early != FEarlyNames.end()) {
             added.Eq10Teleg = *early;
             FEarlyNames.erase(early);
@@ -267,8 +266,8 @@ void TEqAlertController::MakePrimary(const QString& EqId, bool RingAlarm, bool A
         emit areaForecastChanged(AreaForecastCaption(FAreaForecast));
     }
     FTiming.SetIsIssuedWarning(q->IsWarning);
-    FTiming.SetEqInfo(static_cast<float>(q->Location.Latitude), static_cast<float>(q->Location.Longitude),
-                      q->Eq01Teleg, q->Eq10Teleg, static_cast<float>(q->EstSIS), static_cast<float>(q->EstSec));
+    FTiming.SetEqInfo(static_cast<float>(q->Location.Latitude), static_cast<float>(q->Location.Longitude), q->Eq01Teleg,
+                      q->Eq10Teleg, static_cast<float>(q->EstSIS), static_cast<float>(q->EstSec));
     FTiming.StartAlertAt(q->OccurMSecs);
     RefreshCaption();
     emit alertStarted(
@@ -307,17 +306,16 @@ bool TEqAlertController::IsMoreThreatening(const TEqTelegram01& Eq01Teleg, doubl
     TEqActiveQuake candidate;
     candidate.EstSIS = EstSIS;
     candidate.IsWarning = IsWarning;
-    candidate.ArrivalMSecs = OccurrenceOnClock(Eq01Teleg, now) +
-                             static_cast<qint64>(AlertMapGeometry::RoundHalfEven(EstSec)) * 1000;
+    candidate.ArrivalMSecs =
+        OccurrenceOnClock(Eq01Teleg, now) + static_cast<qint64>(AlertMapGeometry::RoundHalfEven(EstSec)) * 1000;
     if (now >= candidate.ArrivalMSecs) {
         return false; // its shaking is over; the coming one stays in front
     }
     return Threatens(candidate, *primary);
 }
 
-bool TEqAlertController::AddConcurrentEq(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg,
-                                         double EstSIS, double EstSec, bool IsWarning,
-                                         const std::optional<TEqAreaForecast>& Forecast)
+bool TEqAlertController::AddConcurrentEq(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg, double EstSIS,
+                                         double EstSec, bool IsWarning, const std::optional<TEqAreaForecast>& Forecast)
 {
     if (!TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime())) {
         FLogger->Send(vmtCaught, QStringLiteral("AddConcurrentEq()"),
@@ -338,12 +336,11 @@ bool TEqAlertController::UpdateEq(const TLocationInfo& Location, const TEqTelegr
         return false;
     }
     const TEqTelegram01& old = q->Eq01Teleg;
-    const bool changed = TEqAlertDecision::FixedTwo(q->EstSIS) != TEqAlertDecision::FixedTwo(EstSIS) ||
-                         AlertMapGeometry::RoundHalfEven(q->EstSec) != AlertMapGeometry::RoundHalfEven(EstSec) ||
-                         old.GetEpicLatStr() != Eq01Teleg.GetEpicLatStr() ||
-                         old.GetEpicLongStr() != Eq01Teleg.GetEpicLongStr() ||
-                         old.GetEpicDepthStr() != Eq01Teleg.GetEpicDepthStr() ||
-                         old.GetMagnitudeStr() != Eq01Teleg.GetMagnitudeStr();
+    const bool changed =
+        TEqAlertDecision::FixedTwo(q->EstSIS) != TEqAlertDecision::FixedTwo(EstSIS) ||
+        AlertMapGeometry::RoundHalfEven(q->EstSec) != AlertMapGeometry::RoundHalfEven(EstSec) ||
+        old.GetEpicLatStr() != Eq01Teleg.GetEpicLatStr() || old.GetEpicLongStr() != Eq01Teleg.GetEpicLongStr() ||
+        old.GetEpicDepthStr() != Eq01Teleg.GetEpicDepthStr() || old.GetMagnitudeStr() != Eq01Teleg.GetMagnitudeStr();
     const bool isPrimary = q->EqId() == GetAlertingEqId();
     const bool wasArrived = q->HasArrived();
     TakeReport(Location, Eq01Teleg, EstSIS, EstSec, q->IsWarning, Forecast);
@@ -354,10 +351,9 @@ bool TEqAlertController::UpdateEq(const TLocationInfo& Location, const TEqTelegr
         }
         if (changed) {
             FTiming.SetEqInfo(static_cast<float>(q->Location.Latitude), static_cast<float>(q->Location.Longitude),
-                              q->Eq01Teleg, q->Eq10Teleg, static_cast<float>(q->EstSIS),
-                              static_cast<float>(q->EstSec));
-            emit alertStarted(TEqAlertStart{q->Location, q->Eq01Teleg, q->Eq10Teleg, q->EstSIS, q->EstSec,
-                                            q->IsWarning, q->AreaForecast});
+                              q->Eq01Teleg, q->Eq10Teleg, static_cast<float>(q->EstSIS), static_cast<float>(q->EstSec));
+            emit alertStarted(TEqAlertStart{q->Location, q->Eq01Teleg, q->Eq10Teleg, q->EstSIS, q->EstSec, q->IsWarning,
+                                            q->AreaForecast});
             if (!wasArrived && q->IsActive()) {
                 // The new countdown and circle at once, not at the next whole second.
                 FTiming.StartAlertAt(q->OccurMSecs);

@@ -122,8 +122,7 @@ public:
     void SetAreaForecast(const std::optional<TEqAreaForecast>& Forecast) override;
     bool IsKnownEq(const QString& EqId) const override;
     bool IsEqWarning(const QString& EqId) const override;
-    bool IsMoreThreatening(const TEqTelegram01& Eq01Teleg, double EstSIS, double EstSec,
-                           bool IsWarning) const override;
+    bool IsMoreThreatening(const TEqTelegram01& Eq01Teleg, double EstSIS, double EstSec, bool IsWarning) const override;
     bool AddConcurrentEq(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg, double EstSIS, double EstSec,
                          bool IsWarning, const std::optional<TEqAreaForecast>& Forecast) override;
     bool UpdateEq(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg, double EstSIS, double EstSec,

@@ -31,7 +31,8 @@ enum TAlertRejectReason
     arrError           // an unexpected error while handling the telegram
 };
 
-// "drill", "accuracy", "deep", "conditions", "forecast", "occurrence_time", "unknown_cancel", "error"; empty for arrNone.
+// "drill", "accuracy", "deep", "conditions", "forecast", "occurrence_time", "unknown_cancel", "error"; empty for
+// arrNone.
 QString AlertRejectReasonName(TAlertRejectReason Reason);
 
 // The estimate at the user's location and the alert filter.

@@ -43,8 +43,8 @@ public:
 
 enum TAlertKind
 {
-    akNew,     // nothing was alerting
-    akUpgrade, // the running forecast becomes a warning for the user's area
+    akNew,        // nothing was alerting
+    akUpgrade,    // the running forecast becomes a warning for the user's area
     akReplace,    // another, more threatening earthquake comes in front of the running alert
     akConcurrent, // another earthquake, shown behind the one coming
     akUpdate      // a later report of an earthquake being alerted changed its estimate or source

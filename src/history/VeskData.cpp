@@ -32,9 +32,9 @@ struct TFieldDef
 };
 
 constexpr TFieldDef FieldDefs[TVeskDataMdl::FieldCount] = {
-    {"EQ_ID", 16},     {"OUTGOING_TIME", 19}, {"OCCURRENCE_TIME", 19}, {"EPIC_LAT", 5},  {"EPIC_LONG", 6},
-    {"EPIC_DEPTH", 3}, {"EQ_MAGNITUDE", 3},   {"EPIC_NAME", 20},       {"SI_SCALE", 16}, {"SWAVE_SEC", 3},
-    {"CANCELLED", 1},
+    {"EQ_ID", 16},    {"OUTGOING_TIME", 19}, {"OCCURRENCE_TIME", 19}, {"EPIC_LAT", 5},
+    {"EPIC_LONG", 6}, {"EPIC_DEPTH", 3},     {"EQ_MAGNITUDE", 3},     {"EPIC_NAME", 20},
+    {"SI_SCALE", 16}, {"SWAVE_SEC", 3},      {"CANCELLED", 1},
 };
 
 // Fields of the first layout; later fields were added behind the sequence column.
@@ -885,11 +885,17 @@ bool TVeskDataMdl::WriteRow(const TEqHistory& EqHistory, TRow& Row)
             error = QStringLiteral("The history table is not open.");
         } else {
             Logger()->Send(QStringLiteral("Try to insert record. Eq Id"), EqHistory.EqID);
-            const QString source[FieldCount] = {
-                EqHistory.EqID,        EqHistory.OutgoingTime, EqHistory.OccurrenceTime,
-                EqHistory.EpicLat,     EqHistory.EpicLong,     EqHistory.EpicDepth,
-                EqHistory.EqMagnitude, EqHistory.EpicName,     EqHistory.EstSIS,
-                EqHistory.EstSec,      EqHistory.Cancelled ? QStringLiteral("1") : QString()};
+            const QString source[FieldCount] = {EqHistory.EqID,
+                                                EqHistory.OutgoingTime,
+                                                EqHistory.OccurrenceTime,
+                                                EqHistory.EpicLat,
+                                                EqHistory.EpicLong,
+                                                EqHistory.EpicDepth,
+                                                EqHistory.EqMagnitude,
+                                                EqHistory.EpicName,
+                                                EqHistory.EstSIS,
+                                                EqHistory.EstSec,
+                                                EqHistory.Cancelled ? QStringLiteral("1") : QString()};
             // The earthquake's earlier row goes in the same commit as its new one.
             if (Exec(FDb, "BEGIN IMMEDIATE", error)) {
                 TStatement remove(FDb, DeleteSameEqSql);

@@ -124,9 +124,9 @@ struct TRig
         parts << Alert.HeaderCaption();
         // What the channel was last told to play, while it plays.
         const QString playing = Sound.Calls.isEmpty() ? QString() : Sound.Calls.last();
-        parts << (!Alert.IsPlayingSound() ? QStringLiteral("silent")
-                                          : (playing == QLatin1String("warning") ? QStringLiteral("chime")
-                                                                                 : QStringLiteral("tone")));
+        parts << (!Alert.IsPlayingSound()
+                      ? QStringLiteral("silent")
+                      : (playing == QLatin1String("warning") ? QStringLiteral("chime") : QStringLiteral("tone")));
         return parts.join(QLatin1Char(' '));
     }
 
@@ -173,12 +173,12 @@ TEq01Fields Report(const char* Id, int TelegNo, const char* Mag, const char* Dep
 
 struct TStep
 {
-    double AtSec;          // clock, seconds after the occurrence
-    const char* Action;    // "" (time only), or "A 1 65 020" (id, serial, magnitude, depth),
-                           // "A cancel", "A final 1 65 020", "A name 東京湾", "A warn 1 65 020"
-    const char* Events;    // the signals the step gave, joined by ", "
-    const char* State;     // TRig::State()
-    const char* Rows;      // history rows so far: id + serial, "x" when cancelled
+    double AtSec;       // clock, seconds after the occurrence
+    const char* Action; // "" (time only), or "A 1 65 020" (id, serial, magnitude, depth),
+                        // "A cancel", "A final 1 65 020", "A name 東京湾", "A warn 1 65 020"
+    const char* Events; // the signals the step gave, joined by ", "
+    const char* State;  // TRig::State()
+    const char* Rows;   // history rows so far: id + serial, "x" when cancelled
 };
 
 void RunSteps(TRig& Rig, const std::vector<TStep>& Steps)
@@ -228,14 +228,14 @@ TEST(AlertLifecycle, AWeakerSecondEarthquakeStaysBehindTheComingOne)
 {
     TRig rig;
     RunSteps(rig, {
-                 {1, "A 1 70 020", "new A", "primary A A:coming 緊急地震速報（予報） chime", ""},
-                 {2, "B 1 50 040", "concurrent B", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
-                 {3, "B name 新島・神津島近海", "", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
-                 {20, "", "arrival A", "primary B A:arrived B:coming 緊急地震速報（予報） tone", "A1"},
-                 {40, "", "arrival B", "primary B A:arrived B:arrived 緊急地震速報（予報） silent", "A1 B1"},
-                 {80, "", "end A arrival", "primary B A:arrival B:arrived 緊急地震速報（予報） silent", "A1 B1"},
-                 {100, "", "end B arrival", "primary B A:arrival B:arrival 緊急地震速報（予報） silent", "A1 B1"},
-             });
+                      {1, "A 1 70 020", "new A", "primary A A:coming 緊急地震速報（予報） chime", ""},
+                      {2, "B 1 50 040", "concurrent B", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
+                      {3, "B name 新島・神津島近海", "", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
+                      {20, "", "arrival A", "primary B A:arrived B:coming 緊急地震速報（予報） tone", "A1"},
+                      {40, "", "arrival B", "primary B A:arrived B:arrived 緊急地震速報（予報） silent", "A1 B1"},
+                      {80, "", "end A arrival", "primary B A:arrival B:arrived 緊急地震速報（予報） silent", "A1 B1"},
+                      {100, "", "end B arrival", "primary B A:arrival B:arrival 緊急地震速報（予報） silent", "A1 B1"},
+                  });
     EXPECT_EQ(rig.Settings.Alerts, 2);
     ASSERT_EQ(rig.Store.Records.size(), 2);
     EXPECT_EQ(rig.Store.Records[1].EpicName, QStringLiteral("新島・神津島近海"));
@@ -248,16 +248,16 @@ TEST(AlertLifecycle, UpdatesUpgradeAndAStrongerEarthquakeInFront)
 {
     TRig rig;
     RunSteps(rig, {
-                 {1, "A 1 50 030", "new A", "primary A A:coming 緊急地震速報（予報） tone", ""},
-                 {2, "A 2 50 030", "skip A", "primary A A:coming 緊急地震速報（予報） tone", ""},
-                 {3, "A 3 60 030", "update A", "primary A A:coming 緊急地震速報（予報） tone", ""},
-                 {4, "B 1 75 025", "replace B", "primary B A:coming B:coming 緊急地震速報（予報） chime", ""},
-                 {5, "A 4 45 030", "update A", "primary B A:coming B:coming 緊急地震速報（予報） chime", ""},
-                 {6, "B warn 2 75 025", "upgrade B", "primary B A:coming B:coming 緊急地震速報（警報） chime", ""},
-                 {25, "", "arrival B", "primary A A:coming B:arrived 緊急地震速報（予報） tone", "B2"},
-                 {26, "B 3 80 025", "update B", "primary A A:coming B:arrived 緊急地震速報（予報） tone", "B3"},
-                 {30, "", "arrival A", "primary A A:arrived B:arrived 緊急地震速報（予報） silent", "B3 A4"},
-             });
+                      {1, "A 1 50 030", "new A", "primary A A:coming 緊急地震速報（予報） tone", ""},
+                      {2, "A 2 50 030", "skip A", "primary A A:coming 緊急地震速報（予報） tone", ""},
+                      {3, "A 3 60 030", "update A", "primary A A:coming 緊急地震速報（予報） tone", ""},
+                      {4, "B 1 75 025", "replace B", "primary B A:coming B:coming 緊急地震速報（予報） chime", ""},
+                      {5, "A 4 45 030", "update A", "primary B A:coming B:coming 緊急地震速報（予報） chime", ""},
+                      {6, "B warn 2 75 025", "upgrade B", "primary B A:coming B:coming 緊急地震速報（警報） chime", ""},
+                      {25, "", "arrival B", "primary A A:coming B:arrived 緊急地震速報（予報） tone", "B2"},
+                      {26, "B 3 80 025", "update B", "primary A A:coming B:arrived 緊急地震速報（予報） tone", "B3"},
+                      {30, "", "arrival A", "primary A A:arrived B:arrived 緊急地震速報（予報） silent", "B3 A4"},
+                  });
     // Two alerts (A and B), neither the update nor the upgrade counted one more.
     EXPECT_EQ(rig.Settings.Alerts, 3);
 }
@@ -268,13 +268,13 @@ TEST(AlertLifecycle, CancelOfTheOnlyEarthquakeClosesTheAlert)
 {
     TRig rig;
     RunSteps(rig, {
-                 {1, "A warn 1 91 030", "new A", "primary A A:coming 緊急地震速報（警報） chime", ""},
-                 {5, "A cancel", "cancel A, end A cancelled", "primary A A:cancelled 緊急地震速報（取消） silent",
-                  "A1x"},
-                 {10, "", "", "primary A A:cancelled 緊急地震速報（取消） silent", "A1x"},
-                 {15, "", "close", "primary A 緊急地震速報（取消） silent", "A1x"},
-                 {16, "A cancel", "rejected A unknown_cancel", "primary A 緊急地震速報（取消） silent", "A1x"},
-             });
+                      {1, "A warn 1 91 030", "new A", "primary A A:coming 緊急地震速報（警報） chime", ""},
+                      {5, "A cancel", "cancel A, end A cancelled", "primary A A:cancelled 緊急地震速報（取消） silent",
+                       "A1x"},
+                      {10, "", "", "primary A A:cancelled 緊急地震速報（取消） silent", "A1x"},
+                      {15, "", "close", "primary A 緊急地震速報（取消） silent", "A1x"},
+                      {16, "A cancel", "rejected A unknown_cancel", "primary A 緊急地震速報（取消） silent", "A1x"},
+                  });
     EXPECT_FALSE(rig.Alert.IsAlerting());
 }
 
@@ -286,26 +286,27 @@ TEST(AlertLifecycle, CancelsOfSecondaryAndPrimaryThenFinalAndExpiry)
 {
     TRig rig;
     RunSteps(rig, {
-                 {1, "A 1 70 100", "new A", "primary A A:coming 緊急地震速報（予報） chime", ""},
-                 {2, "B 1 55 090", "concurrent B", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
-                 {3, "C 1 55 050", "concurrent C", "primary A A:coming B:coming C:coming 緊急地震速報（予報） chime", ""},
-                 {4, "B cancel", "cancel B, end B cancelled",
-                  "primary A A:coming B:cancelled C:coming 緊急地震速報（予報） chime", "B1x"},
-                 {5, "A cancel", "cancel A, end A cancelled",
-                  "primary A A:cancelled B:cancelled C:coming 緊急地震速報（取消） silent", "B1x A1x"},
-                 {15, "", "", "primary C A:cancelled B:cancelled C:coming 緊急地震速報（予報） tone", "B1x A1x"},
-                 {16, "C final 2 55 050", "skip C",
-                  "primary C A:cancelled B:cancelled C:coming 緊急地震速報（予報） tone", "B1x A1x"},
-                 {50, "", "arrival C", "primary C A:cancelled B:cancelled C:arrived 緊急地震速報（予報） silent",
-                  "B1x A1x C2"},
-                 {76, "", "end C final", "primary C A:cancelled B:cancelled C:final 緊急地震速報（予報） silent",
-                  "B1x A1x C2"},
-             });
+                      {1, "A 1 70 100", "new A", "primary A A:coming 緊急地震速報（予報） chime", ""},
+                      {2, "B 1 55 090", "concurrent B", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
+                      {3, "C 1 55 050", "concurrent C",
+                       "primary A A:coming B:coming C:coming 緊急地震速報（予報） chime", ""},
+                      {4, "B cancel", "cancel B, end B cancelled",
+                       "primary A A:coming B:cancelled C:coming 緊急地震速報（予報） chime", "B1x"},
+                      {5, "A cancel", "cancel A, end A cancelled",
+                       "primary A A:cancelled B:cancelled C:coming 緊急地震速報（取消） silent", "B1x A1x"},
+                      {15, "", "", "primary C A:cancelled B:cancelled C:coming 緊急地震速報（予報） tone", "B1x A1x"},
+                      {16, "C final 2 55 050", "skip C",
+                       "primary C A:cancelled B:cancelled C:coming 緊急地震速報（予報） tone", "B1x A1x"},
+                      {50, "", "arrival C", "primary C A:cancelled B:cancelled C:arrived 緊急地震速報（予報） silent",
+                       "B1x A1x C2"},
+                      {76, "", "end C final", "primary C A:cancelled B:cancelled C:final 緊急地震速報（予報） silent",
+                       "B1x A1x C2"},
+                  });
     TRig quiet;
     RunSteps(quiet, {
-                   {1, "D 1 70 140", "new D", "primary D D:coming 緊急地震速報（予報） chime", ""},
-                   {181, "", "arrival D, end D expired", "primary D D:expired 緊急地震速報（予報） silent", "D1"},
-               });
+                        {1, "D 1 70 140", "new D", "primary D D:coming 緊急地震速報（予報） chime", ""},
+                        {181, "", "arrival D, end D expired", "primary D D:expired 緊急地震速報（予報） silent", "D1"},
+                    });
 }
 
 // Names are kept per earthquake, also when the type-10 line comes before its
@@ -315,10 +316,10 @@ TEST(AlertLifecycle, NamesPerEarthquakeAndReportsOffTheClock)
     TRig rig;
     rig.Name(QStringLiteral("ND2016041421263B"), QStringLiteral("宮城県沖"));
     RunSteps(rig, {
-                 {1, "A 1 70 020", "new A", "primary A A:coming 緊急地震速報（予報） chime", ""},
-                 {1, "A name 東京湾", "", "primary A A:coming 緊急地震速報（予報） chime", ""},
-                 {2, "B 1 50 040", "concurrent B", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
-             });
+                      {1, "A 1 70 020", "new A", "primary A A:coming 緊急地震速報（予報） chime", ""},
+                      {1, "A name 東京湾", "", "primary A A:coming 緊急地震速報（予報） chime", ""},
+                      {2, "B 1 50 040", "concurrent B", "primary A A:coming B:coming 緊急地震速報（予報） chime", ""},
+                  });
     EXPECT_EQ(rig.Alert.FindQuake("ND2016041421263A")->Eq10Teleg.GetEpicName(), QStringLiteral("東京湾"));
     EXPECT_EQ(rig.Alert.FindQuake("ND2016041421263B")->Eq10Teleg.GetEpicName(), QStringLiteral("宮城県沖"));
     rig.Alert.StopAlerting();

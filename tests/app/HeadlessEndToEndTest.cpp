@@ -5,11 +5,11 @@
 #include "defines/EqTelegramLines.h"
 
 #include <QDateTime>
-#include <QTimeZone>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSet>
 #include <QTcpServer>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 

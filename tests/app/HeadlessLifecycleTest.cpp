@@ -56,9 +56,9 @@ TEST(HeadlessLifecycle, FalseAlarmIsCancelledAndMarkedInTheHistory)
     EXPECT_GT(cancelAt, alertAt) << qPrintable(app.Out());
     EXPECT_EQ(Str(app.Events(QStringLiteral("end")).front(), "reason"), QStringLiteral("cancelled"));
     EXPECT_TRUE(app.Events(QStringLiteral("rejected")).empty()) << qPrintable(app.Out());
-    ASSERT_TRUE(app.WaitForEvent(
-        [&](const QJsonObject& E) { return IsEvent(QStringLiteral("history"), eq)(E) && E.value("cancelled").toBool(); }))
-        << qPrintable(app.Out());
+    ASSERT_TRUE(app.WaitForEvent([&](const QJsonObject& E) {
+        return IsEvent(QStringLiteral("history"), eq)(E) && E.value("cancelled").toBool();
+    })) << qPrintable(app.Out());
     EXPECT_TRUE(app.SignalAndWait(SIGTERM));
 
     const std::vector<QJsonObject> rows = History(folders);
@@ -108,7 +108,8 @@ TEST(HeadlessLifecycle, TwoEarthquakesKeepTheCountdownOfTheThreateningOne)
     for (const QJsonObject& row : History(folders)) {
         ids << Str(row, "EQ_ID") + QLatin1Char(' ') + Str(row, "EPIC_NAME");
     }
-    EXPECT_EQ(ids, QStringList({niijima + QStringLiteral(" 新島・神津島近海"), noto + QStringLiteral(" 石川県能登地方")}));
+    EXPECT_EQ(ids,
+              QStringList({niijima + QStringLiteral(" 新島・神津島近海"), noto + QStringLiteral(" 石川県能登地方")}));
 }
 
 // Tohoku 2011: the later reports reach the receiver as updates with the magnitude
@@ -116,8 +117,7 @@ TEST(HeadlessLifecycle, TwoEarthquakesKeepTheCountdownOfTheThreateningOne)
 TEST(HeadlessLifecycle, LaterReportsUpdateAndAnUpgradeKeepsOneRow)
 {
     TTestFolders folders;
-    TEqSim sim({QStringLiteral("--speed"), QStringLiteral("4"), ShippedScenario("tohoku-2011")},
-               folders.Environment());
+    TEqSim sim({QStringLiteral("--speed"), QStringLiteral("4"), ShippedScenario("tohoku-2011")}, folders.Environment());
     ASSERT_GT(sim.Port, 0) << qPrintable(sim.Out() + sim.Err());
     {
         THeadless app(folders, THeadless::ServerArgs(sim.Port));

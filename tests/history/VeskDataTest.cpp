@@ -396,7 +396,9 @@ TEST_F(VeskDataTest, RowsRunFromHighestIdAndAnEarthquakeKeepsOneRow)
     const TCase cases[] = {
         {"ids 2, 3, 1", {{"2", "a"}, {"3", "b"}, {"1", "c"}}, {"3/b", "2/a", "1/c"}, {0, 0, 2}},
         {"same entry twice", {{"7", "x"}, {"7", "x"}}, {"7/x"}, {0, 0}},
-        {"the latest write of an id stays", {{"5", "a"}, {"7", "b"}, {"5", "c"}, {"5", "d"}}, {"7/b", "5/d"},
+        {"the latest write of an id stays",
+         {{"5", "a"}, {"7", "b"}, {"5", "c"}, {"5", "d"}},
+         {"7/b", "5/d"},
          {0, 0, 1, 1}},
         {"real ids",
          {{"ND20160416012505", "a"}, {"ND20160414212620", "b"}, {"ND20160416012505", "c"}},

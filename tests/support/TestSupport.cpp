@@ -82,9 +82,8 @@ bool TCapturedLog::Has(const QString& APrefix) const
 QString Eq01Line(const TEq01Fields& F)
 {
     return QStringLiteral("01") + F.Type + F.TrainType + F.PresentTime + F.OccurrenceTime + F.EqId +
-           QLatin1Char(F.Final ? '9' : ' ') +
-           QString::asprintf("%02d", F.TelegNo) + QLatin1Char('N') + F.Lat + QLatin1Char('E') + F.Lng + F.Depth +
-           F.Mag + F.Accuracy + F.Areas;
+           QLatin1Char(F.Final ? '9' : ' ') + QString::asprintf("%02d", F.TelegNo) + QLatin1Char('N') + F.Lat +
+           QLatin1Char('E') + F.Lng + F.Depth + F.Mag + F.Accuracy + F.Areas;
 }
 
 QString Eq10Line(const QString& EqId, const QString& Name, int TelegNo)

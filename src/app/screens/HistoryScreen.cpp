@@ -69,7 +69,8 @@ QStringList THistoryPanelDelegate::CellTexts(const QStringList& AValues)
         return i >= 0 && i < AValues.size() ? AValues[i] : QString();
     };
     // A withdrawn warning (a false alarm) says so where the name is read first.
-    const QString name = v("CANCELLED") == QLatin1String("1") ? QStringLiteral("［取消］") + v("EPIC_NAME") : v("EPIC_NAME");
+    const QString name =
+        v("CANCELLED") == QLatin1String("1") ? QStringLiteral("［取消］") + v("EPIC_NAME") : v("EPIC_NAME");
     return {v("OUTGOING_TIME"),
             name,
             v("EQ_ID"),
