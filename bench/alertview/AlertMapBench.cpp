@@ -115,6 +115,48 @@ void BM_AlertStartToFirstFrameInWindow(benchmark::State& State)
 }
 BENCHMARK(BM_AlertStartToFirstFrameInWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// A later report of the earthquake being alerted (its magnitude changed), from the
+// dispatcher's hand-over (UpdateEq) to the window's fields showing it and the
+// updated frame painted in the map area.
+void BM_UpdateToWindowFieldsAndFrame(benchmark::State& State)
+{
+    TFixedClock clock;
+    clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 20000;
+    TEqAlertController controller(nullptr, nullptr, &clock);
+    TEqAlertFrm window(controller, nullptr);
+    QWidget* mapArea = window.findChild<QWidget*>(QStringLiteral("MapPBx"));
+    TPaintCounter counter;
+    mapArea->installEventFilter(&counter);
+    const TLocationInfo home{35.69, 139.69, 1.35, QStringLiteral("350")};
+    const QString head = QStringLiteral("010000160414212640160414212634ND20160414212634 ");
+    controller.SetIsAlerting(true);
+    controller.StartAlerting(home, TEqTelegram01(head + QStringLiteral("05N327E1308010653333")), 5.2, 130.0, false);
+    controller.Show();
+    int serial = 5;
+    for (auto _ : State) {
+        ++serial;
+        const bool odd = serial % 2 != 0;
+        const TEqTelegram01 eq01(head + QString::asprintf("%02dN327E1308010%s3333", serial % 100, odd ? "68" : "66"));
+        const QString want = odd ? QStringLiteral("6.8") : QStringLiteral("6.6");
+        bool composed = false;
+        int paintsWhenComposed = -1;
+        const QMetaObject::Connection c = QObject::connect(&window.AlertMap(), &TAlertMap::frameReady, [&] {
+            composed = true;
+            paintsWhenComposed = counter.Paints;
+        });
+        QElapsedTimer timer;
+        timer.start();
+        controller.UpdateEq(home, eq01, odd ? 5.4 : 5.2, 130.0, std::nullopt);
+        while (window.FieldText(QStringLiteral("EpiMgEdt")) != want || !composed ||
+               counter.Paints == paintsWhenComposed) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+        QObject::disconnect(c);
+        State.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+}
+BENCHMARK(BM_UpdateToWindowFieldsAndFrame)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
