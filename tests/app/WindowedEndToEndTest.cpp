@@ -212,3 +212,34 @@ TEST(WindowedEndToEnd, TheAlertWindowClosesItselfAfterACancel)
     const QString out = ::Run(HeadlessPath, {QStringLiteral("-ListHistory")}, folders.Environment());
     EXPECT_TRUE(out.contains(QStringLiteral("\"CANCELLED\":\"1\""))) << qPrintable(out);
 }
+
+// SIGTERM while the alert window is open ends the program in order, every time,
+// within 5 s, with its counters saved.
+TEST(WindowedEndToEnd, TerminateDuringAnAlertAlwaysExits)
+{
+    TDesktop desktop;
+    if (!desktop.Start()) {
+        GTEST_SKIP() << qPrintable(desktop.Missing());
+    }
+    for (int run = 0; run < 5; ++run) {
+        SCOPED_TRACE(run);
+        TTestFolders folders;
+        const QProcessEnvironment env = desktop.Environment(folders.Environment());
+        TEqSim sim({QStringLiteral("kanto-1923")}, env);
+        ASSERT_GT(sim.Port, 0);
+        TChild app;
+        app.Start(WindowedPath,
+                  {QStringLiteral("-DebugOnLocal"), QStringLiteral("-EqServerPort"), QString::number(sim.Port)}, env);
+        ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000))
+            << qPrintable(app.Err());
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        ASSERT_TRUE(app.SignalAndWait(SIGTERM, 5000)) << "still running 5 s after SIGTERM";
+        EXPECT_LT(sinceSignal.elapsed(), 5000);
+        EXPECT_EQ(app.ExitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.ExitCode(), 0);
+        QFile conf(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+        ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(QString::fromUtf8(conf.readAll()).contains(QStringLiteral("TotalAlerts=0")));
+    }
+}

@@ -141,12 +141,18 @@ int main(int argc, char* argv[])
     QObject::connect(&tray, &TVeskTrayIcon::screenRequested, mainFrm.get(), &TMainFrm::ShowScreen);
     QObject::connect(&tray, &TVeskTrayIcon::restoreRequested, mainFrm.get(), &TMainFrm::RestoreFromTray);
     QObject::connect(&tray, &TVeskTrayIcon::availabilityChanged, mainFrm.get(), &TMainFrm::SetTrayAvailable);
+    // No window can veto the exit: the loop ends even if a close is refused.
     auto exitProgram = [&mainFrm] {
         mainFrm->SetAppExit(true);
         mainFrm->close();
+        QCoreApplication::exit(0);
     };
     QObject::connect(&tray, &TVeskTrayIcon::exitRequested, mainFrm.get(), exitProgram);
-    QObject::connect(mainFrm.get(), &TMainFrm::exitAccepted, &app, &QApplication::quit, Qt::QueuedConnection);
+    // exit(), not quit(): quit() asks every window to close first and gives up when
+    // one refuses (the alert window hides instead of closing), leaving the program
+    // running with no window. exit() also ends the loops of open dialogs.
+    QObject::connect(
+        mainFrm.get(), &TMainFrm::exitAccepted, &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     TVeskSignalHandler signalHandler;
     QObject::connect(&signalHandler, &TVeskSignalHandler::TerminationRequested, mainFrm.get(), exitProgram);
 
