@@ -10,6 +10,7 @@
 #include "app/VeskSingleInstance.h"
 #include "config/VeskAppSettings.h"
 #include "config/VeskCommandLine.h"
+#include "defines/VeskPlatform.h"
 #include "history/VeskData.h"
 
 #include <QCoreApplication>
@@ -102,7 +103,8 @@ int main(int argc, char* argv[])
     TVeskEnvironment env = TVeskEnvironment::FromSystem();
     env.ScreenSaver = &screenSaver;
     TVeskAppCore core(env);
-    TVeskHeadlessPrinter printer;
+    // The JSON lines keep standard output to themselves: a plug-in's prints go to standard error.
+    TVeskHeadlessPrinter printer(VeskTakeStandardOutput(), stderr);
     QObject::connect(&core, &TVeskAppCore::userWarning, &app,
                      [&printer](const QString& Text) { printer.UserWarning(Text); });
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+
 #include <QString>
 #include <QtGlobal>
 
@@ -69,6 +71,12 @@ bool VeskRenameReplacing(const QString& AFrom, const QString& ATo, QString* AErr
 // POSIX). Installs handlers that write the request into a self-pipe and returns
 // the pipe's readable descriptor for a QSocketNotifier, or -1 when it cannot be
 // made. The pipe is made once and kept for the life of the process.
+// Gives standard output's stream a descriptor of its own and points descriptor 1
+// at standard error, so that what loaded code (a plug-in) prints there cannot mix
+// into the program's own output lines. Answers the stream for those lines
+// (standard output itself when the move is impossible).
+std::FILE* VeskTakeStandardOutput();
+
 qintptr VeskInstallTerminationHook();
 // Reads one request from the hook's descriptor: its signal number, or 0 when none is pending.
 int VeskTakeTerminationRequest();

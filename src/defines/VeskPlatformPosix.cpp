@@ -209,3 +209,23 @@ void VeskRemoveTerminationHook()
 {
     SetTerminationHandler(SIG_DFL, 0);
 }
+
+std::FILE* VeskTakeStandardOutput()
+{
+    std::fflush(stdout);
+    const int own = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (own < 0) {
+        return stdout;
+    }
+    if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        ::close(own);
+        return stdout;
+    }
+    std::FILE* stream = ::fdopen(own, "w");
+    if (!stream) {
+        ::dup2(own, STDOUT_FILENO);
+        ::close(own);
+        return stdout;
+    }
+    return stream;
+}

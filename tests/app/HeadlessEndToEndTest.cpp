@@ -523,7 +523,7 @@ TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
         const char* Fault;
         bool Survives;
     };
-    const TCase cases[] = {{"throw", true}, {"block", true}, {"abort", false}};
+    const TCase cases[] = {{"throw", true}, {"block", true}, {"abort", false}, {"print", true}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Fault);
         TTestFolders folders;
@@ -570,8 +570,16 @@ TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
         const QString logText = QString::fromUtf8(log.readAll());
         if (QLatin1String(c.Fault) == QLatin1String("throw")) {
             EXPECT_TRUE(logText.contains(QStringLiteral("VpiEq01Queued()(Value=faulty plug-in VpiEq01Queued)")));
-        } else {
+        } else if (QLatin1String(c.Fault) == QLatin1String("block")) {
             EXPECT_TRUE(logText.contains(QStringLiteral("Plug-in did not return in time; left loaded.")));
+        } else {
+            // What the plug-in prints lands on standard error, never among the JSON lines.
+            EXPECT_FALSE(app.Out().contains(QStringLiteral("plug-in"))) << qPrintable(app.Out());
+            EXPECT_TRUE(app.Err().contains(QStringLiteral("\"entry\":\"VpiEq01Queued\"} partial")))
+                << qPrintable(app.Err());
+            for (const QString& line : app.Lines()) {
+                EXPECT_FALSE(QJsonDocument::fromJson(line.toUtf8()).isNull()) << qPrintable(line);
+            }
         }
     }
 }

@@ -3,7 +3,8 @@
 // named by ULX_FAULTY_PLUGIN_OUT; then, by the build's definition:
 //   ULX_FAULT_THROW  every entry throws std::runtime_error("faulty plug-in <entry>");
 //   ULX_FAULT_BLOCK  VpiEq01Queued never returns;
-//   ULX_FAULT_ABORT  VpiEq01Queued aborts the process.
+//   ULX_FAULT_ABORT  VpiEq01Queued aborts the process;
+//   ULX_FAULT_PRINT  every entry prints a line (one that looks like an event) to standard output.
 #define VPI_PLUGIN_IMPLEMENTATION
 #include "VeskPlugInInterface.h"
 
@@ -36,6 +37,11 @@ void Fail([[maybe_unused]] const char* AEntry)
 {
 #ifdef ULX_FAULT_THROW
     throw std::runtime_error(std::string("faulty plug-in ") + AEntry);
+#endif
+#ifdef ULX_FAULT_PRINT
+    std::printf("{\"event\":\"plug-in\",\"entry\":\"%s\"} partial", AEntry);
+    std::printf("\n");
+    std::fflush(stdout);
 #endif
 }
 

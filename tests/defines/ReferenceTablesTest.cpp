@@ -83,7 +83,7 @@ const TTraining Trainings[] = {
     {u"----------------", u"----/--/-- --:--", u"00.00", u"000.00", u" 0", u"1.0", u"任意の条件を指定"},
     {u"DM20160414212634", u"2016/04/14 21:26", u"32.73", u"130.82", u"11", u"6.5", u"熊本県熊本地方"},
     {u"DM20110311144618", u"2011/03/11 14:46", u"38.10", u"142.85", u"24", u"9.0", u"三陸沖(東日本大震災)"},
-    {u"DM20090811050705", u"2009/08/11 05:07", u"24.78", u"138.51", u"23", u"6.5", u"駿河湾"},
+    {u"DM20090811050705", u"2009/08/11 05:07", u"34.78", u"138.51", u"23", u"6.5", u"駿河湾"},
     {u"DM20080614084345", u"2008/06/14 08:43", u"39.02", u"140.87", u" 8", u"7.2", u"岩手県内陸南部"},
     {u"DM20070716101322", u"2007/07/16 10:13", u"37.55", u"138.45", u"17", u"6.8", u"新潟県上中越沖"},
     {u"DM20070325094157", u"2007/03/25 09:41", u"37.22", u"136.69", u"11", u"6.9", u"能登半島沖"},
@@ -208,3 +208,16 @@ TEST(TrainingTable, ValuesConvert)
 }
 
 } // namespace
+
+// Every historical epicentre of the training table lies off or in Japan, within a
+// few hundred kilometres of its own region (a mistyped degree lands in the ocean).
+TEST(TrainingTable, EpicentresLieInTheJapaneseRegion)
+{
+    for (int row = 1; row < GetTrainingEqCount(); ++row) {
+        const TEqHistory& h = GetTrainingEq(row);
+        const double lat = h.EpicLat.toDouble();
+        const double lng = h.EpicLong.toDouble();
+        EXPECT_TRUE(lat >= 30.0 && lat <= 46.0 && lng >= 128.0 && lng <= 146.0)
+            << h.EpicName.toStdString() << " " << lat << " " << lng;
+    }
+}
