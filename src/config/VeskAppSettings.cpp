@@ -106,6 +106,7 @@ constexpr TSettingRow SettingRows[] = {
     {vsiEnableAutoIconic, "Others", "EnableAutoIconic", vptBool, 0, nullptr, nullptr, nullptr, sfNone},
     {vsiAlwaysAlertSoundOn, "Others", "AlwaysAlertSoundOn", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
     {vsiVersionCheckUrl, "Others", "VersionCheckUrl", vptStr, 0, u"" ULX_VERSION_CHECK_URL, nullptr, nullptr, sfNone},
+    {vsiDesktopNotification, "Others", "DesktopNotification", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
 };
 
 constexpr bool RowsFollowIds()

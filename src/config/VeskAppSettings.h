@@ -47,6 +47,7 @@ enum TVeskSettingId : int
     vsiEnableAutoIconic,
     vsiAlwaysAlertSoundOn,
     vsiVersionCheckUrl,
+    vsiDesktopNotification, // alerts also as desktop notifications
     vsiCount
 };
 
@@ -171,6 +172,8 @@ public:
     // Scheme and host of the server publishing the version file (build setting ULX_VERSION_CHECK_URL).
     QString GetVersionCheckUrl() const { return Str(vsiVersionCheckUrl); }
     void SetVersionCheckUrl(const QString& AValue) { SetStr(vsiVersionCheckUrl, AValue); }
+    bool GetDesktopNotification() const { return Bool(vsiDesktopNotification); }
+    void SetDesktopNotification(bool AValue) { SetBool(vsiDesktopNotification, AValue); }
 
     // The counters change with every telegram: they signal countersChanged only.
     qint32 GetNumOfTotalEqTelegrams() const { return Int(vsiTotalEqTelegrams); }

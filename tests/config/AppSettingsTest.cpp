@@ -136,6 +136,7 @@ TEST_F(AppSettingsTest, FirstStartRepairsLocationToTokyoAndSavesEverything)
         "EnableAutoIconic(Expression=0)",
         "AlwaysAlertSoundOn(Expression=-1)",
         "VersionCheckUrl(Value=" ULX_TEST_VERSION_CHECK_URL ")",
+        "DesktopNotification(Expression=-1)",
         "<== SetParamsFromConfFile()",
     };
     EXPECT_EQ(FMemo.LinesWithoutTimeStamp(), expectedLog) << FMemo.Lines().join('\n').toStdString();
@@ -401,6 +402,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         settings->SetEnableAutoIconic(true);
         settings->SetAlwaysAlertSoundOn(false);
         settings->SetVersionCheckUrl("http://info.example.jp:8080");
+        settings->SetDesktopNotification(false);
         ASSERT_TRUE(settings->SaveParamsToConfFile());
     }
     const QMap<QString, QString> expected = {
@@ -426,6 +428,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         {"EnableAutoIconic", "1"},
         {"AlwaysAlertSoundOn", "0"},
         {"VersionCheckUrl", "http://info.example.jp:8080"},
+        {"DesktopNotification", "0"},
     };
     ASSERT_EQ(expected.size(), VeskMainParamTable().size());
     for (const TVeskParamItem& row : VeskMainParamTable()) {
@@ -453,6 +456,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
     EXPECT_TRUE(next->GetEnableAutoIconic());
     EXPECT_FALSE(next->GetAlwaysAlertSoundOn());
     EXPECT_EQ(next->GetVersionCheckUrl(), "http://info.example.jp:8080");
+    EXPECT_FALSE(next->GetDesktopNotification());
 }
 
 TEST_F(AppSettingsTest, FailuresAreReportedAndNothingIsDamaged)

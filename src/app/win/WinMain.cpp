@@ -5,6 +5,7 @@
 #include "alert/EqTelegramDispatcher.h"
 #include "alertview/AlertSoundPlayer.h"
 #include "alertview/EqAlertFrm.h"
+#include "app/DesktopNotifier.h"
 #include "app/ScreenSaverControl.h"
 #include "app/VeskAppCore.h"
 #include "app/VeskSignalHandler.h"
@@ -131,6 +132,10 @@ int main(int argc, char* argv[])
         box->setModal(false);
         box->show();
     });
+
+    // Seen wherever the user is: the alert also as a desktop notification.
+    TVeskDesktopNotifier notifier(*alert, logger);
+    notifier.SetEnabled(settings->GetDesktopNotification());
 
     TEqTelegramDispatcher* dispatcher = core.Dispatcher();
     QObject::connect(dispatcher, &TEqTelegramDispatcher::serverCommStatusChanged, mainFrm.get(),
