@@ -178,7 +178,10 @@ qint64 TEqAlertController::OccurrenceOnClock(const TEqTelegram01& Eq01Teleg, qin
         FLogger->Send(vmtWarning, QStringLiteral("Telegram time is off the clock."),
                       QStringLiteral("%1 (clock %2)")
                           .arg(TAlertTiming::FormatDateTime(*issued), TAlertTiming::FormatDateTime(Now)));
-        return Now - (*issued - occurred);
+        // Whole seconds, as telegram times are: the tick stays on the second's phase
+        // (the earlier whole second, so that the countdown never ends late).
+        const qint64 onClock = Now - (*issued - occurred);
+        return onClock - (((onClock % 1000) + 1000) % 1000);
     }
     return occurred;
 }

@@ -245,6 +245,7 @@ TEST(EqAlertController, CountdownNeverRepeatsASecond)
     const QDateTime now = VeskJapanNow();
     TEq01Fields f;
     f.OccurrenceTime = now.toString(QStringLiteral("yyMMddHHmmss"));
+    f.PresentTime = f.OccurrenceTime;
     TEqAlertController alert(nullptr);
     QList<qint64> shown;
     bool arrived = false;
