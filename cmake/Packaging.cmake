@@ -86,6 +86,12 @@ install(CODE "
     configure_file(\"${PROJECT_SOURCE_DIR}/packaging/ulmarox-headless.service.in\"
                    \"${ULX_PACKAGING_BIN}/ulmarox-headless.service\" @ONLY)")
 install(FILES ${ULX_PACKAGING_BIN}/ulmarox-headless.service DESTINATION lib/systemd/user)
+install(CODE "
+    set(ULX_HEADLESS_PATH \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/ulmarox-headless\")
+    set(ULX_EQBRIDGE_PATH \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/eqbridge\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/eqbridge.service.in\"
+                   \"${ULX_PACKAGING_BIN}/eqbridge.service\" @ONLY)")
+install(FILES ${ULX_PACKAGING_BIN}/eqbridge.service DESTINATION lib/systemd/user)
 
 # Plug-in interface and the sample plug-in as documentation.
 install(FILES ${PROJECT_SOURCE_DIR}/src/config/include/VeskPlugInInterface.h

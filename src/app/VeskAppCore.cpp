@@ -3,6 +3,7 @@
 #include "alert/EqAlertController.h"
 #include "alert/EqTelegramDispatcher.h"
 #include "alert/VeskDataMdlHistoryStore.h"
+#include "app/FeedBridge.h"
 #include "config/VeskAppSettings.h"
 #include "config/VeskCommandLine.h"
 #include "config/VeskPlugIn.h"
@@ -12,9 +13,11 @@
 #include "net/EqReceiverThrd.h"
 #include "net/EqTelegramQueues.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -90,6 +93,7 @@ void TVeskAppCore::OpenStores(const QStringList& Arguments)
     FSettings->SetParamsFromConfFile();
     FCommandLine = std::make_unique<TVeskCommandLine>();
     FCommandLine->LoadCommandLineOption(Arguments, FLogger.get());
+    FUseFeed = TVeskCommandLine::FindOption(Arguments, QStringLiteral("Feed")).has_value();
 
     FLogger->Send(QStringLiteral("Create DataMdl."));
     FDataMdl = std::make_unique<TVeskDataMdl>(FLogger.get());
@@ -169,8 +173,25 @@ void TVeskAppCore::StartReceiver()
     AdvanceTo(3);
     {
         TVeskLogScope scope(FLogger.get(), QStringLiteral("Create EqReceiver thread."));
-        const QString serverName = FCommandLine->GetServerName();
-        const int serverPort = FCommandLine->GetServerPort();
+        QString serverName = FCommandLine->GetServerName();
+        int serverPort = FCommandLine->GetServerPort();
+        if (FUseFeed || FSettings->GetUseFeed()) {
+            // The public feeds through a relay of our own on this machine.
+            const QString folder =
+                FEnv.ProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : FEnv.ProgramFolder;
+            const QStringList sources =
+                FSettings->GetFeedSources().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+            FFeed = std::make_unique<TVeskFeedBridge>(QDir(folder).filePath(QStringLiteral("eqbridge")), sources,
+                                                      FLogger.get());
+            if (const int port = FFeed->Start()) {
+                serverName = QStringLiteral("127.0.0.1");
+                serverPort = port;
+            } else {
+                FFeed.reset();
+                Warn(QStringLiteral(
+                    "公開フィードの中継（eqbridge）を起動できませんでした。設定のサーバーに接続します。"));
+            }
+        }
         const QString conId = FCommandLine->GetServerConId();
         const QString areaCode = FSettings->GetLocAreaCode();
         FLogger->Send(QStringLiteral("Server name"), serverName);
@@ -229,6 +250,10 @@ void TVeskAppCore::Shutdown()
     if (FReceiver) {
         FReceiver->StopAndJoin();
         FReceiver.reset();
+    }
+    if (FFeed) {
+        FFeed->Stop();
+        FFeed.reset();
     }
     if (FAlertController) {
         // Telegrams announced but not yet drained are still decided and recorded:

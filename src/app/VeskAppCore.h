@@ -12,6 +12,7 @@
 class TAlertClock;
 class TAlertSoundChannel;
 class TEqAlertController;
+class TVeskFeedBridge;
 class TEqHistoryStore;
 class TEqReceiverThread;
 class TEqTelegramDispatcher;
@@ -88,6 +89,8 @@ public:
     TEqAlertController* AlertController() const { return FAlertController.get(); }
     TEqTelegramDispatcher* Dispatcher() const { return FDispatcher.get(); }
     TEqReceiverThread* ReceiverThread() const { return FReceiver.get(); }
+    // The relay of the public feeds the receiver is connected to; null without "-Feed" and the setting.
+    TVeskFeedBridge* FeedBridge() const { return FFeed.get(); }
     TVeskPlugIn* PlugIn() const { return FPlugIn.get(); }
     // The warnings found while the stores were opened, in order (see userWarning).
     const QStringList& StartupWarnings() const { return FStartupWarnings; }
@@ -122,6 +125,8 @@ private:
     std::unique_ptr<TEqAlertController> FAlertController;
     std::unique_ptr<TEqTelegramDispatcher> FDispatcher;
     std::unique_ptr<TEqReceiverThread> FReceiver;
+    std::unique_ptr<TVeskFeedBridge> FFeed;
+    bool FUseFeed = false; // "-Feed" or the setting
     std::unique_ptr<TVeskPlugIn> FPlugIn;
     int FPhase = 0; // the last phase run
     bool FShutDown = false;

@@ -43,6 +43,8 @@ enum TVeskSettingId : int
     vsiUseProxy,
     vsiProxyServerIP,
     vsiProxyServerPort,
+    vsiUseFeed,     // receive the public feeds through a relay (eqbridge) the program starts
+    vsiFeedSources, // the feeds' WebSocket addresses, separated by blanks
     vsiEnableVersionChecker,
     vsiEnableAutoIconic,
     vsiAlwaysAlertSoundOn,
@@ -172,6 +174,10 @@ public:
     // Scheme and host of the server publishing the version file (build setting ULX_VERSION_CHECK_URL).
     QString GetVersionCheckUrl() const { return Str(vsiVersionCheckUrl); }
     void SetVersionCheckUrl(const QString& AValue) { SetStr(vsiVersionCheckUrl, AValue); }
+    bool GetUseFeed() const { return Bool(vsiUseFeed); }
+    void SetUseFeed(bool AValue) { SetBool(vsiUseFeed, AValue); }
+    QString GetFeedSources() const { return Str(vsiFeedSources); }
+    void SetFeedSources(const QString& AValue) { SetStr(vsiFeedSources, AValue); }
     bool GetDesktopNotification() const { return Bool(vsiDesktopNotification); }
     void SetDesktopNotification(bool AValue) { SetBool(vsiDesktopNotification, AValue); }
 

@@ -131,6 +131,8 @@ TEST_F(AppSettingsTest, FirstStartRepairsLocationToTokyoAndSavesEverything)
         "UseProxy(Expression=0)",
         "ProxyServerIP(Value=)",
         "ProxyServerPort(Value=8080)",
+        "UseFeed(Expression=0)",
+        "FeedSources(Value=wss://ws-api.wolfx.jp/jma_eew wss://api.p2pquake.net/v2/ws)",
         "=-=-=-=-=-=-=-=-=-=-",
         "EnableVersionChecker(Expression=-1)",
         "EnableAutoIconic(Expression=0)",
@@ -403,6 +405,8 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         settings->SetAlwaysAlertSoundOn(false);
         settings->SetVersionCheckUrl("http://info.example.jp:8080");
         settings->SetDesktopNotification(false);
+        settings->SetUseFeed(true);
+        settings->SetFeedSources("ws://127.0.0.1:9/feed");
         ASSERT_TRUE(settings->SaveParamsToConfFile());
     }
     const QMap<QString, QString> expected = {
@@ -429,6 +433,8 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         {"AlwaysAlertSoundOn", "0"},
         {"VersionCheckUrl", "http://info.example.jp:8080"},
         {"DesktopNotification", "0"},
+        {"UseFeed", "1"},
+        {"FeedSources", "ws://127.0.0.1:9/feed"},
     };
     ASSERT_EQ(expected.size(), VeskMainParamTable().size());
     for (const TVeskParamItem& row : VeskMainParamTable()) {
@@ -457,6 +463,8 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
     EXPECT_FALSE(next->GetAlwaysAlertSoundOn());
     EXPECT_EQ(next->GetVersionCheckUrl(), "http://info.example.jp:8080");
     EXPECT_FALSE(next->GetDesktopNotification());
+    EXPECT_TRUE(next->GetUseFeed());
+    EXPECT_EQ(next->GetFeedSources(), "ws://127.0.0.1:9/feed");
 }
 
 TEST_F(AppSettingsTest, FailuresAreReportedAndNothingIsDamaged)

@@ -213,3 +213,71 @@ TEST(EqBridgeLive, CancelIsAKnownEarthquakeToAReceiverThatIgnoresItsType)
     EXPECT_TRUE(app->SignalAndWait(SIGTERM));
     EXPECT_EQ(app->ExitCode(), 0);
 }
+
+namespace {
+
+// The eqbridge processes whose parent is APid.
+QStringList BridgeChildren(qint64 APid)
+{
+    QProcess pgrep;
+    pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(APid), QStringLiteral("eqbridge")});
+    pgrep.waitForFinished(5000);
+    return QString::fromLatin1(pgrep.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+// "-Feed": the receiver starts its own relay on the feeds of its settings, alerts
+// through it, starts it again when it dies (and reconnects), and stops it at exit.
+TEST(EqBridgeLive, FeedOptionRunsTheRelayAsAChild)
+{
+    TFeedServer feed;
+    ASSERT_TRUE(feed.Listen());
+    TTestFolders folders;
+    PlaceAtIshikawa(folders);
+    QFile conf(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+    ASSERT_TRUE(conf.open(QIODevice::Append));
+    conf.write("[NetConfig_Sheet]\nFeedSources=" + feed.Url().toString().toUtf8() + "\n");
+    conf.close();
+
+    THeadless app(folders, {QStringLiteral("-Feed")});
+    auto logText = [&] {
+        QFile log(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).right(3000) : QString();
+    };
+    ASSERT_TRUE(app.WaitForConnected()) << qPrintable(app.Err() + logText());
+    ASSERT_TRUE(WaitUntil([&] { return feed.OpenCount() == 1; })) << "the relay's link to the feed";
+    const QStringList children = BridgeChildren(app.Pid());
+    ASSERT_EQ(children.size(), 1);
+
+    const QString eventId = QStringLiteral("20260101120000");
+    feed.SendAll(NotoMessage(eventId, 2));
+    ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), QStringLiteral("ND") + eventId)))
+        << qPrintable(app.Err());
+
+    // The relay dies: another takes its port, the receiver is connected again.
+    const int connectedBefore = int(app.Events(QStringLiteral("status")).size());
+    ::kill(pid_t(children.first().toLongLong()), SIGKILL);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const QStringList now = BridgeChildren(app.Pid());
+            return now.size() == 1 && now.first() != children.first();
+        },
+        10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::vector<QJsonObject> statuses = app.Events(QStringLiteral("status"));
+            return int(statuses.size()) > connectedBefore + 1 && IsStatus(statuses.back(), "connected");
+        },
+        60000))
+        << qPrintable(app.Out());
+
+    ASSERT_TRUE(app.SignalAndWait(SIGTERM));
+    EXPECT_EQ(app.ExitCode(), 0);
+    EXPECT_TRUE(BridgeChildren(app.Pid()).isEmpty());
+    QFile log(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("eqbridge ended; restarting."))) << qPrintable(text.right(2000));
+    EXPECT_TRUE(text.contains(QStringLiteral("eqbridge stopped.")));
+}

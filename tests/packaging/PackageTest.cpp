@@ -187,6 +187,7 @@ TEST_F(Package, FilesLandInTheStandardPlaces)
         QStringLiteral("usr/share/metainfo/" ULX_APPSTREAM_ID ".metainfo.xml"),
         QStringLiteral("usr/share/icons/hicolor/scalable/apps/ulmarox.svg"),
         QStringLiteral("usr/lib/systemd/user/ulmarox-headless.service"),
+        QStringLiteral("usr/lib/systemd/user/eqbridge.service"),
         QStringLiteral("usr/share/doc/ulmarox/copyright"),
         QStringLiteral("usr/share/doc/ulmarox/changelog.gz"),
         QStringLiteral("usr/share/doc/ulmarox/examples/plugin/SamplePlugIn.cpp"),
@@ -331,6 +332,21 @@ TEST_F(Package, MetainfoValidates)
         RunTool(QStringLiteral("appstreamcli"),
                 {QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--pedantic"), metainfo});
     EXPECT_EQ(validate.Exit, 0) << validate.Out.toStdString() << validate.Err.toStdString();
+}
+
+TEST_F(Package, RelayServiceServesTheLocalPortOfTheReceiversDebugOption)
+{
+    const QString unit = InRoot(QStringLiteral("usr/lib/systemd/user/eqbridge.service"));
+    const QMultiMap<QString, QString> service = IniSection(unit, QStringLiteral("Service"));
+    const QString execStart = service.value(QStringLiteral("ExecStart"));
+    EXPECT_TRUE(execStart.startsWith(QStringLiteral("/usr/bin/eqbridge --listen 127.0.0.1:8000 --source wss://")))
+        << qPrintable(execStart);
+    EXPECT_TRUE(QFileInfo(Root + QStringLiteral("/usr/bin/eqbridge")).isExecutable());
+    EXPECT_EQ(service.value(QStringLiteral("Restart")), QStringLiteral("always"));
+    QFile file(unit);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(file.readAll())
+                    .contains(QStringLiteral("ExecStart=/usr/bin/ulmarox-headless -DebugOnLocal")));
 }
 
 TEST_F(Package, UserServiceRestartsStopsInOrderAndLogsToTheJournal)

@@ -106,7 +106,7 @@ TMainFrm::TMainFrm(TVeskAppSettings& ASettings, TVeskLogger* ALogger, const QDat
          {QStringLiteral("SIScale"), QStringLiteral("UseSIScale"), QStringLiteral("UseMg"), QStringLiteral("MomentMg"),
           QStringLiteral("UseDepth"), QStringLiteral("UseOrCondition"), QStringLiteral("DataAccuracy"),
           QStringLiteral("UseJmaDrill"), QStringLiteral("UseProxy"), QStringLiteral("ProxyServerIP"),
-          QStringLiteral("ProxyServerPort"), QStringLiteral("EnableAutoIconic"),
+          QStringLiteral("ProxyServerPort"), QStringLiteral("UseFeed"), QStringLiteral("EnableAutoIconic"),
           QStringLiteral("AlwaysAlertSoundOn")}) {
         ShowSettingValue(key);
     }
@@ -459,6 +459,21 @@ QWidget* TMainFrm::MakeNetConfigScreen()
     // Shown for the values the file carries; the receiver never uses a proxy.
     proxy->setEnabled(false);
     layout->addWidget(proxy);
+    auto* feed = new QGroupBox(QStringLiteral("公開フィード"), page);
+    auto* feedLayout = new QVBoxLayout(feed);
+    auto* useFeed = new QCheckBox(QStringLiteral("公開フィードから受信する（次回の起動から）"), feed);
+    useFeed->setObjectName(QStringLiteral("UseFeedChk"));
+    connect(useFeed, &QCheckBox::toggled, this, [this](bool AOn) {
+        if (!FUpdatingControls) {
+            FSettings.SetUseFeed(AOn);
+        }
+    });
+    feedLayout->addWidget(useFeed);
+    auto* feedNote = new QLabel(
+        QStringLiteral("気象庁の発表を中継する公開の配信から、付属の中継 (eqbridge) を通して受信します。"), feed);
+    feedNote->setWordWrap(true);
+    feedLayout->addWidget(feedNote);
+    layout->addWidget(feed);
     layout->addStretch();
     return page;
 }
@@ -681,6 +696,8 @@ void TMainFrm::ShowSettingValue(const QString& AKey)
         Control<QLineEdit>(QStringLiteral("ProxyServerEdt"))->setText(FSettings.GetProxyServerIP());
     } else if (AKey == QLatin1String("ProxyServerPort")) {
         Control<QSpinBox>(QStringLiteral("ProxyPortSEdt"))->setValue(FSettings.GetProxyServerPort());
+    } else if (AKey == QLatin1String("UseFeed")) {
+        check("UseFeedChk", FSettings.GetUseFeed());
     } else if (AKey == QLatin1String("EnableAutoIconic")) {
         check("EnableAutoIconicChk", FSettings.GetEnableAutoIconic());
     } else if (AKey == QLatin1String("AlwaysAlertSoundOn")) {
