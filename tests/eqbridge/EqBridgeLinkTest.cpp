@@ -6,6 +6,7 @@
 #include "EqBridgeFeed.h"
 #include "EqBridgeFeedServer.h"
 #include "EqBridgeServer.h"
+#include "EqBridgeWebSocket.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -246,4 +247,104 @@ TEST(EqBridgeLink, KeepAliveIsAnswered)
     receiver.FSocket.write("99\r\n");
     ASSERT_TRUE(WaitUntil([&] { return !receiver.Lines.isEmpty(); }));
     EXPECT_EQ(receiver.Lines, QStringList{QStringLiteral("99")});
+}
+
+namespace {
+
+// A feed of raw frames: answers the handshake, then writes what the test gives.
+class TRawFeed
+{
+    QTcpServer FServer; // first: its accepted sockets go before it
+
+public:
+    TRawFeed()
+    {
+        FServer.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&FServer, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = FServer.nextPendingConnection()) {
+                Sockets.emplace_back(s);
+                QObject::connect(s, &QTcpSocket::readyRead, [this, s] {
+                    if (Open) {
+                        return; // the client's frames are the test's to read
+                    }
+                    const QByteArray request = s->readAll();
+                    const qsizetype at = request.indexOf("Sec-WebSocket-Key: ");
+                    if (at < 0) {
+                        return;
+                    }
+                    const QByteArray key = request.mid(at + 19, request.indexOf("\r\n", at) - at - 19);
+                    s->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                             "Sec-WebSocket-Accept: " +
+                             TEqBridgeWebSocket::AcceptFor(key) + "\r\n\r\n");
+                    Open = true;
+                });
+            }
+        });
+    }
+    QUrl Url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(FServer.serverPort())); }
+    // An unmasked server frame.
+    static QByteArray Frame(int AOpcode, bool AFin, const QByteArray& APayload)
+    {
+        QByteArray f;
+        f.append(char((AFin ? 0x80 : 0) | AOpcode));
+        if (APayload.size() < 126) {
+            f.append(char(APayload.size()));
+        } else {
+            f.append(char(126));
+            f.append(char(APayload.size() >> 8));
+            f.append(char(APayload.size() & 0xFF));
+        }
+        return f + APayload;
+    }
+    void Write(const QByteArray& AData) { Sockets.back()->write(AData); }
+    bool Open = false;
+    std::vector<std::unique_ptr<QTcpSocket>> Sockets;
+};
+
+} // namespace
+
+// Only a whole text message must be valid UTF-8 (RFC 6455 5.6, 8.1): fragments
+// split inside a character are one message; a ping between them is answered; a
+// message that is not UTF-8 as a whole drops the link with its reason.
+TEST(EqBridgeLink, TextSplitInsideACharacterIsOneMessage)
+{
+    TRawFeed feed;
+    TEqBridgeWebSocket socket(1 << 20);
+    QStringList texts;
+    QString closed;
+    socket.OnText = [&](const QString& AText) { texts << AText; };
+    socket.OnClosed = [&](int ACode, const QString& AReason) { closed = QString::number(ACode) + ' ' + AReason; };
+    socket.Open(feed.Url());
+    ASSERT_TRUE(WaitUntil([&] { return feed.Open; }));
+    const QByteArray message = QStringLiteral("{\"Hypocenter\":\"石川県能登地方\"}").toUtf8();
+    const qsizetype cut = message.indexOf("能") + 1; // one byte into a three-byte character
+    feed.Write(TRawFeed::Frame(0x1, false, message.left(cut)) + TRawFeed::Frame(0x9, true, "p") +
+               TRawFeed::Frame(0x0, false, message.mid(cut, 2)) + TRawFeed::Frame(0x0, true, message.mid(cut + 2)));
+    ASSERT_TRUE(WaitUntil([&] { return !texts.isEmpty(); })) << qPrintable(closed);
+    EXPECT_EQ(texts, QStringList{QString::fromUtf8(message)});
+    // The pong to the ping: opcode 0xA, masked, payload "p".
+    ASSERT_TRUE(WaitUntil([&] { return feed.Sockets.back()->bytesAvailable() >= 7; }));
+    const QByteArray pong = feed.Sockets.back()->readAll();
+    EXPECT_EQ(quint8(pong[0]), 0x8A);
+    EXPECT_EQ(quint8(pong[1]), 0x81);
+    EXPECT_EQ(char(pong[6] ^ pong[2]), 'p');
+
+    feed.Write(TRawFeed::Frame(0x1, true, message.left(cut)));
+    ASSERT_TRUE(WaitUntil([&] { return !closed.isEmpty(); }));
+    EXPECT_EQ(closed, QStringLiteral("1007 Invalid UTF-8 code encountered."));
+    EXPECT_EQ(texts.size(), 1);
+}
+
+// A message is bounded before it is taken in, also when it comes in fragments.
+TEST(EqBridgeLink, FragmentsBeyondTheMessageBoundCloseTheLink)
+{
+    TRawFeed feed;
+    TEqBridgeWebSocket socket(1000);
+    int code = 0;
+    socket.OnClosed = [&](int ACode, const QString&) { code = ACode; };
+    socket.Open(feed.Url());
+    ASSERT_TRUE(WaitUntil([&] { return feed.Open; }));
+    feed.Write(TRawFeed::Frame(0x1, false, QByteArray(600, 'a')) + TRawFeed::Frame(0x0, true, QByteArray(600, 'b')));
+    ASSERT_TRUE(WaitUntil([&] { return code != 0; }));
+    EXPECT_EQ(code, TEqBridgeWebSocket::CloseTooMuchData);
 }

@@ -8,16 +8,13 @@ TEqBridgeFeed::TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATimin
     FRetryTimer.setSingleShot(true);
     FDeadTimer.setSingleShot(true);
     FPingTimer.setInterval(FTiming.PingMs);
-    // A message is bounded before it is taken in: a huge one closes the link (code 1009).
-    FSocket.setMaxAllowedIncomingMessageSize(quint64(EqBridgeMaxMessageBytes));
-    FSocket.setMaxAllowedIncomingFrameSize(quint64(EqBridgeMaxMessageBytes));
     connect(&FRetryTimer, &QTimer::timeout, this, [this] { Open(); });
-    connect(&FPingTimer, &QTimer::timeout, this, [this] { FSocket.ping(); });
+    connect(&FPingTimer, &QTimer::timeout, this, [this] { FSocket.Ping(); });
     connect(&FDeadTimer, &QTimer::timeout, this, [this] {
         LinkDown(FState == fsConnected ? QStringLiteral("nothing received for %1 ms").arg(FTiming.DeadMs)
                                        : QStringLiteral("no answer within %1 ms").arg(FTiming.DeadMs));
     });
-    connect(&FSocket, &QWebSocket::connected, this, [this] {
+    FSocket.OnConnected = [this] {
         FState = fsConnected;
         FLog(QStringLiteral("feed connected: %1").arg(FUrl.toString()));
         FDeadTimer.start(FTiming.DeadMs);
@@ -25,37 +22,36 @@ TEqBridgeFeed::TEqBridgeFeed(const QUrl& AUrl, const TEqBridgeFeedTiming& ATimin
         if (OnLinkChanged) {
             OnLinkChanged(true, FUrl.toString());
         }
-    });
-    connect(&FSocket, &QWebSocket::textMessageReceived, this, [this](const QString& AText) {
+    };
+    FSocket.OnText = [this](const QString& AText) {
         Alive();
         if (OnMessage) {
             OnMessage(AText);
         }
-    });
-    connect(&FSocket, &QWebSocket::binaryMessageReceived, this, [this](const QByteArray& AData) {
+    };
+    FSocket.OnBinary = [this](const QByteArray& AData) {
         Alive();
         if (OnMessage) {
             OnMessage(QString::fromUtf8(AData));
         }
-    });
-    connect(&FSocket, &QWebSocket::pong, this, [this] { Alive(); });
-    connect(&FSocket, &QWebSocket::disconnected, this, [this] {
-        if (FSocket.closeCode() == QWebSocketProtocol::CloseCodeTooMuchData) {
+    };
+    FSocket.OnPong = [this] { Alive(); };
+    FSocket.OnClosed = [this](int ACode, const QString& AReason) {
+        if (ACode == TEqBridgeWebSocket::CloseTooMuchData) {
+            // A message is bounded before it is taken in: a huge one closes the link.
             LinkDown(QStringLiteral("the feed sent a message larger than %1 bytes, which is not taken in")
                          .arg(EqBridgeMaxMessageBytes));
             return;
         }
-        LinkDown(FSocket.closeReason().isEmpty() ? QStringLiteral("closed (%1)").arg(FSocket.closeCode())
-                                                 : FSocket.closeReason());
-    });
-    connect(&FSocket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
-            [this](QAbstractSocket::SocketError) { LinkDown(FSocket.errorString()); });
+        LinkDown(AReason.isEmpty() ? QStringLiteral("closed (%1)").arg(ACode) : AReason);
+    };
 }
 
 TEqBridgeFeed::~TEqBridgeFeed()
 {
     // Closing the socket reports a loss; the timers it would restart are gone by then.
-    FSocket.disconnect(this);
+    FSocket.OnClosed = nullptr;
+    FSocket.Abort();
 }
 
 void TEqBridgeFeed::Start()
@@ -74,7 +70,7 @@ void TEqBridgeFeed::Open()
     FLog(QStringLiteral("feed connecting: %1").arg(FUrl.toString()));
     // The same timer bounds the opening handshake, so a black-holed address is retried too.
     FDeadTimer.start(FTiming.DeadMs);
-    FSocket.open(FUrl);
+    FSocket.Open(FUrl);
 }
 
 void TEqBridgeFeed::Alive()
@@ -93,7 +89,7 @@ void TEqBridgeFeed::LinkDown(const QString& AReason)
     FState = fsWaiting;
     FPingTimer.stop();
     FDeadTimer.stop();
-    FSocket.abort();
+    FSocket.Abort();
     FLog(QStringLiteral("feed link lost: %1; reconnecting in %2 ms").arg(AReason).arg(FRetryMs));
     FRetryTimer.start(FRetryMs);
     FRetryMs = NextRetryMs(FRetryMs, FTiming.MaxRetryMs);

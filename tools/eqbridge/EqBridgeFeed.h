@@ -1,9 +1,9 @@
 #pragma once
 
+#include "EqBridgeWebSocket.h"
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
-#include <QWebSocket>
 
 #include <functional>
 
@@ -55,7 +55,7 @@ private:
     QUrl FUrl;
     TEqBridgeFeedTiming FTiming;
     TLog FLog;
-    QWebSocket FSocket;
+    TEqBridgeWebSocket FSocket{EqBridgeMaxMessageBytes};
     QTimer FRetryTimer;
     QTimer FPingTimer;
     QTimer FDeadTimer;
