@@ -76,18 +76,31 @@ public:
     }
 };
 
+// An alert window over its controller on a fixed clock, counting the map's paints.
+struct TWindowRig
+{
+    TFixedClock Clock;
+    TEqAlertController Controller{nullptr, nullptr, &Clock};
+    TEqAlertFrm Window{Controller, nullptr};
+    TPaintCounter Counter;
+    const TLocationInfo Home{35.69, 139.69, 1.35, QStringLiteral("350")};
+
+    TWindowRig()
+    {
+        Clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 20000;
+        Window.findChild<QWidget*>(QStringLiteral("MapPBx"))->installEventFilter(&Counter);
+    }
+};
+
 // From the dispatcher's hand-over (StartAlerting and Show) to the new alert's
 // first frame painted in the window's map area.
 void BM_AlertStartToFirstFrameInWindow(benchmark::State& State)
 {
-    TFixedClock clock;
-    clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 20000;
-    TEqAlertController controller(nullptr, nullptr, &clock);
-    TEqAlertFrm window(controller, nullptr);
-    QWidget* mapArea = window.findChild<QWidget*>(QStringLiteral("MapPBx"));
-    TPaintCounter counter;
-    mapArea->installEventFilter(&counter);
-    const TLocationInfo home{35.69, 139.69, 1.35, QStringLiteral("350")};
+    TWindowRig rig;
+    TEqAlertController& controller = rig.Controller;
+    TEqAlertFrm& window = rig.Window;
+    TPaintCounter& counter = rig.Counter;
+    const TLocationInfo home = rig.Home;
     int serial = 0;
     for (auto _ : State) {
         const QString id = QStringLiteral("ND2016041421%1").arg(++serial % 10000, 4, 10, QLatin1Char('0'));
@@ -120,14 +133,11 @@ BENCHMARK(BM_AlertStartToFirstFrameInWindow)->UseManualTime()->Unit(benchmark::k
 // updated frame painted in the map area.
 void BM_UpdateToWindowFieldsAndFrame(benchmark::State& State)
 {
-    TFixedClock clock;
-    clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 20000;
-    TEqAlertController controller(nullptr, nullptr, &clock);
-    TEqAlertFrm window(controller, nullptr);
-    QWidget* mapArea = window.findChild<QWidget*>(QStringLiteral("MapPBx"));
-    TPaintCounter counter;
-    mapArea->installEventFilter(&counter);
-    const TLocationInfo home{35.69, 139.69, 1.35, QStringLiteral("350")};
+    TWindowRig rig;
+    TEqAlertController& controller = rig.Controller;
+    TEqAlertFrm& window = rig.Window;
+    TPaintCounter& counter = rig.Counter;
+    const TLocationInfo home = rig.Home;
     const QString head = QStringLiteral("010000160414212640160414212634ND20160414212634 ");
     controller.SetIsAlerting(true);
     controller.StartAlerting(home, TEqTelegram01(head + QStringLiteral("05N327E1308010653333")), 5.2, 130.0, false);
