@@ -110,6 +110,7 @@ constexpr TSettingRow SettingRows[] = {
     {vsiAlwaysAlertSoundOn, "Others", "AlwaysAlertSoundOn", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
     {vsiVersionCheckUrl, "Others", "VersionCheckUrl", vptStr, 0, u"" ULX_VERSION_CHECK_URL, nullptr, nullptr, sfNone},
     {vsiDesktopNotification, "Others", "DesktopNotification", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
+    {vsiAutoZoomMap, "Others", "AutoZoomMap", vptBool, 1, nullptr, nullptr, nullptr, sfNone},
 };
 
 constexpr bool RowsFollowIds()

@@ -50,6 +50,7 @@ enum TVeskSettingId : int
     vsiAlwaysAlertSoundOn,
     vsiVersionCheckUrl,
     vsiDesktopNotification, // alerts also as desktop notifications
+    vsiAutoZoomMap,         // the alert map zooms to the epicentre and home (else the whole of Japan)
     vsiCount
 };
 
@@ -178,6 +179,8 @@ public:
     void SetUseFeed(bool AValue) { SetBool(vsiUseFeed, AValue); }
     QString GetFeedSources() const { return Str(vsiFeedSources); }
     void SetFeedSources(const QString& AValue) { SetStr(vsiFeedSources, AValue); }
+    bool GetAutoZoomMap() const { return Bool(vsiAutoZoomMap); }
+    void SetAutoZoomMap(bool AValue) { SetBool(vsiAutoZoomMap, AValue); }
     bool GetDesktopNotification() const { return Bool(vsiDesktopNotification); }
     void SetDesktopNotification(bool AValue) { SetBool(vsiDesktopNotification, AValue); }
 

@@ -102,6 +102,12 @@ TEST(MainFrm, SettingsChangesTakeEffectAtOnceAndAreSavedAtExit)
     f.Main.Control<QComboBox>("SeismicIntensityCmb")->setCurrentIndex(6);
     f.Main.Control<QCheckBox>("UseMgChk")->setChecked(true);
     f.Main.Control<QCheckBox>("AlwaysAlertSoundOnChk")->setChecked(false);
+    f.Main.Control<QCheckBox>("DesktopNotificationChk")->setChecked(false);
+    f.Main.Control<QCheckBox>("AutoZoomMapChk")->setChecked(false);
+    f.Main.Control<QCheckBox>("UseFeedChk")->setChecked(true);
+    EXPECT_FALSE(f.Settings.GetDesktopNotification());
+    EXPECT_FALSE(f.Settings.GetAutoZoomMap());
+    EXPECT_TRUE(f.Settings.GetUseFeed());
     const TAlertConditions c = f.Settings.GetAlertConditions();
     EXPECT_EQ(c.SIScaleThreshold, 55);
     EXPECT_TRUE(c.UseMg);

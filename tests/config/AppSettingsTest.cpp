@@ -139,6 +139,7 @@ TEST_F(AppSettingsTest, FirstStartRepairsLocationToTokyoAndSavesEverything)
         "AlwaysAlertSoundOn(Expression=-1)",
         "VersionCheckUrl(Value=" ULX_TEST_VERSION_CHECK_URL ")",
         "DesktopNotification(Expression=-1)",
+        "AutoZoomMap(Expression=-1)",
         "<== SetParamsFromConfFile()",
     };
     EXPECT_EQ(FMemo.LinesWithoutTimeStamp(), expectedLog) << FMemo.Lines().join('\n').toStdString();
@@ -405,6 +406,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         settings->SetAlwaysAlertSoundOn(false);
         settings->SetVersionCheckUrl("http://info.example.jp:8080");
         settings->SetDesktopNotification(false);
+        settings->SetAutoZoomMap(false);
         settings->SetUseFeed(true);
         settings->SetFeedSources("ws://127.0.0.1:9/feed");
         ASSERT_TRUE(settings->SaveParamsToConfFile());
@@ -433,6 +435,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
         {"AlwaysAlertSoundOn", "0"},
         {"VersionCheckUrl", "http://info.example.jp:8080"},
         {"DesktopNotification", "0"},
+        {"AutoZoomMap", "0"},
         {"UseFeed", "1"},
         {"FeedSources", "ws://127.0.0.1:9/feed"},
     };
@@ -463,6 +466,7 @@ TEST_F(AppSettingsTest, EverySettingIsSavedAndReadBackUnderItsOwnKey)
     EXPECT_FALSE(next->GetAlwaysAlertSoundOn());
     EXPECT_EQ(next->GetVersionCheckUrl(), "http://info.example.jp:8080");
     EXPECT_FALSE(next->GetDesktopNotification());
+    EXPECT_FALSE(next->GetAutoZoomMap());
     EXPECT_TRUE(next->GetUseFeed());
     EXPECT_EQ(next->GetFeedSources(), "ws://127.0.0.1:9/feed");
 }

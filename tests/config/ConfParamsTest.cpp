@@ -40,8 +40,8 @@ TEST_F(ConfParamsTest, MissingFileGivesEveryDefault)
     EXPECT_FALSE(QFile::exists(Path())) << "loading must not create the file";
 
     const QList<TVeskParamItem>& table = VeskMainParamTable();
-    ASSERT_EQ(table.size(), 25);
-    ASSERT_EQ(params.Keys().size(), 25);
+    ASSERT_EQ(table.size(), 26);
+    ASSERT_EQ(params.Keys().size(), 26);
     for (int i = 0; i < table.size(); ++i) {
         EXPECT_EQ(params.Keys().at(i), table.at(i).ItemName);
         EXPECT_EQ(params.Item(table.at(i).ItemName)->AsString(), table.at(i).AsString())
@@ -145,10 +145,10 @@ TEST_F(ConfParamsTest, ItemConversions)
 TEST_F(ConfParamsTest, DictionaryRejectsMissingAndDuplicateKeys)
 {
     TVeskConfParams params(Path());
-    ASSERT_EQ(params.Count(), 25);
+    ASSERT_EQ(params.Count(), 26);
     EXPECT_FALSE(params.Item("NoSuchKey").has_value());
     EXPECT_FALSE(params.SetItem("NoSuchKey", TVeskParamItem{}));
-    EXPECT_EQ(params.Count(), 25);
+    EXPECT_EQ(params.Count(), 26);
 
     TVeskParamItem item = *params.Item("SIScale");
     ASSERT_TRUE(params.SetItem("SIScale", item.SetValueInt(8)));
@@ -157,7 +157,7 @@ TEST_F(ConfParamsTest, DictionaryRejectsMissingAndDuplicateKeys)
     // A second load stops at the first item and keeps what was there.
     EXPECT_FALSE(params.LoadParams());
     EXPECT_TRUE(params.IsLoaded());
-    EXPECT_EQ(params.Count(), 25);
+    EXPECT_EQ(params.Count(), 26);
     EXPECT_EQ(params.Item("SIScale")->AsInteger(), 8);
 }
 
@@ -209,6 +209,7 @@ TEST_F(ConfParamsTest, SaveKeepsForeignLinesByteForByte)
                                 "AlwaysAlertSoundOn=1\r\n"
                                 "VersionCheckUrl=" ULX_TEST_VERSION_CHECK_URL "\r\n"
                                 "DesktopNotification=1\r\n"
+                                "AutoZoomMap=1\r\n"
                                 "[Home_Sheet]\r\n"
                                 "TotalEqTelegrams=0\r\n"
                                 "TotalAlerts=0\r\n"

@@ -107,7 +107,7 @@ TMainFrm::TMainFrm(TVeskAppSettings& ASettings, TVeskLogger* ALogger, const QDat
           QStringLiteral("UseDepth"), QStringLiteral("UseOrCondition"), QStringLiteral("DataAccuracy"),
           QStringLiteral("UseJmaDrill"), QStringLiteral("UseProxy"), QStringLiteral("ProxyServerIP"),
           QStringLiteral("ProxyServerPort"), QStringLiteral("UseFeed"), QStringLiteral("EnableAutoIconic"),
-          QStringLiteral("AlwaysAlertSoundOn")}) {
+          QStringLiteral("AlwaysAlertSoundOn"), QStringLiteral("DesktopNotification"), QStringLiteral("AutoZoomMap")}) {
         ShowSettingValue(key);
     }
     ShowLocation();
@@ -273,6 +273,20 @@ QWidget* TMainFrm::MakeHomeScreen()
             FSettings.SetAlwaysAlertSoundOn(On);
         }
     });
+    auto* notify = new QCheckBox(QStringLiteral("通報をデスクトップ通知でも知らせる。"), page);
+    notify->setObjectName(QStringLiteral("DesktopNotificationChk"));
+    connect(notify, &QCheckBox::toggled, this, [this](bool On) {
+        if (!FUpdatingControls) {
+            FSettings.SetDesktopNotification(On);
+        }
+    });
+    auto* autoZoom = new QCheckBox(QStringLiteral("通報画面の地図を震源と所在地に合わせて自動で拡大する。"), page);
+    autoZoom->setObjectName(QStringLiteral("AutoZoomMapChk"));
+    connect(autoZoom, &QCheckBox::toggled, this, [this](bool On) {
+        if (!FUpdatingControls) {
+            FSettings.SetAutoZoomMap(On);
+        }
+    });
 
     auto* autostart = new QCheckBox(QStringLiteral("ログイン時に起動する"), page);
     autostart->setObjectName(QStringLiteral("AutostartChk"));
@@ -287,6 +301,8 @@ QWidget* TMainFrm::MakeHomeScreen()
     layout->addWidget(look);
     layout->addWidget(autoIconic);
     layout->addWidget(alwaysSound);
+    layout->addWidget(notify);
+    layout->addWidget(autoZoom);
     layout->addWidget(autostart);
     layout->addStretch();
     return page;
@@ -702,6 +718,10 @@ void TMainFrm::ShowSettingValue(const QString& AKey)
         check("EnableAutoIconicChk", FSettings.GetEnableAutoIconic());
     } else if (AKey == QLatin1String("AlwaysAlertSoundOn")) {
         check("AlwaysAlertSoundOnChk", FSettings.GetAlwaysAlertSoundOn());
+    } else if (AKey == QLatin1String("DesktopNotification")) {
+        check("DesktopNotificationChk", FSettings.GetDesktopNotification());
+    } else if (AKey == QLatin1String("AutoZoomMap")) {
+        check("AutoZoomMapChk", FSettings.GetAutoZoomMap());
     } else if (AKey == QLatin1String("LocationName") || AKey == QLatin1String("Latitude") ||
                AKey == QLatin1String("Longitude") || AKey == QLatin1String("AreaCode") ||
                AKey == QLatin1String("GroundAmplification")) {

@@ -3,6 +3,7 @@
 
 #include "alert/EqAlertController.h"
 #include "alert/EqTelegramDispatcher.h"
+#include "alertview/AlertMap.h"
 #include "alertview/AlertSoundPlayer.h"
 #include "alertview/EqAlertFrm.h"
 #include "app/DesktopNotifier.h"
@@ -136,6 +137,17 @@ int main(int argc, char* argv[])
     // Seen wherever the user is: the alert also as a desktop notification.
     TVeskDesktopNotifier notifier(*alert, logger);
     notifier.SetEnabled(settings->GetDesktopNotification());
+    // Both choices apply at once, to the next alert and to a running one.
+    auto applyViewSettings = [settings, &notifier, &alertFrm] {
+        notifier.SetEnabled(settings->GetDesktopNotification());
+        alertFrm->AlertMap().SetZoom(settings->GetAutoZoomMap() ? TAlertMap::AutoZoom : 1);
+    };
+    applyViewSettings();
+    QObject::connect(settings, &TVeskAppSettings::valueChanged, &notifier, [applyViewSettings](const QString& AKey) {
+        if (AKey == QLatin1String("DesktopNotification") || AKey == QLatin1String("AutoZoomMap")) {
+            applyViewSettings();
+        }
+    });
 
     TEqTelegramDispatcher* dispatcher = core.Dispatcher();
     QObject::connect(dispatcher, &TEqTelegramDispatcher::serverCommStatusChanged, mainFrm.get(),
