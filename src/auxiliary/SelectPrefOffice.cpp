@@ -167,6 +167,13 @@ bool TSelectPrefOfficeFrm::Execute(QWidget* AOwner, TULPrefOfficeInfo& AOffice)
     TVeskLogger* log = TVeskLogger::OrNull(VeskLogger());
     TVeskLogScope scope(log, QStringLiteral("TSelectPrefOfficeFrm.Execute()"));
     TSelectPrefOfficeFrm picker(AOwner);
+    // Opens on the office chosen so far, so that OK at once keeps it.
+    for (int row = 0; row < GetPrefOfficeCount(); ++row) {
+        if (!AOffice.PrefOfficeName.isEmpty() && GetPrefOffice(row).PrefOfficeName == AOffice.PrefOfficeName) {
+            picker.SetCurrentRow(row);
+            break;
+        }
+    }
     if (AOwner) {
         const QRect owner = AOwner->frameGeometry();
         picker.move(owner.center() - picker.rect().center());

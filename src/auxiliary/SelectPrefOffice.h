@@ -58,6 +58,7 @@ public:
 
     // Shows the picker modally over AOwner. On OK writes the chosen office to
     // AOffice and answers true; otherwise leaves AOffice as it was.
+    // AOffice: the office chosen so far (the picker opens on it), and the choice on OK.
     static bool Execute(QWidget* AOwner, TULPrefOfficeInfo& AOffice);
 
 private:

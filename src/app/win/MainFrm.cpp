@@ -733,6 +733,7 @@ void TMainFrm::ShowSettingValue(const QString& AKey)
 void TMainFrm::PickOffice()
 {
     TULPrefOfficeInfo office;
+    office.PrefOfficeName = FSettings.GetLocationName();
     if (TSelectPrefOfficeFrm::Execute(this, office)) {
         FSettings.SetLocation(office);
     }
