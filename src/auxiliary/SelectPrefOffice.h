@@ -56,9 +56,9 @@ public:
     QPushButton* OkBtn() const { return FOkBtn; }
     QPushButton* CancelBtn() const { return FCancelBtn; }
 
-    // Shows the picker modally over AOwner. On OK writes the chosen office to
-    // AOffice and answers true; otherwise leaves AOffice as it was.
-    // AOffice: the office chosen so far (the picker opens on it), and the choice on OK.
+    // Shows the picker modally over AOwner, opened on AOffice (the office chosen
+    // so far). On OK writes the chosen office to AOffice and answers true;
+    // otherwise leaves AOffice as it was.
     static bool Execute(QWidget* AOwner, TULPrefOfficeInfo& AOffice);
 
 private:
