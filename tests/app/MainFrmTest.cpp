@@ -156,8 +156,16 @@ TEST(MainFrm, WithoutANotificationAreaClosingMinimisesInsteadOfHiding)
     EXPECT_FALSE(f.Main.close());
     EXPECT_TRUE(f.Main.isVisible()) << "no notification area: the window must stay reachable";
     EXPECT_TRUE(f.Main.isMinimized());
+    // The exit stays reachable: a button of its own, gone again once there is a tray.
+    QPushButton* exitButton = f.Main.Control<QPushButton>("ExitBtn");
+    EXPECT_FALSE(exitButton->isHidden());
+    bool exitAsked = false;
+    QObject::connect(&f.Main, &TMainFrm::exitRequested, [&exitAsked] { exitAsked = true; });
+    exitButton->click();
+    EXPECT_TRUE(exitAsked);
     f.Main.RestoreFromTray();
     f.Main.SetTrayAvailable(true);
+    EXPECT_TRUE(exitButton->isHidden());
     EXPECT_FALSE(f.Main.close());
     EXPECT_FALSE(f.Main.isVisible()) << "with a notification area closing hides";
     bool exited = false;

@@ -244,6 +244,13 @@ QWidget* TMainFrm::MakeHomeScreen()
     mascot->setPixmap(QPixmap(VeskAppArt::MascotPath()));
     mascot->installEventFilter(this);
     side->addWidget(mascot, 0, Qt::AlignHCenter);
+    // Without a notification area the close box only minimises: the exit is here.
+    auto* exitButton = new QPushButton(QStringLiteral("終了"), page);
+    exitButton->setObjectName(QStringLiteral("ExitBtn"));
+    exitButton->setToolTip(QStringLiteral("Ulmaro X を終了します（通知領域がないため）"));
+    exitButton->setVisible(!FTrayAvailable);
+    connect(exitButton, &QPushButton::clicked, this, &TMainFrm::exitRequested);
+    side->addWidget(exitButton);
     side->addStretch();
 
     auto* look = new QGroupBox(QStringLiteral("外観 / Appearance"), page);
@@ -628,6 +635,7 @@ void TMainFrm::HideToTray()
 void TMainFrm::SetTrayAvailable(bool AAvailable)
 {
     FTrayAvailable = AAvailable;
+    Control<QPushButton>(QStringLiteral("ExitBtn"))->setVisible(!AAvailable);
 }
 
 void TMainFrm::PutNumOfEqTelegrams(int ACount)

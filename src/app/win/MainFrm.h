@@ -94,6 +94,8 @@ signals:
     void latestCheckRequested();
     // The close that ends the program was accepted.
     void exitAccepted();
+    // The home screen's exit button (shown only without a notification area).
+    void exitRequested();
 
 protected:
     void closeEvent(QCloseEvent* Event) override;

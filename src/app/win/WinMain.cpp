@@ -165,6 +165,7 @@ int main(int argc, char* argv[])
         QCoreApplication::exit(0);
     };
     QObject::connect(&tray, &TVeskTrayIcon::exitRequested, mainFrm.get(), exitProgram);
+    QObject::connect(mainFrm.get(), &TMainFrm::exitRequested, mainFrm.get(), exitProgram);
     // exit(), not quit(): quit() asks every window to close first and gives up when
     // one refuses (the alert window hides instead of closing), leaving the program
     // running with no window. exit() also ends the loops of open dialogs.
