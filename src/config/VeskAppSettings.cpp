@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #ifndef ULX_VERSION_CHECK_URL
-#define ULX_VERSION_CHECK_URL "http://localhost"
+#define ULX_VERSION_CHECK_URL ""
 #endif
 
 namespace {

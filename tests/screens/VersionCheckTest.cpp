@@ -337,4 +337,24 @@ TEST(VersionCheckTest, ButtonCheckShowsThePublishedVersionOrTheError)
     }
 }
 
+// A build that names no server checks nothing: the start-up check is skipped with a
+// log line and the button says why, without a request.
+TEST(VersionCheckTest, WithoutAnAddressThereIsNoCheckAndTheButtonSaysWhy)
+{
+    TCapturedLog log;
+    EXPECT_EQ(VersionCheckUi::StartStartupCheck(QString(), log.Logger(), nullptr), nullptr);
+    EXPECT_TRUE(log.Has("No version check: no address set (VersionCheckUrl).")) << log.Lines().join('\n').toStdString();
+    QWidget home;
+    QString shown;
+    auto answered = AnswerNextModal([&](QWidget* AModal) {
+        auto* box = qobject_cast<QMessageBox*>(AModal);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(VersionCheckUi::StartButtonCheck(QStringLiteral("  "), nullptr, &home), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return *answered; }, 5000));
+    EXPECT_EQ(shown, VersionCheckUi::NoAddressMessage());
+}
+
 } // namespace

@@ -28,7 +28,8 @@ void OpenMessageBox(QWidget* AParent, QMessageBox::Icon AIcon, const QString& AT
     auto* box = new QMessageBox(AIcon, QStringLiteral("Ulmaro X"), AText, QMessageBox::Ok, AParent);
     box->setObjectName(QStringLiteral("VersionCheckMsgBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
+    // Modal to its window only: an alert window opening meanwhile still takes input.
+    box->setWindowModality(Qt::WindowModal);
     box->show();
 }
 
@@ -59,6 +60,10 @@ TVeskVersionChecker* StartStartupCheck(const QString& AServer, TVeskLogger* ALog
                                        const QString& ARunningVersion, int ATimeoutMs)
 {
     TVeskLogger* logger = TVeskLogger::OrNull(ALogger);
+    if (AServer.trimmed().isEmpty()) {
+        logger->Send(QStringLiteral("No version check: no address set (VersionCheckUrl)."));
+        return nullptr;
+    }
     logger->Send(kStartupCheck);
     try {
         TVeskVersionChecker* checker = NewChecker(AServer, ALogger, ATimeoutMs);
@@ -91,9 +96,19 @@ TVeskVersionChecker* StartStartupCheck(const QString& AServer, TVeskLogger* ALog
     }
 }
 
+QString NoAddressMessage()
+{
+    return QStringLiteral("最新版の確認先が設定されていないため、確認できません。\n"
+                          "設定ファイル UlmaroX.cnf の [Others] VersionCheckUrl に確認先を設定してください。");
+}
+
 TVeskVersionChecker* StartButtonCheck(const QString& AServer, TVeskLogger* ALogger, QWidget* AParent,
                                       QAbstractButton* AButton, int ATimeoutMs)
 {
+    if (AServer.trimmed().isEmpty()) {
+        OpenMessageBox(AParent, QMessageBox::Information, NoAddressMessage());
+        return nullptr;
+    }
     TVeskVersionChecker* checker = NewChecker(AServer, ALogger, ATimeoutMs);
     QPointer<QWidget> parent(AParent);
     QPointer<QAbstractButton> button(AButton);

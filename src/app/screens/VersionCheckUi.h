@@ -10,6 +10,8 @@ class TVeskLogger;
 
 // The two ways the program checks for a newer release. Both return at once; the
 // checker they return (for a test to watch) deletes itself after its outcome.
+// Without an address (the setting VersionCheckUrl is empty, as in a build that
+// names no server) there is no check: nothing at start-up, and the button says why.
 namespace VersionCheckUi {
 
 // At start-up: logs the check and its outcome; a higher published version opens
@@ -25,6 +27,9 @@ TVeskVersionChecker* StartStartupCheck(const QString& AServer, TVeskLogger* ALog
 TVeskVersionChecker* StartButtonCheck(const QString& AServer, TVeskLogger* ALogger, QWidget* AParent,
                                       QAbstractButton* AButton = nullptr,
                                       int ATimeoutMs = TVeskVersionChecker::DefaultTimeoutMs);
+
+// The button's box when no address is set.
+QString NoAddressMessage();
 
 // The texts of the notice and of the two boxes.
 QString NoticeComment1(const TVeskVersionChecker& AChecker);
