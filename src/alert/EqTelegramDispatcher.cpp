@@ -223,7 +223,7 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
     }
     if (!FAlertWindow.IsMoreThreatening(Eq01Teleg, decided, sSec, warning)) {
         // Shown beside the coming one, never in front of it.
-        FLogger->Send(vmtAlertMap, QStringLiteral("Concurrent earthquake."), id);
+        FLogger->Send(vmtNotable, QStringLiteral("Concurrent earthquake."), id);
         if (!FAlertWindow.AddConcurrentEq(FLocInfo, Eq01Teleg, sis, sSec, warning, FLastAreaForecast)) {
             Reject(Eq01Teleg, arrOccurrenceTime);
             return;

@@ -39,6 +39,7 @@ struct TSettings : TEqDispatchSettings
 // Dispatcher and controller as the program wires them, on a fake clock.
 struct TRig
 {
+    TCapturedLog Log;
     TFakeClock Clock;
     TFakeHistoryStore Store;
     TFakeSoundChannel Sound;
@@ -46,7 +47,7 @@ struct TRig
     TEqAlertDecision Decision{nullptr, FakeForecast};
     TSettings Settings;
     TEqAlertController Alert{nullptr, &Store, &Clock};
-    TEqTelegramDispatcher Dispatcher{nullptr, Queues, Decision, Alert, Settings};
+    TEqTelegramDispatcher Dispatcher{Log.Logger(), Queues, Decision, Alert, Settings};
     QStringList Events;
     qint64 Base = DefaultOccurrence();
 
@@ -237,6 +238,8 @@ TEST(AlertLifecycle, AWeakerSecondEarthquakeStaysBehindTheComingOne)
                       {100, "", "end B arrival", "primary B A:arrival B:arrival 緊急地震速報（予報） silent", "A1 B1"},
                   });
     EXPECT_EQ(rig.Settings.Alerts, 2);
+    EXPECT_TRUE(rig.Log.Has("<8> Concurrent earthquake.(Value=ND2016041421263B-001)"))
+        << rig.Log.Lines().join('\n').toStdString();
     ASSERT_EQ(rig.Store.Records.size(), 2);
     EXPECT_EQ(rig.Store.Records[1].EpicName, QStringLiteral("新島・神津島近海"));
 }
