@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -28,7 +29,7 @@ QByteArray RandomBytes(int ACount)
 } // namespace
 
 TEqBridgeWebSocket::TEqBridgeWebSocket(qint64 AMaxMessageBytes, QObject* AParent)
-    : QObject(AParent), FMaxMessageBytes(AMaxMessageBytes)
+    : QObject(AParent), FDecoder(AMaxMessageBytes)
 {
     connect(&FSocket, &QSslSocket::connected, this, [this] {
         if (FUrl.scheme() != QLatin1String("wss")) {
@@ -60,8 +61,7 @@ void TEqBridgeWebSocket::Open(const QUrl& AUrl)
     FUrl = AUrl;
     FState = wsConnecting;
     FBuffer.clear();
-    FMessage.clear();
-    FMessageOpcode = 0;
+    FDecoder.Reset();
     const bool tls = AUrl.scheme() == QLatin1String("wss");
     const quint16 port = quint16(AUrl.port(tls ? 443 : 80));
     if (tls) {
@@ -106,11 +106,20 @@ void TEqBridgeWebSocket::SendHandshake()
 
 void TEqBridgeWebSocket::Read()
 {
-    FBuffer += FSocket.readAll();
-    if (FState == wsHandshake && !ReadHandshake()) {
-        return;
+    QByteArray bytes = FSocket.readAll();
+    if (FState == wsHandshake) {
+        FBuffer += bytes;
+        if (!ReadHandshake()) {
+            return;
+        }
+        bytes = std::exchange(FBuffer, QByteArray());
     }
-    while (FState == wsOpen && ReadFrame()) {
+    if (FState == wsOpen) {
+        FDecoder.Take(bytes, [this](const TEqBridgeWsDecoder::TEvent& AEvent) {
+            if (FState == wsOpen) {
+                Handle(AEvent);
+            }
+        });
     }
 }
 
@@ -149,9 +158,35 @@ bool TEqBridgeWebSocket::ReadHandshake()
     return FState == wsOpen;
 }
 
-bool TEqBridgeWebSocket::ReadFrame()
+void TEqBridgeWsDecoder::Reset()
 {
-    if (FBuffer.size() < 2) {
+    FBuffer.clear();
+    FMessage.clear();
+    FMessageOpcode = 0;
+    FBroken = false;
+}
+
+void TEqBridgeWsDecoder::Take(const QByteArray& ABytes, const std::function<void(const TEvent&)>& AOnEvent)
+{
+    if (FBroken) {
+        return;
+    }
+    FBuffer += ABytes;
+    while (Next(AOnEvent)) {
+    }
+}
+
+void TEqBridgeWsDecoder::Fault(int ACode, const QString& AReason, const std::function<void(const TEvent&)>& AOnEvent)
+{
+    FBroken = true;
+    FBuffer.clear();
+    FMessage.clear();
+    AOnEvent(TEvent{wdFault, QByteArray(), QString(), ACode, AReason});
+}
+
+bool TEqBridgeWsDecoder::Next(const std::function<void(const TEvent&)>& AOnEvent)
+{
+    if (FBroken || FBuffer.size() < 2) {
         return false;
     }
     const auto b0 = quint8(FBuffer[0]);
@@ -159,7 +194,7 @@ bool TEqBridgeWebSocket::ReadFrame()
     const bool fin = b0 & 0x80;
     const int opcode = b0 & 0x0F;
     if (b0 & 0x70) {
-        Fail(CloseProtocolError, QStringLiteral("A frame with reserved bits set"));
+        Fault(TEqBridgeWebSocket::CloseProtocolError, QStringLiteral("A frame with reserved bits set"), AOnEvent);
         return false;
     }
     qsizetype header = 2;
@@ -182,16 +217,16 @@ bool TEqBridgeWebSocket::ReadFrame()
     }
     const bool masked = b1 & 0x80;
     if (masked) {
-        header += 4; // allowed to be refused; taken and unmasked instead
+        header += 4; // a server must not mask; taken and unmasked all the same
     }
     const bool control = opcode >= 0x8;
     if (control && (!fin || length > 125)) {
-        Fail(CloseProtocolError, QStringLiteral("A fragmented or long control frame"));
+        Fault(TEqBridgeWebSocket::CloseProtocolError, QStringLiteral("A fragmented or long control frame"), AOnEvent);
         return false;
     }
-    // Bounded before it is taken in: nothing larger than a message may be buffered.
+    // Bounded before it is taken in: nothing larger than a message is ever buffered.
     if (length > quint64(FMaxMessageBytes) || quint64(FMessage.size()) + length > quint64(FMaxMessageBytes)) {
-        Fail(CloseTooMuchData, QStringLiteral("message too large"));
+        Fault(TEqBridgeWebSocket::CloseTooMuchData, QStringLiteral("message too large"), AOnEvent);
         return false;
     }
     if (FBuffer.size() < header + qsizetype(length)) {
@@ -208,25 +243,22 @@ bool TEqBridgeWebSocket::ReadFrame()
 
     switch (opcode) {
     case OpPing:
-        SendFrame(OpPong, payload);
-        return true;
+        AOnEvent(TEvent{wdPing, payload, QString(), 0, QString()});
+        return !FBroken;
     case OpPong:
-        if (OnPong) {
-            OnPong();
-        }
-        return true;
+        AOnEvent(TEvent{wdPong, payload, QString(), 0, QString()});
+        return !FBroken;
     case OpClose: {
         const int code = payload.size() >= 2 ? (quint8(payload[0]) << 8) | quint8(payload[1]) : 1005;
-        const QString reason = QString::fromUtf8(payload.mid(2));
-        SendFrame(OpClose, payload.left(2));
-        FSocket.flush();
-        Closed(code, reason);
+        FBroken = true; // nothing is read after a close
+        AOnEvent(TEvent{wdClose, payload.left(2), QString(), code, QString::fromUtf8(payload.mid(2))});
         return false;
     }
     case OpText:
     case OpBinary:
         if (FMessageOpcode != 0) {
-            Fail(CloseProtocolError, QStringLiteral("A new message inside a fragmented one"));
+            Fault(TEqBridgeWebSocket::CloseProtocolError, QStringLiteral("A new message inside a fragmented one"),
+                  AOnEvent);
             return false;
         }
         FMessageOpcode = opcode;
@@ -234,13 +266,14 @@ bool TEqBridgeWebSocket::ReadFrame()
         break;
     case OpContinuation:
         if (FMessageOpcode == 0) {
-            Fail(CloseProtocolError, QStringLiteral("A continuation without a message"));
+            Fault(TEqBridgeWebSocket::CloseProtocolError, QStringLiteral("A continuation without a message"), AOnEvent);
             return false;
         }
         FMessage += payload;
         break;
     default:
-        Fail(CloseProtocolError, QStringLiteral("A frame of unknown kind %1").arg(opcode));
+        Fault(TEqBridgeWebSocket::CloseProtocolError, QStringLiteral("A frame of unknown kind %1").arg(opcode),
+              AOnEvent);
         return false;
     }
     if (!fin) {
@@ -249,22 +282,50 @@ bool TEqBridgeWebSocket::ReadFrame()
     const QByteArray message = std::exchange(FMessage, QByteArray());
     const int kind = std::exchange(FMessageOpcode, 0);
     if (kind == OpBinary) {
-        if (OnBinary) {
-            OnBinary(message);
-        }
-        return FState == wsOpen;
+        AOnEvent(TEvent{wdBinary, message, QString(), 0, QString()});
+        return !FBroken;
     }
     // Only the whole message must be valid UTF-8; its fragments may split a character.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(message);
     if (decoder.hasError()) {
-        Fail(CloseInvalidData, QStringLiteral("Invalid UTF-8 code encountered."));
+        Fault(TEqBridgeWebSocket::CloseInvalidData, QStringLiteral("Invalid UTF-8 code encountered."), AOnEvent);
         return false;
     }
-    if (OnText) {
-        OnText(text);
+    AOnEvent(TEvent{wdText, message, text, 0, QString()});
+    return !FBroken;
+}
+
+void TEqBridgeWebSocket::Handle(const TEqBridgeWsDecoder::TEvent& AEvent)
+{
+    switch (AEvent.Kind) {
+    case TEqBridgeWsDecoder::wdText:
+        if (OnText) {
+            OnText(AEvent.Text);
+        }
+        break;
+    case TEqBridgeWsDecoder::wdBinary:
+        if (OnBinary) {
+            OnBinary(AEvent.Data);
+        }
+        break;
+    case TEqBridgeWsDecoder::wdPing:
+        SendFrame(OpPong, AEvent.Data);
+        break;
+    case TEqBridgeWsDecoder::wdPong:
+        if (OnPong) {
+            OnPong();
+        }
+        break;
+    case TEqBridgeWsDecoder::wdClose:
+        SendFrame(OpClose, AEvent.Data);
+        FSocket.flush();
+        Closed(AEvent.Code, AEvent.Reason);
+        break;
+    case TEqBridgeWsDecoder::wdFault:
+        Fail(AEvent.Code, AEvent.Reason);
+        break;
     }
-    return FState == wsOpen;
 }
 
 void TEqBridgeWebSocket::SendFrame(int AOpcode, const QByteArray& APayload)

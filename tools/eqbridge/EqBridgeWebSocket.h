@@ -8,6 +8,49 @@
 
 #include <functional>
 
+// The frames a feed sends (RFC 6455 section 5), as events: whole messages, pings,
+// pongs, the close, or the fault that ends the link. Takes bytes as they come;
+// buffers at most one frame header and the message being assembled, bounded by
+// AMaxMessageBytes. No sockets: the link below and the fuzz target feed it.
+class TEqBridgeWsDecoder
+{
+public:
+    enum TKind
+    {
+        wdText,
+        wdBinary,
+        wdPing,
+        wdPong,
+        wdClose, // Code, Reason: the peer's close
+        wdFault  // Code, Reason: the peer broke the protocol; nothing more is read
+    };
+    struct TEvent
+    {
+        TKind Kind;
+        QByteArray Data; // the message (text still as UTF-8 bytes, checked), or a ping's payload
+        QString Text;    // wdText
+        int Code = 0;
+        QString Reason;
+    };
+
+    explicit TEqBridgeWsDecoder(qint64 AMaxMessageBytes) : FMaxMessageBytes(AMaxMessageBytes) {}
+    // Appends the bytes and hands out every event they complete, in order.
+    void Take(const QByteArray& ABytes, const std::function<void(const TEvent&)>& AOnEvent);
+    void Reset();
+    qsizetype Buffered() const { return FBuffer.size() + FMessage.size(); }
+
+private:
+    // One frame from the buffer: false when more bytes are needed or after a fault.
+    bool Next(const std::function<void(const TEvent&)>& AOnEvent);
+    void Fault(int ACode, const QString& AReason, const std::function<void(const TEvent&)>& AOnEvent);
+
+    qint64 FMaxMessageBytes;
+    QByteArray FBuffer;
+    QByteArray FMessage;
+    int FMessageOpcode = 0; // 1 text, 2 binary, 0 none in progress
+    bool FBroken = false;
+};
+
 // The client side of a WebSocket link to a feed (RFC 6455), over TCP or TLS. Its
 // own because a text message is checked as UTF-8 only when whole: a feed may
 // split a message anywhere, also inside a character, which Qt's client takes as
@@ -52,17 +95,15 @@ private:
     void SendHandshake();
     void Read();
     bool ReadHandshake();
-    bool ReadFrame();
+    void Handle(const TEqBridgeWsDecoder::TEvent& AEvent);
     void SendFrame(int AOpcode, const QByteArray& APayload);
     void Fail(int ACode, const QString& AReason);
     void Closed(int ACode, const QString& AReason);
 
-    qint64 FMaxMessageBytes;
     QSslSocket FSocket;
     QUrl FUrl;
     TState FState = wsClosed;
     QByteArray FKey;
-    QByteArray FBuffer;
-    QByteArray FMessage;
-    int FMessageOpcode = 0; // 1 text, 2 binary, 0 none in progress
+    QByteArray FBuffer; // the handshake's answer until it is complete
+    TEqBridgeWsDecoder FDecoder;
 };
