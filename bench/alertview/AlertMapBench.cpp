@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
+
 namespace {
 
 class TFixedClock : public TAlertClock
@@ -90,6 +92,26 @@ struct TWindowRig
         Clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 20000;
         Window.findChild<QWidget*>(QStringLiteral("MapPBx"))->installEventFilter(&Counter);
     }
+
+    // Seconds from AAct until a frame composed after it is painted and ADone holds.
+    double Measure(
+        const std::function<void()>& AAct, const std::function<bool()>& ADone = [] { return true; })
+    {
+        bool composed = false;
+        int paintsWhenComposed = -1;
+        const QMetaObject::Connection c = QObject::connect(&Window.AlertMap(), &TAlertMap::frameReady, [&] {
+            composed = true;
+            paintsWhenComposed = Counter.Paints;
+        });
+        QElapsedTimer timer;
+        timer.start();
+        AAct();
+        while (!composed || Counter.Paints == paintsWhenComposed || !ADone()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+        QObject::disconnect(c);
+        return double(timer.nsecsElapsed()) / 1e9;
+    }
 };
 
 // From the dispatcher's hand-over (StartAlerting and Show) to the new alert's
@@ -97,33 +119,18 @@ struct TWindowRig
 void BM_AlertStartToFirstFrameInWindow(benchmark::State& State)
 {
     TWindowRig rig;
-    TEqAlertController& controller = rig.Controller;
-    TEqAlertFrm& window = rig.Window;
-    TPaintCounter& counter = rig.Counter;
-    const TLocationInfo home = rig.Home;
     int serial = 0;
     for (auto _ : State) {
         const QString id = QStringLiteral("ND2016041421%1").arg(++serial % 10000, 4, 10, QLatin1Char('0'));
         const TEqTelegram01 eq01(QStringLiteral("010000160414212640160414212634") + id +
                                  QStringLiteral(" 05N327E1308010653333"));
-        bool composed = false;
-        int paintsWhenComposed = -1;
-        const QMetaObject::Connection c = QObject::connect(&window.AlertMap(), &TAlertMap::frameReady, [&] {
-            composed = true;
-            paintsWhenComposed = counter.Paints;
-        });
-        QElapsedTimer timer;
-        timer.start();
-        controller.SetIsAlerting(true);
-        controller.SetIsAlertingWarning(false);
-        controller.StartAlerting(home, eq01, 5.2, 130.0, false);
-        controller.Show();
         // Until the frame of this alert was composed and then painted on the window.
-        while (!composed || counter.Paints == paintsWhenComposed) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-        }
-        QObject::disconnect(c);
-        State.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        State.SetIterationTime(rig.Measure([&] {
+            rig.Controller.SetIsAlerting(true);
+            rig.Controller.SetIsAlertingWarning(false);
+            rig.Controller.StartAlerting(rig.Home, eq01, 5.2, 130.0, false);
+            rig.Controller.Show();
+        }));
     }
 }
 BENCHMARK(BM_AlertStartToFirstFrameInWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -134,35 +141,20 @@ BENCHMARK(BM_AlertStartToFirstFrameInWindow)->UseManualTime()->Unit(benchmark::k
 void BM_UpdateToWindowFieldsAndFrame(benchmark::State& State)
 {
     TWindowRig rig;
-    TEqAlertController& controller = rig.Controller;
-    TEqAlertFrm& window = rig.Window;
-    TPaintCounter& counter = rig.Counter;
-    const TLocationInfo home = rig.Home;
     const QString head = QStringLiteral("010000160414212640160414212634ND20160414212634 ");
-    controller.SetIsAlerting(true);
-    controller.StartAlerting(home, TEqTelegram01(head + QStringLiteral("05N327E1308010653333")), 5.2, 130.0, false);
-    controller.Show();
+    rig.Controller.SetIsAlerting(true);
+    rig.Controller.StartAlerting(rig.Home, TEqTelegram01(head + QStringLiteral("05N327E1308010653333")), 5.2, 130.0,
+                                 false);
+    rig.Controller.Show();
     int serial = 5;
     for (auto _ : State) {
         ++serial;
         const bool odd = serial % 2 != 0;
         const TEqTelegram01 eq01(head + QString::asprintf("%02dN327E1308010%s3333", serial % 100, odd ? "68" : "66"));
         const QString want = odd ? QStringLiteral("6.8") : QStringLiteral("6.6");
-        bool composed = false;
-        int paintsWhenComposed = -1;
-        const QMetaObject::Connection c = QObject::connect(&window.AlertMap(), &TAlertMap::frameReady, [&] {
-            composed = true;
-            paintsWhenComposed = counter.Paints;
-        });
-        QElapsedTimer timer;
-        timer.start();
-        controller.UpdateEq(home, eq01, odd ? 5.4 : 5.2, 130.0, std::nullopt);
-        while (window.FieldText(QStringLiteral("EpiMgEdt")) != want || !composed ||
-               counter.Paints == paintsWhenComposed) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-        }
-        QObject::disconnect(c);
-        State.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        State.SetIterationTime(
+            rig.Measure([&] { rig.Controller.UpdateEq(rig.Home, eq01, odd ? 5.4 : 5.2, 130.0, std::nullopt); },
+                        [&] { return rig.Window.FieldText(QStringLiteral("EpiMgEdt")) == want; }));
     }
 }
 BENCHMARK(BM_UpdateToWindowFieldsAndFrame)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -44,7 +44,21 @@ public:
             FMissing = QStringLiteral("Xvfb did not start");
             return false;
         }
-        FDisplay = QStringLiteral(":") + QString::fromLatin1(FServer.readLine()).trimmed();
+        const QString number = QString::fromLatin1(FServer.readLine()).trimmed();
+        FDisplay = QStringLiteral(":") + number;
+        // Until a client really gets through (a server of an earlier test may still
+        // be going away with the same number).
+        const QProcessEnvironment env = Environment(QProcessEnvironment::systemEnvironment());
+        if (!WaitUntil(
+                [&] {
+                    return FServer.state() == QProcess::Running &&
+                           UlxTest::RunProgram(FXdotool, {QStringLiteral("getdisplaygeometry")}, env, 2000).ExitCode ==
+                               0;
+                },
+                10000)) {
+            FMissing = QStringLiteral("Xvfb gave display %1 but takes no client").arg(FDisplay);
+            return false;
+        }
         FWm.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
         FWm.start(wm, {});
         return FWm.waitForStarted(5000);

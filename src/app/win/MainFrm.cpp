@@ -266,34 +266,25 @@ QWidget* TMainFrm::MakeHomeScreen()
     }
     connect(styles, &QComboBox::textActivated, this, [](const QString& Name) { QApplication::setStyle(Name); });
     lookLayout->addWidget(styles);
-    auto* autoIconic = new QCheckBox(QStringLiteral("起動時に最小化する。"), page);
-    autoIconic->setObjectName(QStringLiteral("EnableAutoIconicChk"));
-    connect(autoIconic, &QCheckBox::toggled, this, [this](bool On) {
-        if (!FUpdatingControls) {
-            FSettings.SetEnableAutoIconic(On);
-        }
-    });
-    auto* alwaysSound = new QCheckBox(QStringLiteral("通報時は必ずアラーム音を再生する。"), page);
-    alwaysSound->setObjectName(QStringLiteral("AlwaysAlertSoundOnChk"));
-    connect(alwaysSound, &QCheckBox::toggled, this, [this](bool On) {
-        if (!FUpdatingControls) {
-            FSettings.SetAlwaysAlertSoundOn(On);
-        }
-    });
-    auto* notify = new QCheckBox(QStringLiteral("通報をデスクトップ通知でも知らせる。"), page);
-    notify->setObjectName(QStringLiteral("DesktopNotificationChk"));
-    connect(notify, &QCheckBox::toggled, this, [this](bool On) {
-        if (!FUpdatingControls) {
-            FSettings.SetDesktopNotification(On);
-        }
-    });
-    auto* autoZoom = new QCheckBox(QStringLiteral("通報画面の地図を震源と所在地に合わせて自動で拡大する。"), page);
-    autoZoom->setObjectName(QStringLiteral("AutoZoomMapChk"));
-    connect(autoZoom, &QCheckBox::toggled, this, [this](bool On) {
-        if (!FUpdatingControls) {
-            FSettings.SetAutoZoomMap(On);
-        }
-    });
+    // A check box that writes its setting when the user changes it.
+    auto boundCheck = [this, page](const QString& AText, const QString& AName, void (TVeskAppSettings::*ASet)(bool)) {
+        auto* box = new QCheckBox(AText, page);
+        box->setObjectName(AName);
+        connect(box, &QCheckBox::toggled, this, [this, ASet](bool On) {
+            if (!FUpdatingControls) {
+                (FSettings.*ASet)(On);
+            }
+        });
+        return box;
+    };
+    auto* autoIconic = boundCheck(QStringLiteral("起動時に最小化する。"), QStringLiteral("EnableAutoIconicChk"),
+                                  &TVeskAppSettings::SetEnableAutoIconic);
+    auto* alwaysSound = boundCheck(QStringLiteral("通報時は必ずアラーム音を再生する。"),
+                                   QStringLiteral("AlwaysAlertSoundOnChk"), &TVeskAppSettings::SetAlwaysAlertSoundOn);
+    auto* notify = boundCheck(QStringLiteral("通報をデスクトップ通知でも知らせる。"),
+                              QStringLiteral("DesktopNotificationChk"), &TVeskAppSettings::SetDesktopNotification);
+    auto* autoZoom = boundCheck(QStringLiteral("通報画面の地図を震源と所在地に合わせて自動で拡大する。"),
+                                QStringLiteral("AutoZoomMapChk"), &TVeskAppSettings::SetAutoZoomMap);
 
     auto* autostart = new QCheckBox(QStringLiteral("ログイン時に起動する"), page);
     autostart->setObjectName(QStringLiteral("AutostartChk"));
