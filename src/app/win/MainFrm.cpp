@@ -28,6 +28,8 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include <functional>
+
 namespace {
 
 const char* const MenuCaptions[vscCount] = {"ホーム", "設定", "ネットワーク設定", "履歴", "訓練", "バージョン情報"};
@@ -267,24 +269,26 @@ QWidget* TMainFrm::MakeHomeScreen()
     connect(styles, &QComboBox::textActivated, this, [](const QString& Name) { QApplication::setStyle(Name); });
     lookLayout->addWidget(styles);
     // A check box that writes its setting when the user changes it.
-    auto boundCheck = [this, page](const QString& AText, const QString& AName, void (TVeskAppSettings::*ASet)(bool)) {
+    auto boundCheck = [this, page](const QString& AText, const QString& AName, std::function<void(bool)> ASet) {
         auto* box = new QCheckBox(AText, page);
         box->setObjectName(AName);
-        connect(box, &QCheckBox::toggled, this, [this, ASet](bool On) {
+        connect(box, &QCheckBox::toggled, this, [this, set = std::move(ASet)](bool On) {
             if (!FUpdatingControls) {
-                (FSettings.*ASet)(On);
+                set(On);
             }
         });
         return box;
     };
     auto* autoIconic = boundCheck(QStringLiteral("起動時に最小化する。"), QStringLiteral("EnableAutoIconicChk"),
-                                  &TVeskAppSettings::SetEnableAutoIconic);
-    auto* alwaysSound = boundCheck(QStringLiteral("通報時は必ずアラーム音を再生する。"),
-                                   QStringLiteral("AlwaysAlertSoundOnChk"), &TVeskAppSettings::SetAlwaysAlertSoundOn);
-    auto* notify = boundCheck(QStringLiteral("通報をデスクトップ通知でも知らせる。"),
-                              QStringLiteral("DesktopNotificationChk"), &TVeskAppSettings::SetDesktopNotification);
+                                  [this](bool On) { FSettings.SetEnableAutoIconic(On); });
+    auto* alwaysSound =
+        boundCheck(QStringLiteral("通報時は必ずアラーム音を再生する。"), QStringLiteral("AlwaysAlertSoundOnChk"),
+                   [this](bool On) { FSettings.SetAlwaysAlertSoundOn(On); });
+    auto* notify =
+        boundCheck(QStringLiteral("通報をデスクトップ通知でも知らせる。"), QStringLiteral("DesktopNotificationChk"),
+                   [this](bool On) { FSettings.SetDesktopNotification(On); });
     auto* autoZoom = boundCheck(QStringLiteral("通報画面の地図を震源と所在地に合わせて自動で拡大する。"),
-                                QStringLiteral("AutoZoomMapChk"), &TVeskAppSettings::SetAutoZoomMap);
+                                QStringLiteral("AutoZoomMapChk"), [this](bool On) { FSettings.SetAutoZoomMap(On); });
 
     auto* autostart = new QCheckBox(QStringLiteral("ログイン時に起動する"), page);
     autostart->setObjectName(QStringLiteral("AutostartChk"));
