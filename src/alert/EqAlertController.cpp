@@ -273,8 +273,7 @@ void TEqAlertController::MakePrimary(const QString& EqId, bool RingAlarm, bool A
                       q->Eq10Teleg, static_cast<float>(q->EstSIS), static_cast<float>(q->EstSec));
     FTiming.StartAlertAt(q->OccurMSecs);
     RefreshCaption();
-    emit alertStarted(
-        TEqAlertStart{q->Location, q->Eq01Teleg, q->Eq10Teleg, q->EstSIS, q->EstSec, q->IsWarning, q->AreaForecast});
+    emit alertStarted(*q);
     if (RingAlarm && (AlwaysAlertSoundOn || FNeedAlertSound)) {
         PlayAlertSound();
     }
@@ -355,8 +354,7 @@ bool TEqAlertController::UpdateEq(const TLocationInfo& Location, const TEqTelegr
         if (changed) {
             FTiming.SetEqInfo(static_cast<float>(q->Location.Latitude), static_cast<float>(q->Location.Longitude),
                               q->Eq01Teleg, q->Eq10Teleg, static_cast<float>(q->EstSIS), static_cast<float>(q->EstSec));
-            emit alertStarted(TEqAlertStart{q->Location, q->Eq01Teleg, q->Eq10Teleg, q->EstSIS, q->EstSec, q->IsWarning,
-                                            q->AreaForecast});
+            emit alertStarted(*q);
             if (!wasArrived && q->IsActive()) {
                 // The new countdown and circle at once, not at the next whole second.
                 FTiming.StartAlertAt(q->OccurMSecs);

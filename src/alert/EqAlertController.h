@@ -39,16 +39,10 @@ enum TEqEndReason
 // "arrival", "final", "expired", "cancelled", "closed"; empty for erActive.
 QString EqEndReasonName(TEqEndReason Reason);
 
-// One earthquake the alert follows: its latest report and estimate and its own timing.
-struct TEqActiveQuake
+// One earthquake the alert follows: its latest report and estimate (what a view
+// shows of it) and its own timing.
+struct TEqActiveQuake : TEqAlertStart
 {
-    TLocationInfo Location;
-    TEqTelegram01 Eq01Teleg;
-    TEqTelegram10 Eq10Teleg;
-    double EstSIS = 0.0;
-    double EstSec = 0.0;
-    bool IsWarning = false;
-    std::optional<TEqAreaForecast> AreaForecast;
     qint64 OccurMSecs = 0;      // occurrence, on the alert clock
     qint64 ArrivalMSecs = 0;    // occurrence + the rounded S-wave seconds
     qint64 LastReportMSecs = 0; // clock reading at its latest report
