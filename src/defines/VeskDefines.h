@@ -19,8 +19,8 @@ enum TServerCommStatus : int
 };
 
 // The wall clock in Japan (UTC+9, no daylight saving) whatever this machine's
-// zone: telegram times are Japan time. The result carries the UTC spec so that
-// its date and time fields are the Japanese ones and no zone rule shifts them.
+// zone: telegram times are Japan time. The result is marked as UTC, so its date
+// and time fields are the Japanese ones and no zone rule shifts them.
 QDateTime VeskJapanNow();
 
 // Converts a telegram field: optional leading blanks, an optional sign, then
