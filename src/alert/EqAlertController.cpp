@@ -15,16 +15,14 @@ constexpr std::size_t MaxEarlyNames = 16;
 // The class an earthquake threatens with: our estimate, or JMA's for the area where higher.
 double ThreatScale(double EstSIS, const std::optional<TEqAreaForecast>& Forecast)
 {
-    if (Forecast) {
-        std::optional<double> jma = JmaAreaIntensityToScale(Forecast->Lower);
-        if (!jma) {
-            jma = JmaAreaIntensityToScale(Forecast->Upper);
-        }
-        if (jma && *jma > EstSIS) {
-            return *jma;
-        }
-    }
-    return EstSIS;
+    const std::optional<double> jma = Forecast ? JmaAreaForecastScale(*Forecast) : std::nullopt;
+    return jma && *jma > EstSIS ? *jma : EstSIS;
+}
+
+// The S-wave's arrival: the occurrence and the rounded seconds, as the tick counts them.
+qint64 ArrivalOf(qint64 OccurMSecs, double EstSec)
+{
+    return OccurMSecs + static_cast<qint64>(AlertMapGeometry::RoundHalfEven(EstSec)) * 1000;
 }
 
 QString QuakeName(const TEqActiveQuake& Q)
@@ -92,7 +90,7 @@ void TEqAlertController::SetIsAlerting(bool Value)
 {
     FIsAlerting = Value;
     if (Value) {
-        FHeaderCaption = QStringLiteral("緊急地震速報（予報）");
+        FHeaderCaption = ForecastCaption();
         emit headerCaptionChanged(FHeaderCaption);
     }
 }
@@ -114,7 +112,7 @@ void TEqAlertController::RefreshCaption()
     if (primary && primary->End == erCancelled) {
         caption = CancelCaption();
     } else if (primary) {
-        caption = primary->IsWarning ? WarningCaption() : QStringLiteral("緊急地震速報（予報）");
+        caption = primary->IsWarning ? WarningCaption() : ForecastCaption();
     } else {
         return;
     }
@@ -158,8 +156,9 @@ bool TEqAlertController::IsEqWarning(const QString& EqId) const
     return q && q->IsWarning;
 }
 
-qint64 TEqAlertController::OccurrenceOnClock(const TEqTelegram01& Eq01Teleg, qint64 Now) const
+qint64 TEqAlertController::OccurrenceOnClock(const TEqTelegram01& Eq01Teleg, qint64 Now, bool ALog) const
 {
+    TVeskLogger* log = ALog ? FLogger : &TVeskLogger::Null();
     qint64 occurred = TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime()).value_or(Now);
     const std::optional<qint64> issued = TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetPresentTime());
     if (!issued) {
@@ -167,23 +166,33 @@ qint64 TEqAlertController::OccurrenceOnClock(const TEqTelegram01& Eq01Teleg, qin
     }
     if (occurred > *issued) {
         // An earthquake cannot be reported before it happened: count from the issue time.
-        FLogger->Send(vmtWarning, QStringLiteral("Occurrence after issue time."),
-                      Eq01Teleg.GetOccurrenceTime() + QStringLiteral(" > ") + Eq01Teleg.GetPresentTime());
+        log->Send(vmtWarning, QStringLiteral("Occurrence after issue time."),
+                  Eq01Teleg.GetOccurrenceTime() + QStringLiteral(" > ") + Eq01Teleg.GetPresentTime());
         occurred = *issued;
     }
     const qint64 off = Now - *issued;
     if (off > ClockToleranceMs || off < -ClockToleranceMs) {
         // This machine's clock (or the telegram) is wrong: the report's own delay
         // from the occurrence, counted from its receipt, still gives the arrival.
-        FLogger->Send(vmtWarning, QStringLiteral("Telegram time is off the clock."),
-                      QStringLiteral("%1 (clock %2)")
-                          .arg(TAlertTiming::FormatDateTime(*issued), TAlertTiming::FormatDateTime(Now)));
+        log->Send(vmtWarning, QStringLiteral("Telegram time is off the clock."),
+                  QStringLiteral("%1 (clock %2)")
+                      .arg(TAlertTiming::FormatDateTime(*issued), TAlertTiming::FormatDateTime(Now)));
         // Whole seconds, as telegram times are: the tick stays on the second's phase
         // (the earlier whole second, so that the countdown never ends late).
         const qint64 onClock = Now - (*issued - occurred);
         return onClock - (((onClock % 1000) + 1000) % 1000);
     }
     return occurred;
+}
+
+bool TEqAlertController::HasOccurrenceTime(const TEqTelegram01& Eq01Teleg, const QString& AWhere) const
+{
+    if (TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime())) {
+        return true;
+    }
+    FLogger->Send(vmtCaught, AWhere,
+                  QStringLiteral("'%1' is not a valid occurrence time").arg(Eq01Teleg.GetOccurrenceTime()));
+    return false;
 }
 
 TEqActiveQuake& TEqAlertController::TakeReport(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg,
@@ -210,8 +219,8 @@ TEqActiveQuake& TEqAlertController::TakeReport(const TLocationInfo& Location, co
     q->EstSec = EstSec;
     q->IsWarning = IsWarning;
     q->AreaForecast = Forecast;
-    q->OccurMSecs = OccurrenceOnClock(Eq01Teleg, now);
-    q->ArrivalMSecs = q->OccurMSecs + static_cast<qint64>(AlertMapGeometry::RoundHalfEven(EstSec)) * 1000;
+    q->OccurMSecs = OccurrenceOnClock(Eq01Teleg, now, true);
+    q->ArrivalMSecs = ArrivalOf(q->OccurMSecs, EstSec);
     q->LastReportMSecs = now;
     if (Eq01Teleg.IsFinalReport() && q->FinalMSecs < 0) {
         q->FinalMSecs = now;
@@ -242,15 +251,12 @@ bool TEqAlertController::StartAlerting(const TLocationInfo& Location, const TEqT
                                        double EstSec, bool AlwaysAlertSoundOn)
 {
     // Checked before anything is replaced, so a bad telegram leaves the running alert intact.
-    if (!TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime())) {
-        FLogger->Send(vmtCaught, QStringLiteral("StartAlerting()"),
-                      QStringLiteral("'%1' is not a valid occurrence time").arg(Eq01Teleg.GetOccurrenceTime()));
+    if (!HasOccurrenceTime(Eq01Teleg, QStringLiteral("StartAlerting()"))) {
         return false;
     }
     TEqActiveQuake& q = TakeReport(Location, Eq01Teleg, EstSIS, EstSec, FIsAlertingWarning, FAreaForecast);
     // A start (new, replace, upgrade) runs the earthquake's alert again from its report.
     q.End = erActive;
-    q.EndedMSecs = -1;
     q.ArrivedMSecs = -1;
     MakePrimary(q.EqId(), true, AlwaysAlertSoundOn);
     return true;
@@ -264,13 +270,9 @@ void TEqAlertController::MakePrimary(const QString& EqId, bool RingAlarm, bool A
     }
     FCancelShownSince = -1;
     FIsAlertingWarning = q->IsWarning;
-    if (q->AreaForecast != FAreaForecast) {
-        FAreaForecast = q->AreaForecast;
-        emit areaForecastChanged(AreaForecastCaption(FAreaForecast));
-    }
+    SetAreaForecast(q->AreaForecast);
     FTiming.SetIsIssuedWarning(q->IsWarning);
-    FTiming.SetEqInfo(static_cast<float>(q->Location.Latitude), static_cast<float>(q->Location.Longitude), q->Eq01Teleg,
-                      q->Eq10Teleg, static_cast<float>(q->EstSIS), static_cast<float>(q->EstSec));
+    LoadTiming(*q);
     FTiming.StartAlertAt(q->OccurMSecs);
     RefreshCaption();
     emit alertStarted(*q);
@@ -282,6 +284,13 @@ void TEqAlertController::MakePrimary(const QString& EqId, bool RingAlarm, bool A
     FTimer.start(0);
     PublishOthers();
     UpdateLifeTimer();
+}
+
+void TEqAlertController::LoadTiming(const TEqActiveQuake& Quake)
+{
+    FTiming.SetEqInfo(static_cast<float>(Quake.Location.Latitude), static_cast<float>(Quake.Location.Longitude),
+                      Quake.Eq01Teleg, Quake.Eq10Teleg, static_cast<float>(Quake.EstSIS),
+                      static_cast<float>(Quake.EstSec));
 }
 
 bool TEqAlertController::Threatens(const TEqActiveQuake& A, const TEqActiveQuake& B)
@@ -302,14 +311,14 @@ bool TEqAlertController::IsMoreThreatening(const TEqTelegram01& Eq01Teleg, doubl
 {
     const TEqActiveQuake* primary = FindQuake(GetAlertingEqId());
     const qint64 now = FTiming.Clock().NowLocalMSecs();
-    if (!primary || !primary->IsActive() || primary->HasArrived() || now >= primary->ArrivalMSecs) {
+    if (!primary || !primary->IsActive() || primary->IsDue(now)) {
         return true;
     }
     TEqActiveQuake candidate;
     candidate.EstSIS = EstSIS;
     candidate.IsWarning = IsWarning;
-    candidate.ArrivalMSecs =
-        OccurrenceOnClock(Eq01Teleg, now) + static_cast<qint64>(AlertMapGeometry::RoundHalfEven(EstSec)) * 1000;
+    // Only asked: its times are logged when the report is taken.
+    candidate.ArrivalMSecs = ArrivalOf(OccurrenceOnClock(Eq01Teleg, now, false), EstSec);
     if (now >= candidate.ArrivalMSecs) {
         return false; // its shaking is over; the coming one stays in front
     }
@@ -319,9 +328,7 @@ bool TEqAlertController::IsMoreThreatening(const TEqTelegram01& Eq01Teleg, doubl
 bool TEqAlertController::AddConcurrentEq(const TLocationInfo& Location, const TEqTelegram01& Eq01Teleg, double EstSIS,
                                          double EstSec, bool IsWarning, const std::optional<TEqAreaForecast>& Forecast)
 {
-    if (!TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime())) {
-        FLogger->Send(vmtCaught, QStringLiteral("AddConcurrentEq()"),
-                      QStringLiteral("'%1' is not a valid occurrence time").arg(Eq01Teleg.GetOccurrenceTime()));
+    if (!HasOccurrenceTime(Eq01Teleg, QStringLiteral("AddConcurrentEq()"))) {
         return false;
     }
     TakeReport(Location, Eq01Teleg, EstSIS, EstSec, IsWarning, Forecast);
@@ -334,7 +341,7 @@ bool TEqAlertController::UpdateEq(const TLocationInfo& Location, const TEqTelegr
                                   double EstSec, const std::optional<TEqAreaForecast>& Forecast)
 {
     TEqActiveQuake* q = Find(Eq01Teleg.GetEqId());
-    if (!q || q->End == erCancelled || !TAlertTiming::ParseOccurrenceTime(Eq01Teleg.GetOccurrenceTime())) {
+    if (!q || q->End == erCancelled || !HasOccurrenceTime(Eq01Teleg, QStringLiteral("UpdateEq()"))) {
         return false;
     }
     const TEqTelegram01& old = q->Eq01Teleg;
@@ -347,13 +354,9 @@ bool TEqAlertController::UpdateEq(const TLocationInfo& Location, const TEqTelegr
     const bool wasArrived = q->HasArrived();
     TakeReport(Location, Eq01Teleg, EstSIS, EstSec, q->IsWarning, Forecast);
     if (isPrimary) {
-        if (q->AreaForecast != FAreaForecast) {
-            FAreaForecast = q->AreaForecast;
-            emit areaForecastChanged(AreaForecastCaption(FAreaForecast));
-        }
+        SetAreaForecast(q->AreaForecast);
         if (changed) {
-            FTiming.SetEqInfo(static_cast<float>(q->Location.Latitude), static_cast<float>(q->Location.Longitude),
-                              q->Eq01Teleg, q->Eq10Teleg, static_cast<float>(q->EstSIS), static_cast<float>(q->EstSec));
+            LoadTiming(*q);
             emit alertStarted(*q);
             if (!wasArrived && q->IsActive()) {
                 // The new countdown and circle at once, not at the next whole second.
@@ -418,7 +421,6 @@ void TEqAlertController::EndQuake(TEqActiveQuake& Quake, TEqEndReason Reason)
         return;
     }
     Quake.End = Reason;
-    Quake.EndedMSecs = FTiming.Clock().NowLocalMSecs();
     FLogger->Send(vmtNotable, QStringLiteral("Earthquake ended."),
                   QuakeName(Quake) + QLatin1Char(' ') + EqEndReasonName(Reason));
     WriteRow(Quake);
@@ -464,7 +466,7 @@ void TEqAlertController::EmitHistory(const TEqHistory& EqHistory, bool Inserted)
 
 void TEqAlertController::SetAreaForecast(const std::optional<TEqAreaForecast>& Forecast)
 {
-    // The forecast of the report about to start; the primary's shown one follows in MakePrimary.
+    // The forecast of the report about to start, or of the primary earthquake.
     const bool changed = Forecast != FAreaForecast;
     FAreaForecast = Forecast;
     if (changed) {
@@ -530,14 +532,10 @@ void TEqAlertController::StopAlerting()
             EndQuake(q, erClosed);
         }
     }
-    const bool hadOthers = FQuakes.size() > 1;
     FQuakes.clear();
     FCancelShownSince = -1;
     FIsAlerting = false;
-    if (hadOthers) {
-        FPainter->SetOtherQuakes({});
-        emit otherQuakesChanged({});
-    }
+    PublishOthers();
     emit alertStopped();
 }
 
@@ -635,10 +633,9 @@ void TEqAlertController::DoAlert()
 const TEqActiveQuake* TEqAlertController::BestQuake() const
 {
     const qint64 now = FTiming.Clock().NowLocalMSecs();
-    auto arrived = [now](const TEqActiveQuake& q) { return q.HasArrived() || now >= q.ArrivalMSecs || q.EstSec <= 0; };
     const TEqActiveQuake* best = nullptr;
     for (const TEqActiveQuake& q : FQuakes) {
-        if (q.IsActive() && !arrived(q) && (!best || Threatens(q, *best))) {
+        if (q.IsActive() && !q.IsDue(now) && (!best || Threatens(q, *best))) {
             best = &q;
         }
     }
@@ -666,7 +663,7 @@ void TEqAlertController::ReselectPrimary()
     const TEqActiveQuake* current = FindQuake(GetAlertingEqId());
     // An arrived primary stays in front of others that have arrived too, until it ends.
     const qint64 now = FTiming.Clock().NowLocalMSecs();
-    const bool bestComing = !best->HasArrived() && now < best->ArrivalMSecs && best->EstSec > 0;
+    const bool bestComing = !best->IsDue(now);
     if (current && current->IsActive() && !bestComing) {
         return;
     }
@@ -684,14 +681,13 @@ void TEqAlertController::CheckQuakes()
             continue;
         }
         // The primary's arrival is the tick's; the others' are seen here.
-        if (!q.HasArrived() && (q.EqId() != primaryId || !FTiming.IsAlerting()) &&
-            (now >= q.ArrivalMSecs || q.EstSec <= 0)) {
+        if (!q.HasArrived() && (q.EqId() != primaryId || !FTiming.IsAlerting()) && q.IsDue(now)) {
             q.ArrivedMSecs = now;
             FLogger->Send(vmtNotable, QStringLiteral("S-wave arrived."), QuakeName(q));
             WriteRow(q);
         }
         // A final report may come before a distant earthquake's S-wave: it ends once that has arrived too.
-        if (q.FinalMSecs >= 0 && q.HasArrived() && now >= std::max(q.FinalMSecs + AfterFinalMs, q.ArrivedMSecs)) {
+        if (q.FinalMSecs >= 0 && q.HasArrived() && now >= q.FinalMSecs + AfterFinalMs) {
             EndQuake(q, erFinal);
         } else if (q.HasArrived() && now >= std::max(q.ArrivedMSecs, q.LastReportMSecs) + AfterArrivalMs) {
             EndQuake(q, erArrival);
@@ -741,7 +737,7 @@ QVector<TAlertMapQuake> TEqAlertController::OtherQuakes() const
         m.EstSIS = ThreatScale(q.EstSIS, q.AreaForecast);
         m.IsWarning = q.IsWarning;
         m.Name = q.Eq10Teleg.GetEpicName().trimmed();
-        m.Arrived = q.HasArrived() || now >= q.ArrivalMSecs || q.EstSec <= 0;
+        m.Arrived = q.IsDue(now);
         m.SecondsLeft = m.Arrived ? 0 : static_cast<int>(TAlertTiming::WholeSecondsBetween(now, q.ArrivalMSecs));
         others << m;
     }

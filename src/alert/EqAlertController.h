@@ -49,13 +49,14 @@ struct TEqActiveQuake : TEqAlertStart
     qint64 FinalMSecs = -1;     // clock reading at its final report; -1 before one
     qint64 ArrivedMSecs = -1;   // clock reading when its S-wave was seen at home
     TEqEndReason End = erActive;
-    qint64 EndedMSecs = -1;
     bool RowWritten = false; // its history row exists
     TEqHistory LastRow;      // what that row holds
 
     QString EqId() const { return Eq01Teleg.GetEqId(); }
     bool IsActive() const { return End == erActive; }
     bool HasArrived() const { return ArrivedMSecs >= 0; }
+    // Its S-wave is home by now (seen, or due by the clock; no estimate counts as due).
+    bool IsDue(qint64 Now) const { return HasArrived() || Now >= ArrivalMSecs || EstSec <= 0; }
 };
 
 // Everything an alert does apart from drawing and sound. It follows every active
@@ -144,8 +145,9 @@ public:
     bool IsTicking() const { return FTiming.IsAlerting(); }
     // The header text of the current alert; empty before the first.
     QString HeaderCaption() const { return FHeaderCaption; }
-    // The header text of a warning, and of a cancelled primary earthquake.
+    // The header text of a warning, a forecast and a cancelled primary earthquake.
     static QString WarningCaption() { return QStringLiteral("緊急地震速報（警報）"); }
+    static QString ForecastCaption() { return QStringLiteral("緊急地震速報（予報）"); }
     static QString CancelCaption() { return QStringLiteral("緊急地震速報（取消）"); }
     // The tick handler; public so that a test can drive it.
     void DoAlert();
@@ -202,7 +204,10 @@ private:
                                double EstSec, bool IsWarning, const std::optional<TEqAreaForecast>& Forecast);
     // Occurrence on the alert clock: the telegram's, or, when the telegram's times
     // are far off the clock, the clock at receipt less the report's own delay.
-    qint64 OccurrenceOnClock(const TEqTelegram01& Eq01Teleg, qint64 Now) const;
+    // ALog: its faults are logged (once, when the report is taken).
+    qint64 OccurrenceOnClock(const TEqTelegram01& Eq01Teleg, qint64 Now, bool ALog) const;
+    bool HasOccurrenceTime(const TEqTelegram01& Eq01Teleg, const QString& AWhere) const;
+    void LoadTiming(const TEqActiveQuake& Quake);
     // Puts the earthquake into the timing, the header and the panel and starts its tick.
     void MakePrimary(const QString& EqId, bool RingAlarm, bool AlwaysAlertSoundOn);
     // Picks the primary again after an arrival, an end or a cancel's display.

@@ -164,7 +164,7 @@ void TEqTelegramDispatcher::HandleEq01Telegram(const TEqTelegram01& Eq01Teleg)
     double decided = sis;
     bool plumAtHome = false;
     if (FLastAreaForecast) {
-        const std::optional<double> jma = AreaForecastScale(*FLastAreaForecast);
+        const std::optional<double> jma = JmaAreaForecastScale(*FLastAreaForecast);
         FLogger->Send(QStringLiteral("予測震度(計算)"), TEqAlertDecision::FixedTwo(sis) + QStringLiteral(" (") +
                                                             TSeismicIntensityScale::GetScaleAsString(sis) +
                                                             QLatin1Char(')'));
@@ -359,14 +359,6 @@ std::optional<TEqAreaForecast> TEqTelegramDispatcher::AreaForecastAtHome(const T
         return std::nullopt;
     }
     return found->FindArea(FLocInfo.AreaCode);
-}
-
-std::optional<double> TEqTelegramDispatcher::AreaForecastScale(const TEqAreaForecast& Forecast)
-{
-    if (const std::optional<double> lower = JmaAreaIntensityToScale(Forecast.Lower)) {
-        return lower;
-    }
-    return JmaAreaIntensityToScale(Forecast.Upper);
 }
 
 QString TEqTelegramDispatcher::ServerCommHint(TServerCommStatus Status)

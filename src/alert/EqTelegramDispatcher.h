@@ -83,9 +83,6 @@ public:
     // JMA's forecast for the user's area in the report most recently decided;
     // nothing when that report had none there.
     const std::optional<TEqAreaForecast>& LastAreaForecast() const { return FLastAreaForecast; }
-    // The value JMA's forecast stands for in a decision: its lower bound, or the
-    // upper one where the lower is unknown; nothing when neither is known.
-    static std::optional<double> AreaForecastScale(const TEqAreaForecast& Forecast);
 
     // The receiver's status hand-over: both steps, one after the other.
     void OnServerCommStatus(TServerCommStatus ANewStatus);

@@ -33,6 +33,12 @@ TVeskDesktopNotifier::TVeskDesktopNotifier(TEqAlertController& AController, TVes
     connect(&FController, &TEqAlertController::alertStopped, this, &TVeskDesktopNotifier::Close);
 }
 
+QDBusMessage TVeskDesktopNotifier::MethodCall(const QString& AMethod)
+{
+    return QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
+                                          QString::fromLatin1(Service), AMethod);
+}
+
 void TVeskDesktopNotifier::SetEnabled(bool AValue)
 {
     FEnabled = AValue;
@@ -81,8 +87,7 @@ void TVeskDesktopNotifier::Request(const TRequest& ARequest)
 
 void TVeskDesktopNotifier::Send(const TRequest& ARequest)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
-                                                       QString::fromLatin1(Service), QStringLiteral("Notify"));
+    QDBusMessage call = MethodCall(QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(ARequest.Urgency)));
     hints.insert(QStringLiteral("category"), QStringLiteral("im.received"));
@@ -126,9 +131,7 @@ void TVeskDesktopNotifier::Close()
     if (FId == 0 || !FBus.isConnected()) {
         return;
     }
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
-                                       QString::fromLatin1(Service), QStringLiteral("CloseNotification"));
+    QDBusMessage call = MethodCall(QStringLiteral("CloseNotification"));
     call << FId;
     FBus.asyncCall(call, 2000);
     FId = 0;

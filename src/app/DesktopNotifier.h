@@ -3,6 +3,7 @@
 #include "alert/EqAlertController.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 
@@ -42,6 +43,7 @@ private:
         int Urgency = 2;
     };
 
+    static QDBusMessage MethodCall(const QString& AMethod);
     void ShowFor(const TEqAlertStart& AStart);
     void Request(const TRequest& ARequest);
     void Send(const TRequest& ARequest);

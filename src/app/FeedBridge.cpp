@@ -14,10 +14,7 @@ TVeskFeedBridge::TVeskFeedBridge(const QString& AProgram, const QStringList& ASo
     FRestartTimer.setSingleShot(true);
     FRestartTimer.setInterval(RestartDelayMs);
     connect(&FRestartTimer, &QTimer::timeout, this, [this] {
-        if (!FStopping && Launch(FPort)) {
-            ++FRestarts;
-            emit restarted(FPort);
-        } else if (!FStopping) {
+        if (!FStopping && !Launch(FPort)) {
             FRestartTimer.start();
         }
     });
@@ -70,16 +67,10 @@ bool TVeskFeedBridge::Launch(int APort)
     return false;
 }
 
-int TVeskFeedBridge::Start(QString* AError)
+int TVeskFeedBridge::Start()
 {
     FStopping = false;
-    if (!Launch(0)) {
-        if (AError) {
-            *AError = FProcess.errorString();
-        }
-        return 0;
-    }
-    return FPort;
+    return Launch(0) ? FPort : 0;
 }
 
 void TVeskFeedBridge::ReadErr()

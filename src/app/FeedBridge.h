@@ -23,16 +23,11 @@ public:
                     QObject* AParent = nullptr);
     ~TVeskFeedBridge() override;
 
-    // Starts the relay and waits (at most StartTimeoutMs) until it listens; its port,
-    // or 0 with Error set when it cannot be started.
-    int Start(QString* AError = nullptr);
+    // Starts the relay and waits (at most StartTimeoutMs) until it listens; its
+    // port, or 0 when it cannot be started (the reason is logged).
+    int Start();
     void Stop();
     int Port() const { return FPort; }
-    int Restarts() const { return FRestarts; }
-    qint64 ProcessId() const { return FProcess.processId(); }
-
-signals:
-    void restarted(int Port);
 
 private:
     bool Launch(int APort);
@@ -46,6 +41,5 @@ private:
     QByteArray FPartial;
     int FPort = 0;
     int FListening = 0; // the port its last "listening on" line named
-    int FRestarts = 0;
     bool FStopping = false;
 };

@@ -89,8 +89,6 @@ public:
     TEqAlertController* AlertController() const { return FAlertController.get(); }
     TEqTelegramDispatcher* Dispatcher() const { return FDispatcher.get(); }
     TEqReceiverThread* ReceiverThread() const { return FReceiver.get(); }
-    // The relay of the public feeds the receiver is connected to; null without "-Feed" and the setting.
-    TVeskFeedBridge* FeedBridge() const { return FFeed.get(); }
     TVeskPlugIn* PlugIn() const { return FPlugIn.get(); }
     // The warnings found while the stores were opened, in order (see userWarning).
     const QStringList& StartupWarnings() const { return FStartupWarnings; }

@@ -148,21 +148,21 @@ void TVeskHeadlessPrinter::EqAlertStarted(TAlertKind Kind, const TEqTelegram01& 
     Print(line);
 }
 
+TVeskJsonLine TVeskHeadlessPrinter::ReportEvent(const char* AEvent, const TEqTelegram01& Eq01Teleg)
+{
+    TVeskJsonLine line;
+    line.Add("event", AEvent).Add("eq_id", Eq01Teleg.GetEqId()).Add("telegram_no", Eq01Teleg.GetTelegNo());
+    return line;
+}
+
 void TVeskHeadlessPrinter::EqAlertSkipped(const TEqTelegram01& Eq01Teleg)
 {
-    Print(TVeskJsonLine()
-              .Add("event", "skip")
-              .Add("eq_id", Eq01Teleg.GetEqId())
-              .Add("telegram_no", Eq01Teleg.GetTelegNo()));
+    Print(ReportEvent("skip", Eq01Teleg));
 }
 
 void TVeskHeadlessPrinter::EqTelegramRejected(const TEqTelegram01& Eq01Teleg, TAlertRejectReason Reason)
 {
-    Print(TVeskJsonLine()
-              .Add("event", "rejected")
-              .Add("eq_id", Eq01Teleg.GetEqId())
-              .Add("telegram_no", Eq01Teleg.GetTelegNo())
-              .Add("reason", AlertRejectReasonName(Reason)));
+    Print(ReportEvent("rejected", Eq01Teleg).Add("reason", AlertRejectReasonName(Reason)));
 }
 
 void TVeskHeadlessPrinter::EqEpicentreNamed(const TEqTelegram10& Eq10Teleg)
@@ -221,19 +221,12 @@ void TVeskHeadlessPrinter::AlertRegistered(const TEqHistory& EqHistory, bool Ins
 
 void TVeskHeadlessPrinter::EqCancelled(const TEqTelegram01& Eq01Teleg)
 {
-    Print(TVeskJsonLine()
-              .Add("event", "cancel")
-              .Add("eq_id", Eq01Teleg.GetEqId())
-              .Add("telegram_no", Eq01Teleg.GetTelegNo()));
+    Print(ReportEvent("cancel", Eq01Teleg));
 }
 
 void TVeskHeadlessPrinter::EqEnded(const TEqTelegram01& Eq01Teleg, TEqEndReason Reason)
 {
-    Print(TVeskJsonLine()
-              .Add("event", "end")
-              .Add("eq_id", Eq01Teleg.GetEqId())
-              .Add("telegram_no", Eq01Teleg.GetTelegNo())
-              .Add("reason", EqEndReasonName(Reason)));
+    Print(ReportEvent("end", Eq01Teleg).Add("reason", EqEndReasonName(Reason)));
 }
 
 void TVeskHeadlessPrinter::UserWarning(const QString& AText)

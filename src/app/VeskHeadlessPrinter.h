@@ -67,6 +67,9 @@ public:
                                  const QString& AName = QString());
 
 private:
+    // {"event":…, "eq_id":…, "telegram_no":…}: the start of every line about one report.
+    static TVeskJsonLine ReportEvent(const char* AEvent, const TEqTelegram01& Eq01Teleg);
+
     std::FILE* FOut;
     std::FILE* FErr;
 };

@@ -137,6 +137,14 @@ std::optional<double> JmaAreaIntensityToScale(QStringView Text)
     return std::nullopt;
 }
 
+std::optional<double> JmaAreaForecastScale(const TEqAreaForecast& Forecast)
+{
+    if (const std::optional<double> lower = JmaAreaIntensityToScale(Forecast.Lower)) {
+        return lower;
+    }
+    return JmaAreaIntensityToScale(Forecast.Upper);
+}
+
 QString JmaAreaIntensityText(QStringView Text)
 {
     for (const TJmaClass& c : JmaClasses) {

@@ -62,6 +62,9 @@ struct TEqAreaForecast
 // intensity of that class ("04" -> 3.5, "5-" -> 4.5, "07" -> 6.5); nothing for "//"
 // or anything else.
 std::optional<double> JmaAreaIntensityToScale(QStringView Text);
+// The value JMA's forecast for an area stands for: its lower bound, or the upper
+// one where the lower is unknown; nothing when neither is known.
+std::optional<double> JmaAreaForecastScale(const TEqAreaForecast& Forecast);
 // The class as people write it: "4", "5弱", "6強", "7"; "不明" for "//".
 QString JmaAreaIntensityText(QStringView Text);
 

@@ -136,7 +136,6 @@ int main(int argc, char* argv[])
 
     // Seen wherever the user is: the alert also as a desktop notification.
     TVeskDesktopNotifier notifier(*alert, logger);
-    notifier.SetEnabled(settings->GetDesktopNotification());
     // Both choices apply at once, to the next alert and to a running one.
     auto applyViewSettings = [settings, &notifier, &alertFrm] {
         notifier.SetEnabled(settings->GetDesktopNotification());
