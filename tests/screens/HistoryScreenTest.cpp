@@ -142,6 +142,10 @@ TEST(HistoryScreenTest, PanelShowsTheStoredValuesAndHighlightsTheCurrentRecord)
     EXPECT_EQ(THistoryPanelDelegate::CellTexts(values),
               QStringList({"2016/04/16 01:25:15", "熊本県熊本地方", "ND20160416012505", "６強", "2016/04/16 01:25:05",
                            "32.80 / 130.80", "12 Km", "Mg 7.3", "8"}));
+    // A withdrawn warning says so where the name is read first.
+    QStringList cancelled = values;
+    cancelled.last() = QStringLiteral("1");
+    EXPECT_EQ(THistoryPanelDelegate::CellTexts(cancelled).at(1), QStringLiteral("［取消］熊本県熊本地方"));
 
     THistoryFixture f;
     ASSERT_TRUE(f.Data->InsertEqHistoryRecord(Record(14, "熊本県熊本地方")));
@@ -153,6 +157,21 @@ TEST(HistoryScreenTest, PanelShowsTheStoredValuesAndHighlightsTheCurrentRecord)
     EXPECT_EQ(image.pixelColor(1, THistoryPanelDelegate::PanelHeight + 1), highlight);
     EXPECT_NE(image.pixelColor(1, 1), highlight);
     EXPECT_EQ(f.Screen.Model()->flags(f.Screen.Model()->index(0)) & Qt::ItemIsEditable, 0);
+}
+
+TEST(HistoryScreenTest, PictureWithACancelledRowForALookByEye)
+{
+    const QString dir = qEnvironmentVariable("ULX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) {
+        GTEST_SKIP() << "ULX_SCREENSHOT_DIR not set";
+    }
+    THistoryFixture f;
+    ASSERT_TRUE(f.Data->InsertEqHistoryRecord(Record(14, QStringLiteral("熊本県熊本地方"))));
+    TEqHistory cancelled = Record(16, QStringLiteral("東京湾"), QStringLiteral("７"));
+    cancelled.Cancelled = true;
+    ASSERT_TRUE(f.Data->InsertEqHistoryRecord(cancelled));
+    RunFor(100);
+    EXPECT_TRUE(f.Screen.grab().save(dir + QStringLiteral("/history-cancelled.png")));
 }
 
 } // namespace
