@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -34,29 +36,37 @@ public:
                 QStringLiteral("Xvfb, icewm, xdotool or wmctrl is not installed (scripts/bootstrap installs them)");
             return false;
         }
-        // The server picks a free display and tells its number on the descriptor.
+        // A display number of this process's own: one another test's server has just
+        // given up may still be released under a client that connects to it.
         FServer.setProcessChannelMode(QProcess::SeparateChannels);
-        FServer.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                             QStringLiteral("0"), QStringLiteral("1280x900x24"), QStringLiteral("-nolisten"),
-                             QStringLiteral("tcp")});
-        if (!WaitUntil([this] { return FServer.canReadLine() || FServer.state() == QProcess::NotRunning; }, 10000) ||
-            !FServer.canReadLine()) {
-            FMissing = QStringLiteral("Xvfb did not start");
-            return false;
-        }
-        const QString number = QString::fromLatin1(FServer.readLine()).trimmed();
-        FDisplay = QStringLiteral(":") + number;
-        // Until a client really gets through (a server of an earlier test may still
-        // be going away with the same number).
-        const QProcessEnvironment env = Environment(QProcessEnvironment::systemEnvironment());
-        if (!WaitUntil(
+        const int first = 100 + int(QCoreApplication::applicationPid() % 400);
+        for (int number = first; number < first + 20 && FDisplay.isEmpty(); ++number) {
+            if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) {
+                continue;
+            }
+            FServer.start(xvfb, {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"), QStringLiteral("0"),
+                                 QStringLiteral("1280x900x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            if (!FServer.waitForStarted(5000)) {
+                break;
+            }
+            FDisplay = QStringLiteral(":%1").arg(number);
+            // Until a client really gets through, or the server gives up on this number.
+            const QProcessEnvironment env = Environment(QProcessEnvironment::systemEnvironment());
+            const bool up = WaitUntil(
                 [&] {
-                    return FServer.state() == QProcess::Running &&
+                    return FServer.state() != QProcess::Running ||
                            UlxTest::RunProgram(FXdotool, {QStringLiteral("getdisplaygeometry")}, env, 2000).ExitCode ==
                                0;
                 },
-                10000)) {
-            FMissing = QStringLiteral("Xvfb gave display %1 but takes no client").arg(FDisplay);
+                10000);
+            if (!up || FServer.state() != QProcess::Running) {
+                FServer.kill();
+                FServer.waitForFinished(3000);
+                FDisplay.clear();
+            }
+        }
+        if (FDisplay.isEmpty()) {
+            FMissing = QStringLiteral("Xvfb did not start on a free display");
             return false;
         }
         FWm.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
