@@ -63,23 +63,34 @@ if ((scale > 1)); then
 fi
 gmt pscoast -R"$R" -J$J -D$res -A$area -G$LAND -S$SEA -W1/$COAST -N1/$BORDER -Xa0 -Ya0 $O -K > map.ps
 gmt psxy -R"$R" -J$J -T -Xa0 -Ya0 $O -O >> map.ps
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -dTextAlphaBits=4 -dGraphicsAlphaBits=4 \
-    -r72x"$(echo "72*$side/$H" | bc -l)" -dFIXEDMEDIA -g${side}x$side -sOutputFile=map.png map.ps
+# Ghostscript's anti-aliasing leaves a faint line where the fills of two
+# shoreline bins meet. The map is drawn twice, smooth and sharp; a pixel whose
+# neighbourhood is one fill in the sharp drawing takes that fill.
+for bits in 4 1; do
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -dTextAlphaBits=$bits -dGraphicsAlphaBits=$bits \
+        -r72x"$(echo "72*$side/$H" | bc -l)" -dFIXEDMEDIA -g${side}x$side -sOutputFile=map$bits.png map.ps
+done
 
 # 24-bit RGB without any ancillary chunks, so a rerun gives the same bytes.
-/usr/bin/python3 - map.png "$out" "$scale" <<'EOF'
+/usr/bin/python3 - "$out" "$scale" <<'EOF'
 import sys
 from PIL import Image
-image = Image.open(sys.argv[1]).convert("RGB")
-scale = int(sys.argv[3])
+from PIL import ImageChops, ImageFilter
+image = Image.open("map4.png").convert("RGB")
+sharp = Image.open("map1.png").convert("RGB")
+# Where the 3 x 3 minimum and maximum of the sharp drawing agree, it is one fill.
+flat = ImageChops.difference(sharp.filter(ImageFilter.MaxFilter(3)), sharp.filter(ImageFilter.MinFilter(3)))
+mask = flat.convert("L").point(lambda v: 255 if v == 0 else 0)
+image.paste(sharp, mask=mask)
+scale = int(sys.argv[2])
 if scale == 1:
-    image.save(sys.argv[2], optimize=True)
+    image.save(sys.argv[1], optimize=True)
 else:
     # 32 colours hold the two fills exactly and the coastline's shades closely.
     for row in range(scale):
         for col in range(scale):
             tile = image.crop((500 * col, 500 * row, 500 * col + 500, 500 * row + 500))
             tile = tile.quantize(colors=32, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
-            tile.save(f"{sys.argv[2]}/MAP_Z{scale}_{col}_{row}.png", optimize=True)
+            tile.save(f"{sys.argv[1]}/MAP_Z{scale}_{col}_{row}.png", optimize=True)
 EOF
 echo "make_map: wrote $out"

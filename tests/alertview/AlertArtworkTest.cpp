@@ -7,6 +7,7 @@
 #include "alertview/AlertResources.h"
 #include "alertview/AlertSoundPlayer.h"
 
+#include <QPainter>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -20,44 +21,104 @@ class AlertArtworkTest : public ::testing::Test
 protected:
 };
 
-// The sea is one flat colour, sampled far out in the Pacific (bottom-right corner).
-bool IsSea(const QImage& Map, QPoint At)
+// The map of one scale, read pixel by pixel across its 500 x 500 tiles; scale 1
+// is the whole-Japan map.
+class TScaledBase
 {
-    return Near(Map.pixel(At), Map.pixel(495, 495), 12);
-}
+public:
+    explicit TScaledBase(int AScale) : FScale(AScale), FWhole(500 * AScale, 500 * AScale, QImage::Format_RGB32)
+    {
+        FWhole.fill(qRgb(255, 0, 255));
+        QPainter painter(&FWhole);
+        for (int row = 0; row < AScale; ++row) {
+            for (int col = 0; col < AScale; ++col) {
+                const QString name = AScale == 1 ? QStringLiteral("BMP_MAP_SMALL")
+                                                 : QStringLiteral("MAP_Z%1_%2_%3").arg(AScale).arg(col).arg(row);
+                painter.drawImage(500 * col, 500 * row, AlertResources::LoadImage(name));
+            }
+        }
+    }
 
+    // Pixel of a point as the map places it: pixel (x, y) of the whole map is the
+    // square from x to x + 1 on every scale.
+    QRgb At(float Lat, float Lng) const
+    {
+        double x = 0.0;
+        double y = 0.0;
+        AlertMapGeometry::LatLngToPlane(Lat, Lng, x, y);
+        return Pixel(int(std::lround(FScale * (x + 0.5) - 0.5)), int(std::lround(FScale * (y + 0.5) - 0.5)));
+    }
+    QRgb Pixel(int X, int Y) const { return reinterpret_cast<const QRgb*>(FWhole.constScanLine(Y))[X] & 0xffffff; }
+    QRgb Sea() const { return Pixel(FWhole.width() - 5, FWhole.height() - 5); }
+    int Side() const { return FWhole.width(); }
+
+private:
+    int FScale;
+    QImage FWhole;
+};
+
+// Every office on land and the open sea on sea, on the whole map and on every
+// zoomed base; the sea is one flat colour, sampled far out in the Pacific.
 TEST_F(AlertArtworkTest, EveryOfficeLiesOnLandAndOpenSeaOnSea)
 {
     const QImage map = AlertResources::LoadImage(QStringLiteral("BMP_MAP_SMALL"));
     ASSERT_EQ(map.size(), QSize(500, 500));
     ASSERT_FALSE(map.hasAlphaChannel());
-    for (int i = 0; i < GetPrefOfficeCount(); ++i) {
-        const TULPrefOfficeInfo& office = GetPrefOffice(i);
-        int x = 0;
-        int y = 0;
-        AlertMapGeometry::LatLngToXY(office.Latitude, office.Longitude, x, y);
-        EXPECT_FALSE(IsSea(map, {x, y})) << office.PrefOfficeName.toStdString() << " at (" << x << ", " << y << ") is "
-                                         << Hex(map.pixel(x, y)).toStdString();
-    }
     struct TSea
     {
         float Lat, Lng;
         const char* Where;
     };
-    const TSea seas[] = {{30.0f, 145.0f, "Pacific, 30 N 145 E"},
-                         {40.0f, 135.0f, "Sea of Japan"},
-                         {25.0f, 135.0f, "Philippine Sea"},
-                         {33.0f, 125.5f, "East China Sea"}};
-    for (const TSea& s : seas) {
-        int x = 0;
-        int y = 0;
-        AlertMapGeometry::LatLngToXY(s.Lat, s.Lng, x, y);
-        EXPECT_TRUE(IsSea(map, {x, y})) << s.Where << " at (" << x << ", " << y << ")";
+    const TSea seas[] = {{30.0f, 145.0f, "Pacific, 30 N 145 E"},    {40.0f, 135.0f, "Sea of Japan"},
+                         {25.0f, 135.0f, "Philippine Sea"},         {33.0f, 125.5f, "East China Sea"},
+                         {34.6f, 139.9f, "off the Boso peninsula"}, {38.3f, 142.9f, "off Miyagi"}};
+    for (int scale : {1, 2, 4, 8}) {
+        SCOPED_TRACE(testing::Message() << "scale " << scale);
+        const TScaledBase base(scale);
+        const QRgb sea = base.Sea();
+        for (int i = 0; i < GetPrefOfficeCount(); ++i) {
+            const TULPrefOfficeInfo& office = GetPrefOffice(i);
+            const QRgb at = base.At(office.Latitude, office.Longitude);
+            EXPECT_FALSE(Near(at, sea, 12)) << office.PrefOfficeName.toStdString() << " is " << Hex(at).toStdString();
+        }
+        for (const TSea& s : seas) {
+            EXPECT_TRUE(Near(base.At(s.Lat, s.Lng), sea, 12)) << s.Where;
+        }
+        // Land and sea must be told apart at a glance, not by a shade.
+        const QRgb land = base.At(36.2f, 138.0f); // inland Honshu, Nagano
+        EXPECT_GT(std::abs(qGray(land) - qGray(sea)), 50)
+            << Hex(land).toStdString() << " vs " << Hex(sea).toStdString();
     }
-    // Land and sea must be told apart at a glance, not by a shade.
-    const QRgb land = map.pixel(310, 235); // inland Honshu, Nagano
-    const QRgb sea = map.pixel(495, 495);
-    EXPECT_GT(std::abs(qGray(land) - qGray(sea)), 50) << Hex(land).toStdString() << " vs " << Hex(sea).toStdString();
+}
+
+// The fills of neighbouring shoreline bins meet without a line between them: no
+// row or column of a base is a faint stroke across open land.
+TEST_F(AlertArtworkTest, BasesHaveNoSeamsAcrossTheLand)
+{
+    for (int scale : {1, 2, 4, 8}) {
+        const TScaledBase base(scale);
+        const QRgb land = base.At(36.2f, 138.0f);
+        const int side = base.Side();
+        // A seam is a stroke of 40 pixels or more between land on both sides.
+        auto strokes = [&](bool Columns) {
+            int found = 0;
+            for (int a = 1; a + 1 < side; ++a) {
+                int run = 0;
+                for (int b = 0; b < side && run < 40; ++b) {
+                    const int x = Columns ? a : b;
+                    const int y = Columns ? b : a;
+                    const bool seam = base.Pixel(x, y) != land &&
+                                      base.Pixel(Columns ? x - 1 : x, Columns ? y : y - 1) == land &&
+                                      base.Pixel(Columns ? x + 1 : x, Columns ? y : y + 1) == land;
+                    run = seam ? run + 1 : 0;
+                }
+                found += run >= 40 ? 1 : 0;
+            }
+            return found;
+        };
+        EXPECT_EQ(strokes(true), 0) << "columns at scale " << scale;
+        EXPECT_EQ(strokes(false), 0) << "rows at scale " << scale;
+    }
 }
 
 TEST_F(AlertArtworkTest, ImagesHaveTheirSizesAndRoles)
