@@ -201,6 +201,15 @@ TEST(EqAlertFrm, WindowPictureForALookByEye)
         WaitUntil([&] { return f.Controller.Timing().IsAlerting() && !f.Window.AlertMap().Frame().isNull(); }, 200));
     RunFor(100);
     EXPECT_TRUE(f.Window.grab().save(dir + "/alert-window.png"));
+
+    // The same earthquake as a forecast, to tell the two apart.
+    TWindowFixture g;
+    g.Alert(warning, false, 5.6, 40.0);
+    g.Controller.SetAlertEq10Telegram(Eq10(warning.EqId, QStringLiteral("熊本県熊本地方")));
+    ASSERT_TRUE(
+        WaitUntil([&] { return g.Controller.Timing().IsAlerting() && !g.Window.AlertMap().Frame().isNull(); }, 200));
+    RunFor(100);
+    EXPECT_TRUE(g.Window.grab().save(dir + "/alert-window-forecast.png"));
 }
 
 namespace {
