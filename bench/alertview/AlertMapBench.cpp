@@ -21,7 +21,8 @@ public:
     qint64 NowLocalMSecs() const override { return Now; }
 };
 
-// A warning with every part of the frame: name plate, three-digit countdown, circle.
+// A warning with every part of the frame: name plate, three-digit countdown, circle;
+// the argument is the map's zoom (0 auto, which takes 2 here, or a fixed scale).
 void BM_ComposeFrame(benchmark::State& State)
 {
     const QString occurred = QStringLiteral("160414212634");
@@ -36,15 +37,18 @@ void BM_ComposeFrame(benchmark::State& State)
     timing.StartAlert();
     const TAlertTick tick = timing.DoAlert();
     TAlertMap map;
+    map.SetZoom(int(State.range(0)));
     map.PaintFrame(timing, tick); // glyph caches warm, as from the second tick of an alert on
     for (auto _ : State) {
         map.PaintFrame(timing, tick);
         benchmark::DoNotOptimize(map.Frame().constBits());
     }
+    State.counters["scale"] = map.Scale();
 }
-BENCHMARK(BM_ComposeFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ComposeFrame)->Arg(TAlertMap::AutoZoom)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
 
-// The first frame of the process: fonts and glyphs are loaded on the way.
+// The first frame of a fresh map: fonts, glyphs and the zoomed base's tiles are
+// loaded on the way (the argument is the zoom, as above; auto takes 4 here).
 void BM_FirstFrameOfAFreshMap(benchmark::State& State)
 {
     const QString occurred = QStringLiteral("160414212634");
@@ -56,13 +60,23 @@ void BM_FirstFrameOfAFreshMap(benchmark::State& State)
     timing.SetEqInfo(35.32f, 139.16f, eq01, 4.7f, 60.0f);
     timing.StartAlert();
     const TAlertTick tick = timing.DoAlert();
+    int scale = 0;
     for (auto _ : State) {
         TAlertMap map;
+        map.SetZoom(int(State.range(0)));
         map.PaintFrame(timing, tick);
         benchmark::DoNotOptimize(map.Frame().constBits());
+        scale = map.Scale();
     }
+    State.counters["scale"] = scale;
 }
-BENCHMARK(BM_FirstFrameOfAFreshMap)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstFrameOfAFreshMap)
+    ->Arg(TAlertMap::AutoZoom)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond);
 
 // Counts the paint events of the window's map area.
 class TPaintCounter : public QObject
