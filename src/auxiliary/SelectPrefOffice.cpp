@@ -88,7 +88,8 @@ TSelectPrefOfficeFrm::TSelectPrefOfficeFrm(QWidget* AOwner)
 {
     setWindowTitle(QStringLiteral("県庁所在地の選択"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setModal(true);
+    // Modal to its own window only: the alert window must take input while it is open.
+    setWindowModality(Qt::WindowModal);
 
     FGrid->setModel(FModel);
     FGrid->setSelectionBehavior(QAbstractItemView::SelectRows);

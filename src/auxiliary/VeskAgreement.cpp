@@ -18,7 +18,8 @@ TVeskAgreementFrm::TVeskAgreementFrm(QWidget* AOwner)
       FCloseBtn(new QPushButton(QStringLiteral("閉じる"), this))
 {
     VeskInitAuxResources();
-    setModal(true);
+    // Modal to its own window only: the alert window must take input while it is open.
+    setWindowModality(Qt::WindowModal);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     FHeaderPnl->setFixedHeight(40);

@@ -3,6 +3,9 @@
 #include "app/win/MainFrm.h"
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
+#include "alert/AlertTiming.h"
+#include "alert/EqAlertController.h"
+#include "alertview/EqAlertFrm.h"
 #include "app/win/TrayIcon.h"
 #include "auxiliary/SelectPrefOffice.h"
 #include "config/VeskAppSettings.h"
@@ -19,6 +22,7 @@
 #include <QSlider>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace UlxTest;
 
@@ -146,6 +150,56 @@ TEST(MainFrm, CancellingASecondOfficePickKeepsTheFirst)
     EXPECT_EQ(f.Main.Control<QLineEdit>("LocLatNEdt")->text(), lat);
     EXPECT_EQ(f.Settings.GetLocationName(), "大阪府庁");
     EXPECT_EQ(lat.section('.', 1).size(), 5) << "five decimals";
+}
+
+// An alert while the office picker is open: the alert window takes the user's
+// input through the window system (its sound switch, Escape as its close box),
+// closing it writes the history row, and the picker still works afterwards.
+TEST(MainFrm, TheOfficePickerNeverBlocksTheAlertWindow)
+{
+    TMainFixture f;
+    f.Main.show();
+    f.Main.PutConfigScreen();
+    TFakeClock clock;
+    clock.Now = *TAlertTiming::ParseOccurrenceTime(QStringLiteral("160414212634")) + 2000;
+    TFakeHistoryStore store;
+    TFakeSoundChannel sound;
+    TEqAlertController controller(nullptr, &store, &clock);
+    controller.SetSoundChannel(&sound);
+    TEqAlertFrm alert(controller, nullptr);
+
+    bool sawPicker = false;
+    bool soundSwitched = false;
+    auto answered = AnswerNextModal([&](QWidget* Modal) {
+        auto* picker = qobject_cast<TSelectPrefOfficeFrm*>(Modal);
+        ASSERT_NE(picker, nullptr);
+        sawPicker = true;
+        controller.SetIsAlerting(true);
+        controller.SetIsAlertingWarning(true);
+        ASSERT_TRUE(controller.StartAlerting(TLocationInfo{35.68944, 139.69167, 1.35, QStringLiteral("350")},
+                                             Eq01(TEq01Fields{}), 5.2, 12.5, false));
+        controller.Show();
+        ASSERT_TRUE(WaitUntil([&] { return alert.isVisible() && alert.windowHandle(); }, 2000));
+        auto* soundSwitch = alert.findChild<QPushButton*>(QStringLiteral("SoundSwitchBtn"));
+        ASSERT_NE(soundSwitch, nullptr);
+        const bool before = controller.IsPlayingSound();
+        QTest::mouseClick(alert.windowHandle(), Qt::LeftButton, {},
+                          soundSwitch->mapTo(&alert, soundSwitch->rect().center()));
+        soundSwitched = controller.IsPlayingSound() != before;
+        QTest::keyClick(alert.windowHandle(), Qt::Key_Escape);
+        WaitUntil([&] { return !alert.isVisible(); }, 2000);
+        // The picker is still there and still answers.
+        EXPECT_TRUE(picker->isVisible());
+        picker->SetCurrentRow(26); // 大阪府庁
+        picker->accept();
+    });
+    f.Main.Control<QPushButton>("PrefOfficeListBtn")->click();
+    ASSERT_TRUE(*answered);
+    EXPECT_TRUE(sawPicker);
+    EXPECT_TRUE(soundSwitched) << "the alert's sound switch did not take the click";
+    EXPECT_FALSE(alert.isVisible()) << "Escape did not close the alert window";
+    EXPECT_EQ(store.Records.size(), 1) << "closing the alert window writes its row";
+    EXPECT_EQ(f.Settings.GetLocationName(), "大阪府庁");
 }
 
 TEST(MainFrm, WithoutANotificationAreaClosingMinimisesInsteadOfHiding)
