@@ -14,7 +14,12 @@ TVeskFeedBridge::TVeskFeedBridge(const QString& AProgram, const QStringList& ASo
     FRestartTimer.setSingleShot(true);
     FRestartTimer.setInterval(RestartDelayMs);
     connect(&FRestartTimer, &QTimer::timeout, this, [this] {
-        if (!FStopping && !Launch(FPort)) {
+        if (FStopping) {
+            return;
+        }
+        if (Launch(FPort)) {
+            emit restarted();
+        } else {
             FRestartTimer.start();
         }
     });

@@ -29,6 +29,10 @@ public:
     void Stop();
     int Port() const { return FPort; }
 
+signals:
+    // A restarted relay listens again on the same port.
+    void restarted();
+
 private:
     bool Launch(int APort);
     void ReadErr();

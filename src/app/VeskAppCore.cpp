@@ -205,6 +205,10 @@ void TVeskAppCore::StartReceiver()
         connect(FReceiver.get(), &TEqReceiverThread::invalidTelegram, this, &TVeskAppCore::invalidTelegram,
                 Qt::QueuedConnection);
     }
+    if (FFeed) {
+        connect(FFeed.get(), &TVeskFeedBridge::restarted, FReceiver.get(), &TEqReceiverThread::ReconnectNow,
+                Qt::DirectConnection);
+    }
     FReceiver->start();
     // The forecast library builds its travel-time tables on first use (about 20 ms);
     // pay for that now, while the receiver connects, rather than in front of the first alert.

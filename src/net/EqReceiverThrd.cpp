@@ -40,6 +40,11 @@ QString TEqReceiverThread::ConnectionRequest(const QString& AConId, const QStrin
     return QStringLiteral("93:") + AConId + QLatin1Char(':') + AAreaCode;
 }
 
+void TEqReceiverThread::ReconnectNow()
+{
+    FReconnectNow.store(true);
+}
+
 void TEqReceiverThread::RequestStop()
 {
     FTerminated.store(true);
@@ -90,11 +95,12 @@ bool TEqReceiverThread::TakeInterval(quint32 AMs)
             break;
         }
         const qint64 passed = ElapsedMs(start);
-        if (passed > static_cast<qint64>(AMs)) {
+        if (passed > static_cast<qint64>(AMs) || FReconnectNow.exchange(false)) {
             break;
         }
-        // Sleeps until just past the end of the interval or until a stop request.
-        FWake.Wait(static_cast<int>(std::min<qint64>(AMs - passed + 1, 10000)));
+        // Sleeps until just past the end of the interval or until a stop request;
+        // a reconnect request is seen within a second, as often as a connected pass.
+        FWake.Wait(static_cast<int>(std::min<qint64>(AMs - passed + 1, MaxPassIntervalMs)));
     }
     FLogger->ExitMethod(name);
     return result;
@@ -226,6 +232,7 @@ void TEqReceiverThread::Execute()
             }
             continue;
         }
+        FReconnectNow.store(false); // served: the link is up
         FLogger->Send(vmtLinkDetail, QStringLiteral("Entering communication loop."));
         FRcvData.clear();
         FTelegram.clear();

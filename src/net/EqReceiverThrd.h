@@ -70,6 +70,9 @@ public:
 
     // Thread-safe; ends any wait of the thread within milliseconds.
     void RequestStop();
+    // Thread-safe: the server is back (a relay of ours restarted), so the wait
+    // before the next connection ends now instead of after its full length.
+    void ReconnectNow();
     bool IsTerminated() const { return FTerminated.load(); }
     // Requests the stop and waits for the thread, meanwhile serving only the status
     // hand-overs it sends; no other event (user input included) is delivered.
@@ -121,6 +124,7 @@ private:
     TVeskLogger* FLogger = nullptr;
 
     std::atomic<bool> FTerminated{false};
+    std::atomic<bool> FReconnectNow{false};
     TVeskWakeEvent FWake;
     // Keep-alive state of the current connection: time of the last event and keep-alive outstanding.
     TClock::time_point FLastEvent;
