@@ -15,13 +15,16 @@ enum TAlertSound
 
 // The process's one sound channel as the alert controller drives it: a play
 // request loops the sound until stopped and replaces whatever was playing.
-// Playback failures are silent. Main thread only.
+// A request that cannot be heard does not fail: OutputProblem() says why it
+// is not heard. Main thread only.
 class TAlertSoundChannel
 {
 public:
     virtual ~TAlertSoundChannel() = default;
     virtual void PlayAlertSound(TAlertSound Sound) = 0;
     virtual void StopAlertSound() = 0;
+    // Empty while sound can be heard; otherwise why not (no audio output, say).
+    virtual QString OutputProblem() const { return {}; }
 };
 
 // One more active earthquake than the one a frame is drawn for (the primary), as

@@ -553,6 +553,13 @@ void TEqAlertController::PlayAlertSound()
     FSound->PlayAlertSound(ChosenAlertSound());
     FIsPlayingSound = true;
     emit soundChanged(true);
+    if (const QString problem = FSound->OutputProblem(); !problem.isEmpty()) {
+        if (FSilentAlarmLoggedFor != GetAlertingEqId()) {
+            FSilentAlarmLoggedFor = GetAlertingEqId();
+            FLogger->Send(vmtWarning, QStringLiteral("Alarm not heard."), problem);
+        }
+        emit soundUnavailable(problem);
+    }
 }
 
 void TEqAlertController::StopAlertSound()

@@ -186,6 +186,9 @@ signals:
     // The dispatcher asks for the alert to be shown.
     void showRequested();
     void soundChanged(bool Playing);
+    // An alarm was asked for but cannot be heard (AReason: the channel's
+    // OutputProblem); the log has it once per alert.
+    void soundUnavailable(const QString& AReason);
     // The alert was closed (StopAlerting).
     void alertStopped();
     // JMA's forecast for the user's area changed (AreaForecastCaption; empty for none).
@@ -226,6 +229,7 @@ private:
     void ScheduleNextTick();
 
     TVeskLogger* FLogger;
+    QString FSilentAlarmLoggedFor; // the earthquake whose unheard alarm was logged
     TEqHistoryStore* FStore;
     TAlertTiming FTiming;
     QTimer FTimer;

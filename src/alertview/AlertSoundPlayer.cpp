@@ -3,7 +3,9 @@
 #include "alertview/AlertResources.h"
 #include "logging/VeskLogging.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
+#include <QMediaDevices>
 #include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
@@ -65,6 +67,21 @@ void TAlertSoundPlayer::PlayAlertSound(TAlertSound Sound)
     }
     FEffects[Sound]->play();
     FCurrent = Sound;
+}
+
+QString TAlertSoundPlayer::OutputProblem() const
+{
+    // Without an audio server the effects still report playing: ask the devices.
+    const bool hasOutput = FHasOutput ? FHasOutput() : !QMediaDevices::audioOutputs().isEmpty();
+    if (!hasOutput) {
+        return QStringLiteral("no audio output device");
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (FRcAlertChimes[i].isEmpty() || FEffects[i]->status() == QSoundEffect::Error) {
+            return QStringLiteral("%1 cannot be played").arg(QString::fromLatin1(SoundNames[i]));
+        }
+    }
+    return {};
 }
 
 void TAlertSoundPlayer::StopAlertSound()

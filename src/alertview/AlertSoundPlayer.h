@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class QSoundEffect;
@@ -15,7 +16,8 @@ class TVeskLogger;
 // The process's one sound channel: plays the warning chime or the forecast tone
 // in a loop until stopped; a new request replaces whatever plays. The alert
 // window and the training screen share it, so a stop from either silences both.
-// Playback failures are silent (no audio device: nothing is heard, nothing fails).
+// Playback failures do not fail (no audio device: nothing is heard); OutputProblem
+// tells them.
 //
 // The sounds are played from their resource URLs (qrc:), the same bytes the
 // buffers hold: QSoundEffect reads only from a URL, and a resource needs no
@@ -38,6 +40,10 @@ public:
 
     void PlayAlertSound(TAlertSound Sound) override;
     void StopAlertSound() override;
+    // No audio output device, or a sound that did not load; empty when sound is heard.
+    QString OutputProblem() const override;
+    // Replaces the question whether the system has an audio output (tests).
+    void SetOutputProbe(std::function<bool()> AHasOutput) { FHasOutput = std::move(AHasOutput); }
 
     // Reads both WAV files into memory: 0, or the TLoadSoundResult bits of those that failed.
     int LoadSoundData();
@@ -56,4 +62,5 @@ private:
     std::array<QByteArray, 2> FRcAlertChimes;
     std::array<QSoundEffect*, 2> FEffects{};
     std::optional<TAlertSound> FCurrent;
+    std::function<bool()> FHasOutput;
 };

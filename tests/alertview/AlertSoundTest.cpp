@@ -2,6 +2,9 @@
 // its monitor recorded while the channel plays, switches and stops.
 #include "alertview/AlertSoundPlayer.h"
 
+#include "TestSupport.h"
+#include "alert/EqAlertController.h"
+
 #include <QAudioDevice>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -215,6 +218,59 @@ TEST_F(AlertSoundTest, PlaysLoopsReplacesAndStops)
     EXPECT_NEAR(double(last - first) / Rate, stoppedMs / 1000.0, 0.3);
     EXPECT_LT(Rms(rec, last + Rate / 10, rec.size()), 0.001) << "sound after the stop";
     EXPECT_GT(rec.size() - last, std::size_t(Rate)) << "too little recorded after the stop";
+}
+
+// A training sample during an alarm, then the next alert with "always ring" off:
+// its alarm is heard. And the channel tells when nothing can be heard.
+TEST_F(AlertSoundTest, AfterASampleDuringAnAlarmTheNextAlertIsHeard)
+{
+    TAlertSoundPlayer& player = TAlertSoundPlayer::Instance();
+    EXPECT_EQ(player.OutputProblem(), QString()) << "the private server has an output";
+    player.SetOutputProbe([] { return false; });
+    EXPECT_EQ(player.OutputProblem(), QStringLiteral("no audio output device"));
+    player.SetOutputProbe({});
+
+    const TLocationInfo home{35.32, 139.16, 1.0, "350"};
+    UlxTest::TFakeClock clock;
+    TEqAlertController alert(nullptr, nullptr, &clock);
+    alert.SetSoundChannel(&player);
+    QElapsedTimer clock2;
+    qint64 silentFromMs = 0;
+    qint64 secondFromMs = 0;
+    const std::vector<qint16> rec = Record([&] {
+        clock2.start();
+        ASSERT_TRUE(alert.StartAlerting(home, UlxTest::Eq01(), 3.0, 30.0, false));
+        Pump(700);
+        // The training screen's sample: the alarm stops, the sample plays and ends.
+        alert.StopAlarmForSample();
+        player.PlayAlertSound(asWarning);
+        Pump(700);
+        player.StopAlertSound();
+        alert.StopAlerting();
+        silentFromMs = clock2.elapsed();
+        Pump(800);
+        UlxTest::TEq01Fields other;
+        other.EqId = QStringLiteral("ND20160416012505");
+        secondFromMs = clock2.elapsed();
+        ASSERT_TRUE(alert.StartAlerting(home, UlxTest::Eq01(other), 3.0, 30.0, false));
+        Pump(1500);
+        alert.StopAlerting();
+        Pump(300);
+    });
+    // The recording starts with the first alarm.
+    const std::size_t win = Rate / 50;
+    std::optional<std::size_t> first;
+    for (std::size_t at = 0; at + win <= rec.size() && !first; at += win) {
+        if (Rms(rec, at, at + win) > 0.02) {
+            first = at;
+        }
+    }
+    ASSERT_TRUE(first.has_value()) << "no sound recorded";
+    auto at = [&](qint64 Ms) { return *first + std::size_t(Ms) * Rate / 1000; };
+    ASSERT_GT(rec.size(), at(secondFromMs + 1200)) << "recording too short";
+    EXPECT_LT(Rms(rec, at(silentFromMs + 200), at(secondFromMs - 100)), 0.001) << "silence between the two";
+    EXPECT_GT(Rms(rec, at(secondFromMs + 200), at(secondFromMs + 1200)), 0.05)
+        << "the second alert's alarm is not heard";
 }
 
 } // namespace

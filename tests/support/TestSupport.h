@@ -139,7 +139,9 @@ public:
         Calls << (Sound == asWarning ? QStringLiteral("warning") : QStringLiteral("forecast"));
     }
     void StopAlertSound() override { Calls << QStringLiteral("stop"); }
+    QString OutputProblem() const override { return Problem; }
     QStringList Calls;
+    QString Problem; // what OutputProblem answers
 };
 
 } // namespace UlxTest

@@ -22,7 +22,9 @@
 #include "logging/VeskLogging.h"
 
 #include <QApplication>
+#include <QAudioDevice>
 #include <QDateTime>
+#include <QMediaDevices>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -176,6 +178,12 @@ int main(int argc, char* argv[])
     tray.Show();
     mainFrm->SetTrayAvailable(tray.IsAvailable());
     mainFrm->PutCommStatusText(tray.Hint());
+    // Whether an alarm would be heard: now, when the devices change, and when one was not.
+    QMediaDevices audioDevices;
+    auto showSoundOutput = [&mainFrm] { mainFrm->PutSoundOutput(TAlertSoundPlayer::Instance().OutputProblem()); };
+    showSoundOutput();
+    QObject::connect(&audioDevices, &QMediaDevices::audioOutputsChanged, mainFrm.get(), showSoundOutput);
+    QObject::connect(alert, &TEqAlertController::soundUnavailable, mainFrm.get(), &TMainFrm::PutSoundOutput);
 
     core.StartReceiver();
     // Asynchronous: the answer comes later and never delays the receiver.
