@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace UlxTest;
 
@@ -67,6 +68,47 @@ TEST(MainFrm, OnlyTheActiveScreenIsEnabled)
     EXPECT_EQ(f.Main.size(), QSize(594, 451));
 }
 
+// The window has a fixed size: a screen whose controls need more room than its
+// page has is squeezed, and its controls overlap or lose their texts.
+TEST(MainFrm, EveryScreenFitsItsPage)
+{
+    TMainFixture f;
+    f.Main.PutCommStatusText(QStringLiteral("再接続待機中 - 一定時間後、再接続を行います。"));
+    f.Main.PutSoundOutput(QStringLiteral("no audio output device"));
+    f.Main.show();
+    for (int i = 0; i < vscCount; ++i) {
+        f.Main.ShowScreen(TVeskScreen(i));
+        QWidget* page = f.Main.ScreenPage(TVeskScreen(i));
+        const QSize need = page->minimumSizeHint();
+        EXPECT_LE(need.height(), page->height()) << "screen " << i;
+        EXPECT_LE(need.width(), page->width()) << "screen " << i;
+    }
+}
+
+// The side menu's captions are white: the fill of the chosen screen's entry and
+// of a hovered one must be dark enough to read them on.
+TEST(MainFrm, MenuCaptionsStandOutFromTheirFill)
+{
+    TMainFixture f;
+    f.Main.show();
+    f.Main.ShowScreen(vscAbout);
+    f.Main.SetMenuOpen(true);
+    auto* chosen = f.Main.findChild<QToolButton*>(QStringLiteral("MenuBtn%1").arg(int(vscAbout)));
+    ASSERT_NE(chosen, nullptr);
+    ASSERT_TRUE(chosen->isChecked());
+    const QImage image = chosen->grab().toImage();
+    // Far right of the entry, clear of icon and caption: the fill itself.
+    const QRgb fill = image.pixel(image.width() - 6, image.height() / 2);
+    EXPECT_LT(qGray(fill), 140) << std::hex << fill;
+    int white = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = image.width() / 3; x < image.width(); ++x) {
+            white += qGray(image.pixel(x, y)) > 230 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(white, 20) << "no caption to be seen";
+}
+
 TEST(MainFrm, HomeScreenShowsCountersStatusAndOperatingTime)
 {
     TMainFixture f;
@@ -76,6 +118,10 @@ TEST(MainFrm, HomeScreenShowsCountersStatusAndOperatingTime)
     EXPECT_EQ(f.Main.LabelText("NumOfAlertLbl"), "7");
     f.Main.PutCommStatusText(QStringLiteral("接続中 - 緊急地震速報の受信待機中です。"));
     EXPECT_EQ(f.Main.LabelText("CommStatusLbl"), "接続中 - 緊急地震速報の受信待機中です。");
+    f.Main.PutSoundOutput(QString());
+    EXPECT_EQ(f.Main.LabelText("SoundOutputLbl"), "あり");
+    f.Main.PutSoundOutput(QStringLiteral("no audio output device"));
+    EXPECT_EQ(f.Main.LabelText("SoundOutputLbl"), "なし（アラーム音は鳴りません）");
     EXPECT_EQ(TMainFrm::OperatingTimeText(90061), "1日間 1時間 1分 1秒");
     EXPECT_EQ(TMainFrm::OperatingTimeText(59), "0日間 0時間 0分 59秒");
     const QDateTime t(QDate(2016, 4, 14), QTime(21, 26, 34));
@@ -269,6 +315,7 @@ TEST(MainFrm, ScreenPicturesForALookByEye)
     }
     TMainFixture f;
     f.Main.PutCommStatusText(QStringLiteral("接続中 - 緊急地震速報の受信待機中です。"));
+    f.Main.PutSoundOutput(QStringLiteral("no audio output device"));
     const char* names[] = {"home", "config", "netconfig", "history", "training", "about"};
     for (int i = 0; i < vscCount; ++i) {
         f.Main.ShowScreen(TVeskScreen(i));

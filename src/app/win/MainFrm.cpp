@@ -150,6 +150,12 @@ void TMainFrm::MakeSideMenu()
     p.setColor(QPalette::Window, QColor(0x2b, 0x3a, 0x4f));
     p.setColor(QPalette::ButtonText, Qt::white);
     FMenu->setPalette(p);
+    // The style's own hover and checked fills are light: white captions on them
+    // could not be read, so the menu draws its own, darker ones.
+    FMenu->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; border-radius: 3px; }"
+                                        "QToolButton:hover { background: #3f5675; }"
+                                        "QToolButton:checked { background: #52719b; }"
+                                        "QToolButton:checked:hover { background: #5b7ca8; }"));
     FMenu->setGeometry(0, PageTop, MenuCompactWidth, PageHeight);
     FMenu->installEventFilter(this);
     auto* layout = new QVBoxLayout(FMenu);
@@ -223,6 +229,7 @@ QWidget* TMainFrm::MakeHomeScreen()
     } rows[] = {
         {"現在時刻:", "PresentTimeLbl"}, {"起動時刻:", "TimeOfStartLbl"},     {"稼働時間:", "OperatingTimeLbl"},
         {"接続状況:", "CommStatusLbl"},  {"受信回数:", "NumOfEqTelegramLbl"}, {"通報回数:", "NumOfAlertLbl"},
+        {"音声出力:", "SoundOutputLbl"},
     };
     int r = 0;
     for (const auto& row : rows) {
@@ -230,11 +237,14 @@ QWidget* TMainFrm::MakeHomeScreen()
         auto* value = new QLabel(page);
         value->setObjectName(QString::fromUtf8(row.Name));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        grid->addWidget(value, r, 1, Qt::AlignLeft);
+        // The whole column: a long status wraps instead of being cut.
+        grid->addWidget(value, r, 1);
         ++r;
     }
     Control<QLabel>(QStringLiteral("TimeOfStartLbl"))->setText(ClockText(FTimeOfStart));
+    grid->setColumnStretch(1, 1);
     Control<QLabel>(QStringLiteral("CommStatusLbl"))->setWordWrap(true);
+    Control<QLabel>(QStringLiteral("SoundOutputLbl"))->setWordWrap(true);
 
     auto* side = new QVBoxLayout();
     auto* latest = new QPushButton(QStringLiteral("最新版の確認"), page);
@@ -255,9 +265,10 @@ QWidget* TMainFrm::MakeHomeScreen()
     side->addWidget(exitButton);
     side->addStretch();
 
-    auto* look = new QGroupBox(QStringLiteral("外観 / Appearance"), page);
-    auto* lookLayout = new QVBoxLayout(look);
-    auto* styles = new QComboBox(look);
+    // One row: the page has no height to spare for a box.
+    auto* lookLayout = new QHBoxLayout();
+    lookLayout->addWidget(Caption(QStringLiteral("外観 / Appearance:"), page));
+    auto* styles = new QComboBox(page);
     styles->setObjectName(QStringLiteral("AppAppearanceCmb"));
     styles->addItems(QStyleFactory::keys());
     styles->setCurrentText(QApplication::style()->name());
@@ -267,7 +278,7 @@ QWidget* TMainFrm::MakeHomeScreen()
         }
     }
     connect(styles, &QComboBox::textActivated, this, [](const QString& Name) { QApplication::setStyle(Name); });
-    lookLayout->addWidget(styles);
+    lookLayout->addWidget(styles, 1);
     // A check box that writes its setting when the user changes it.
     auto boundCheck = [this, page](const QString& AText, const QString& AName, std::function<void(bool)> ASet) {
         auto* box = new QCheckBox(AText, page);
@@ -299,8 +310,9 @@ QWidget* TMainFrm::MakeHomeScreen()
     top->addLayout(side);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(16, 12, 16, 12);
+    layout->setSpacing(4);
     layout->addLayout(top);
-    layout->addWidget(look);
+    layout->addLayout(lookLayout);
     layout->addWidget(autoIconic);
     layout->addWidget(alwaysSound);
     layout->addWidget(notify);
@@ -309,6 +321,9 @@ QWidget* TMainFrm::MakeHomeScreen()
     layout->addStretch();
     return page;
 }
+
+// Inside the settings page's boxes: the page is as tall as the window allows.
+const QMargins GroupMargins(9, 4, 9, 4);
 
 QWidget* TMainFrm::MakeConfigScreen()
 {
@@ -320,6 +335,7 @@ QWidget* TMainFrm::MakeConfigScreen()
 
     auto* loc = new QGroupBox(QStringLiteral("所在地"), page);
     auto* locGrid = new QGridLayout(loc);
+    locGrid->setContentsMargins(GroupMargins);
     locGrid->setVerticalSpacing(3);
     locGrid->addWidget(new QLabel(QStringLiteral("名称"), loc), 0, 0);
     locGrid->addWidget(ReadOnlyField(QStringLiteral("LocNameEdt"), loc), 0, 1);
@@ -340,6 +356,7 @@ QWidget* TMainFrm::MakeConfigScreen()
 
     auto* cond = new QGroupBox(QStringLiteral("通報条件"), page);
     auto* condGrid = new QGridLayout(cond);
+    condGrid->setContentsMargins(GroupMargins);
     condGrid->setVerticalSpacing(3);
     auto* useSis = new QCheckBox(QStringLiteral("予測震度"), cond);
     useSis->setObjectName(QStringLiteral("UseSIScaleChk"));
@@ -373,7 +390,7 @@ QWidget* TMainFrm::MakeConfigScreen()
     accuracy->setObjectName(QStringLiteral("DataAccuracyGrpBox"));
     auto* accLayout = new QVBoxLayout(accuracy);
     accLayout->setContentsMargins(0, 0, 0, 0);
-    accLayout->setSpacing(0);
+    accLayout->setSpacing(3);
     auto* accGroup = new QButtonGroup(accuracy);
     const QStringList accTexts = {QStringLiteral("1点観測データを使用する。"),
                                   QStringLiteral("2点以上観測データを使用する（気象庁推奨）。")};
@@ -390,6 +407,7 @@ QWidget* TMainFrm::MakeConfigScreen()
     auto* fixed = new QHBoxLayout();
     auto* depth = new QGroupBox(QStringLiteral("使用する緊急地震速報の深さ"), page);
     auto* depthLayout = new QVBoxLayout(depth);
+    depthLayout->setContentsMargins(GroupMargins);
     auto* useDepth = new QCheckBox(QStringLiteral("深発地震も予測対象に含める。"), depth);
     useDepth->setObjectName(QStringLiteral("UseDepthChk"));
     depthLayout->addWidget(useDepth);
@@ -397,6 +415,7 @@ QWidget* TMainFrm::MakeConfigScreen()
     fixed->addWidget(depth);
     auto* drill = new QGroupBox(QStringLiteral("気象庁緊急地震速報の訓練"), page);
     auto* drillLayout = new QVBoxLayout(drill);
+    drillLayout->setContentsMargins(GroupMargins);
     auto* useDrill = new QCheckBox(QStringLiteral("訓練報を受信する。"), drill);
     useDrill->setObjectName(QStringLiteral("UseJmaDrillChk"));
     drillLayout->addWidget(useDrill);
@@ -646,6 +665,14 @@ void TMainFrm::PutNumOfAlerts(int ACount)
 void TMainFrm::PutCommStatusText(const QString& AHint)
 {
     Control<QLabel>(QStringLiteral("CommStatusLbl"))->setText(AHint);
+}
+
+void TMainFrm::PutSoundOutput(const QString& AProblem)
+{
+    auto* label = Control<QLabel>(QStringLiteral("SoundOutputLbl"));
+    label->setText(AProblem.isEmpty() ? QStringLiteral("あり") : QStringLiteral("なし（アラーム音は鳴りません）"));
+    label->setToolTip(AProblem);
+    label->setStyleSheet(AProblem.isEmpty() ? QString() : QStringLiteral("color: #b00000;"));
 }
 
 QString TMainFrm::ClockText(const QDateTime& ATime)

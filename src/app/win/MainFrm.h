@@ -62,6 +62,8 @@ public:
     void PutNumOfAlerts(int ACount);
     // The link status line of the home screen: the tray hint.
     void PutCommStatusText(const QString& AHint);
+    // The sound status line: AProblem is the sound channel's OutputProblem (empty: heard).
+    void PutSoundOutput(const QString& AProblem);
     void PutOperatingTime();
     // "%d日間 %d時間 %d分 %d秒" of whole seconds.
     static QString OperatingTimeText(qint64 ASeconds);
