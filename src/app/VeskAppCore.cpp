@@ -18,8 +18,37 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <atomic>
+#include <cstdlib>
 
 #include <unistd.h>
+
+namespace {
+
+// The core of this process, for an exit that bypasses main(): Qt ends the
+// program with exit(1) when the X display goes away, and a plug-in may call
+// exit() itself. Its handler still runs the orderly shutdown.
+std::atomic<TVeskAppCore*> TheCore{nullptr};
+
+void ShutDownAtExit()
+{
+    TVeskAppCore* core = TheCore.exchange(nullptr);
+    if (!core || !core->IsRunning()) {
+        return;
+    }
+    core->Logger()->Send(vmtWarning, QStringLiteral("Exit outside the event loop; shutting down in order."));
+    if (core->thread() == QThread::currentThread()) {
+        core->Shutdown();
+    } else {
+        // exit() on another thread (a plug-in's): the main thread, which still
+        // runs, does it; a plug-in call it waits for returns within its time limit.
+        QMetaObject::invokeMethod(core, [core] { core->Shutdown(); }, Qt::BlockingQueuedConnection);
+    }
+}
+
+} // namespace
 
 // The live settings as the dispatcher reads them at each decision.
 class TVeskAppCore::TSettingsAdapter : public TEqDispatchSettings
@@ -60,10 +89,17 @@ TVeskAppCore::TVeskAppCore(TVeskEnvironment AEnvironment, QObject* Parent)
     if (!FEnv.Forecast) {
         FEnv.Forecast = TForecastFunc(&calcForecast);
     }
+    static const bool registered = std::atexit(ShutDownAtExit) == 0;
+    if (registered) {
+        TVeskAppCore* none = nullptr;
+        TheCore.compare_exchange_strong(none, this);
+    }
 }
 
 TVeskAppCore::~TVeskAppCore()
 {
+    TVeskAppCore* self = this;
+    TheCore.compare_exchange_strong(self, nullptr);
     Shutdown();
 }
 

@@ -517,9 +517,10 @@ TEST(HeadlessEndToEnd, StopsAtOnceWhileWaitingToReconnect)
     EXPECT_TRUE(QFile::exists(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf")));
 }
 
-// Plug-ins that throw, block or abort in their type-01 entry. The alert comes out
-// first in every case; a throwing or blocked plug-in changes no decision and lets
-// SIGTERM save and exit; an aborting one takes the process down only after the alert.
+// Plug-ins that throw, block, abort or exit in their type-01 entry. The alert comes
+// out first in every case; a throwing or blocked plug-in changes no decision and lets
+// SIGTERM save and exit; an aborting one takes the process down only after the alert;
+// one that calls exit() ends it, but the settings are saved and the log says so.
 TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
 {
     struct TCase
@@ -527,7 +528,7 @@ TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
         const char* Fault;
         bool Survives;
     };
-    const TCase cases[] = {{"throw", true}, {"block", true}, {"abort", false}, {"print", true}};
+    const TCase cases[] = {{"throw", true}, {"block", true}, {"abort", false}, {"print", true}, {"exit", false}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Fault);
         TTestFolders folders;
@@ -552,7 +553,19 @@ TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
         ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqA))) << qPrintable(app.Out() + app.Err());
         if (!c.Survives) {
             ASSERT_TRUE(app.WaitForEnd());
-            EXPECT_EQ(app.ExitStatus(), QProcess::CrashExit);
+            if (QLatin1String(c.Fault) == QLatin1String("exit")) {
+                EXPECT_EQ(app.ExitStatus(), QProcess::NormalExit);
+                EXPECT_EQ(app.ExitCode(), 3);
+                const QMap<QString, QString> conf = ReadConfFile(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
+                EXPECT_EQ(conf.value(QStringLiteral("TotalAlerts")), QStringLiteral("1")) << "the counters are saved";
+                QFile log(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
+                ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+                const QString logText = QString::fromUtf8(log.readAll());
+                EXPECT_TRUE(logText.contains(QStringLiteral("Exit outside the event loop; shutting down in order.")));
+                EXPECT_TRUE(logText.contains(QStringLiteral("Save configuration file.")));
+            } else {
+                EXPECT_EQ(app.ExitStatus(), QProcess::CrashExit);
+            }
             continue;
         }
         ASSERT_TRUE(app.WaitForEvent(IsEvent(QStringLiteral("alert"), eqB))) << qPrintable(app.Out() + app.Err());

@@ -4,7 +4,8 @@
 //   ULX_FAULT_THROW  every entry throws std::runtime_error("faulty plug-in <entry>");
 //   ULX_FAULT_BLOCK  VpiEq01Queued never returns;
 //   ULX_FAULT_ABORT  VpiEq01Queued aborts the process;
-//   ULX_FAULT_PRINT  every entry prints a line (one that looks like an event) to standard output.
+//   ULX_FAULT_PRINT  every entry prints a line (one that looks like an event) to standard output;
+//   ULX_FAULT_EXIT   VpiEq01Queued ends the process with exit(3).
 #define VPI_PLUGIN_IMPLEMENTATION
 #include "VeskPlugInInterface.h"
 
@@ -70,6 +71,9 @@ VPI_EXPORT void VPI_CALL VpiEq01Queued(const char16_t* Eq01Teleg)
 #endif
 #ifdef ULX_FAULT_ABORT
     std::abort();
+#endif
+#ifdef ULX_FAULT_EXIT
+    std::exit(3);
 #endif
 }
 
