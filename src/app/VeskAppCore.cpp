@@ -44,7 +44,8 @@ void ShutDownAtExit()
     } else {
         // exit() on another thread (a plug-in's): the main thread, which still
         // runs, does it; a plug-in call it waits for returns within its time limit.
-        QMetaObject::invokeMethod(core, [core] { core->Shutdown(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            core, [core] { core->Shutdown(); }, Qt::BlockingQueuedConnection);
     }
 }
 
