@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "app/DisplayPlatform.h"
 #include "app/ScreenSaverControl.h"
 #include "app/VeskHeadlessPrinter.h"
 
@@ -63,4 +64,45 @@ TEST(FreedesktopScreenSaver, UnreachableBusAnswersNoneWithoutWaiting)
     EXPECT_FALSE(saver.IsScreenSaverRunning());
     saver.StopScreenSaver();
     EXPECT_LT(timer.elapsed(), 2000);
+}
+
+// Where the windowed program runs: through XWayland in a Wayland session that has
+// it (so the alert window can stay on top), as the user chose when they did, and
+// with a word in the log where the window may not come to the front.
+TEST(DisplayPlatform, WaylandSessionsRunThroughXWaylandUnlessTheUserChose)
+{
+    const struct
+    {
+        const char* Wayland;
+        const char* SessionType;
+        const char* Display;
+        const char* Chosen;
+        const char* Platform;
+        bool Noted;
+    } cases[] = {
+        {"", "", ":0", "", "", false},                   // X11 session
+        {"", "x11", ":0", "", "", false},                //
+        {"wayland-0", "wayland", ":0", "", "xcb", true}, // GNOME on Wayland with XWayland
+        {"", "wayland", ":1", "", "xcb", true},          // the session type alone
+        {"wayland-0", "wayland", "", "", "", true},      // pure Wayland: runs, and says so
+        {"wayland-0", "wayland", ":0", "wayland", "", true},
+        {"wayland-0", "wayland", ":0", "xcb", "", false},
+        {"", "", "", "offscreen", "", false},
+    };
+    for (const auto& c : cases) {
+        QProcessEnvironment env;
+        const std::pair<const char*, const char*> vars[] = {{"WAYLAND_DISPLAY", c.Wayland},
+                                                            {"XDG_SESSION_TYPE", c.SessionType},
+                                                            {"DISPLAY", c.Display},
+                                                            {"QT_QPA_PLATFORM", c.Chosen}};
+        for (const auto& [name, value] : vars) {
+            if (*value) {
+                env.insert(QString::fromLatin1(name), QString::fromLatin1(value));
+            }
+        }
+        const TDisplayPlatformChoice choice = ChooseDisplayPlatform(env);
+        SCOPED_TRACE(testing::Message() << c.Wayland << "|" << c.SessionType << "|" << c.Display << "|" << c.Chosen);
+        EXPECT_EQ(choice.Platform, QString::fromLatin1(c.Platform));
+        EXPECT_EQ(!choice.LogNote.isEmpty(), c.Noted) << qPrintable(choice.LogNote);
+    }
 }

@@ -7,6 +7,7 @@
 #include "alertview/AlertSoundPlayer.h"
 #include "alertview/EqAlertFrm.h"
 #include "app/DesktopNotifier.h"
+#include "app/DisplayPlatform.h"
 #include "app/ScreenSaverControl.h"
 #include "app/VeskAppCore.h"
 #include "app/VeskSignalHandler.h"
@@ -65,6 +66,10 @@ int main(int argc, char* argv[])
         return 0;
     }
     const QDateTime timeOfStart = QDateTime::currentDateTime();
+    const TDisplayPlatformChoice platform = ChooseDisplayPlatform(QProcessEnvironment::systemEnvironment());
+    if (!platform.Platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform.Platform.toLatin1());
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("UlmaroX"));
     QApplication::setApplicationVersion(QStringLiteral(ULX_VERSION));
@@ -102,6 +107,9 @@ int main(int argc, char* argv[])
     core.OpenStores(arguments);
     TVeskLogger* logger = core.Logger();
     TAlertSoundPlayer::Instance().SetLogger(logger);
+    if (!platform.LogNote.isEmpty()) {
+        logger->Send(vmtNotable, platform.LogNote, QGuiApplication::platformName());
+    }
     core.CreateAlertController();
 
     TEqAlertController* alert = core.AlertController();
