@@ -330,10 +330,10 @@ void TVeskPlugIn::Unload()
         }
         FWorker.reset();
     }
-    if (FPiDllHandle) {
-        FPiDllHandle->unload();
-        FPiDllHandle.reset();
-    }
+    // The library stays mapped: a plug-in may have started threads of its own,
+    // which would crash the process in code that is gone (QLibrary's destructor
+    // does not unload it).
+    FPiDllHandle.reset();
     FExtParams.reset();
     FIsLoadedExtParams = false;
 }

@@ -5,7 +5,8 @@
 //   ULX_FAULT_BLOCK  VpiEq01Queued never returns;
 //   ULX_FAULT_ABORT  VpiEq01Queued aborts the process;
 //   ULX_FAULT_PRINT  every entry prints a line (one that looks like an event) to standard output;
-//   ULX_FAULT_EXIT   VpiEq01Queued ends the process with exit(3).
+//   ULX_FAULT_EXIT   VpiEq01Queued ends the process with exit(3);
+//   ULX_FAULT_THREAD VpiMainFormCreate starts a thread of its own that runs until the process ends.
 #define VPI_PLUGIN_IMPLEMENTATION
 #include "VeskPlugInInterface.h"
 
@@ -52,6 +53,16 @@ VPI_EXPORT void VPI_CALL VpiMainFormCreate(TVpiWindowHandle)
 {
     Record("VpiMainFormCreate");
     Fail("VpiMainFormCreate");
+#ifdef ULX_FAULT_THREAD
+    // Its code must stay mapped as long as the thread runs.
+    std::thread([] {
+        static volatile unsigned ticks = 0;
+        for (;;) {
+            ticks = ticks + 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }).detach();
+#endif
 }
 
 VPI_EXPORT void VPI_CALL VpiMainFormDestroy(void)
