@@ -19,14 +19,12 @@ TEST(WindowedEndToEnd, TheAlertWindowClosesItselfAfterACancel)
     if (!desktop.Start()) {
         GTEST_SKIP() << qPrintable(desktop.Missing());
     }
-    TTestFolders folders;
-    const QProcessEnvironment env = desktop.Environment(folders.Environment());
-    TEqSim sim({QStringLiteral("tokyo-bay-false-alarm-2016")}, env);
-    ASSERT_GT(sim.Port, 0);
-    TChild app;
-    StartWindowed(app, sim.Port, env);
-    ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000))
-        << qPrintable(app.Err());
+    TWindowedRun run(desktop, QStringLiteral("tokyo-bay-false-alarm-2016"));
+    ASSERT_TRUE(run.Started());
+    TEqSim& sim = *run.Sim;
+    TChild& app = run.App;
+    const TTestFolders& folders = run.Folders;
+    ASSERT_TRUE(run.WaitForAlertWindow(desktop)) << qPrintable(app.Err());
     // The cancel is the scenario's last line, 15 s after the first report.
     ASSERT_TRUE(WaitUntil([&] { return sim.IsScenarioFinished(); }, 30000));
     QElapsedTimer sinceCancel;
@@ -130,19 +128,16 @@ TEST(WindowedEndToEnd, EveryWayOfEndingDuringAnAlertExits)
     runs.push_back(endWithPicker);
     for (std::size_t run = 0; run < runs.size(); ++run) {
         SCOPED_TRACE(testing::Message() << "run " << run << " ending " << runs[run]);
-        TTestFolders folders;
-        const QProcessEnvironment env = desktop.Environment(folders.Environment());
-        TEqSim sim({QStringLiteral("kanto-1923")}, env);
-        ASSERT_GT(sim.Port, 0);
-        TChild app;
-        StartWindowed(app, sim.Port, env);
+        TWindowedRun alert(desktop, QStringLiteral("kanto-1923"));
+        ASSERT_TRUE(alert.Started());
+        TChild& app = alert.App;
+        const TTestFolders& folders = alert.Folders;
         if (runs[run] == endWithPicker) {
             ASSERT_TRUE(
                 WaitUntil([&] { return !desktop.Windows(QStringLiteral("緊急地震速報受信")).isEmpty(); }, 20000));
             OpenOfficePicker(desktop);
         }
-        ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000))
-            << qPrintable(app.Err());
+        ASSERT_TRUE(alert.WaitForAlertWindow(desktop)) << qPrintable(app.Err());
         QElapsedTimer sinceAsked;
         sinceAsked.start();
         AskToEnd(desktop, app, runs[run]);
@@ -163,14 +158,11 @@ TEST(WindowedEndToEnd, ALostDisplayStillSavesTheRun)
     if (!desktop.Start()) {
         GTEST_SKIP() << qPrintable(desktop.Missing());
     }
-    TTestFolders folders;
-    const QProcessEnvironment env = desktop.Environment(folders.Environment());
-    TEqSim sim({QStringLiteral("kanto-1923")}, env);
-    ASSERT_GT(sim.Port, 0);
-    TChild app;
-    StartWindowed(app, sim.Port, env);
-    ASSERT_TRUE(WaitUntil([&] { return !desktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000))
-        << qPrintable(app.Err());
+    TWindowedRun run(desktop, QStringLiteral("kanto-1923"));
+    ASSERT_TRUE(run.Started());
+    TChild& app = run.App;
+    const TTestFolders& folders = run.Folders;
+    ASSERT_TRUE(run.WaitForAlertWindow(desktop)) << qPrintable(app.Err());
     desktop.KillServer();
     ASSERT_TRUE(app.WaitForEnd(5000)) << "still running 5 s after the display went away";
     ExpectCountersSaved(folders);

@@ -11,6 +11,8 @@
 #include <QMap>
 #include <QStandardPaths>
 
+#include <memory>
+
 namespace UlxWindowedTest {
 
 inline const QString WindowedPath = QStringLiteral(ULX_BIN_DIR "/ulmarox");
@@ -161,6 +163,29 @@ inline void StartWindowed(TChild& AApp, int APort, const QProcessEnvironment& AE
     AApp.Start(WindowedPath, {QStringLiteral("-DebugOnLocal"), QStringLiteral("-EqServerPort"), QString::number(APort)},
                AEnv);
 }
+
+// ulmarox in folders of its own, against eqsim playing one scenario.
+struct TWindowedRun
+{
+    TTestFolders Folders;
+    QProcessEnvironment Env;
+    std::unique_ptr<TEqSim> Sim;
+    TChild App;
+
+    TWindowedRun(const TDesktop& ADesktop, const QString& AScenario)
+        : Env(ADesktop.Environment(Folders.Environment())), Sim(std::make_unique<TEqSim>(QStringList{AScenario}, Env))
+    {
+        if (Sim->Port > 0) {
+            StartWindowed(App, Sim->Port, Env);
+        }
+    }
+    bool Started() const { return Sim->Port > 0; }
+    // Until the alert window is on the screen (20 s at most).
+    bool WaitForAlertWindow(const TDesktop& ADesktop) const
+    {
+        return WaitUntil([&] { return !ADesktop.Windows(QStringLiteral("通報画面")).isEmpty(); }, 20000);
+    }
+};
 
 inline QStringList HistoryIds(const TTestFolders& AFolders)
 {
