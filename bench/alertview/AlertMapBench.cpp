@@ -3,6 +3,7 @@
 #include "alert/EqAlertController.h"
 #include "alertview/AlertMap.h"
 #include "alertview/EqAlertFrm.h"
+#include "defines/EqTelegramLines.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,6 +14,26 @@
 #include <functional>
 
 namespace {
+
+// A report of the Kumamoto earthquake of 2016-04-14 (or of another one, by its
+// id), composed as the server writes it.
+TEqTelegram01 Report(const QString& AEqId = QStringLiteral("ND20160414212634"), int ASerial = 5,
+                     const QString& ALat = QStringLiteral("N327"), const QString& ALng = QStringLiteral("E1308"),
+                     const QString& ADepth = QStringLiteral("010"), const QString& AMag = QStringLiteral("65"))
+{
+    TEqTelegram01Fields f;
+    f.PresentTime = QStringLiteral("160414212640");
+    f.OccurrenceTime = QStringLiteral("160414212634");
+    f.EqId = AEqId;
+    f.ReportKind = QStringLiteral(" ");
+    f.Serial = ASerial;
+    f.Latitude = ALat;
+    f.Longitude = ALng;
+    f.Depth = ADepth;
+    f.Magnitude = AMag;
+    f.Accuracy = QStringLiteral("33333");
+    return TEqTelegram01(ComposeEqTelegram01(f).value_or(QString()));
+}
 
 class TFixedClock : public TAlertClock
 {
@@ -26,8 +47,7 @@ public:
 void BM_ComposeFrame(benchmark::State& State)
 {
     const QString occurred = QStringLiteral("160414212634");
-    const TEqTelegram01 eq01(QStringLiteral("010000") + occurred + occurred + QStringLiteral("ND20") + occurred +
-                             QStringLiteral(" 05N327E1308010653333"));
+    const TEqTelegram01 eq01 = Report();
     const TEqTelegram10 eq10(QStringLiteral("10ND20") + occurred + QStringLiteral(" 05791熊本県熊本地方"));
     TFixedClock clock;
     clock.Now = *TAlertTiming::ParseOccurrenceTime(occurred) + 20000;
@@ -52,8 +72,8 @@ BENCHMARK(BM_ComposeFrame)->Arg(TAlertMap::AutoZoom)->Arg(1)->Arg(2)->Arg(4)->Ar
 void BM_FirstFrameOfAFreshMap(benchmark::State& State)
 {
     const QString occurred = QStringLiteral("160414212634");
-    const TEqTelegram01 eq01(QStringLiteral("010000") + occurred + occurred + QStringLiteral("ND20") + occurred +
-                             QStringLiteral(" 05N381E1428024793333"));
+    const TEqTelegram01 eq01 = Report(QStringLiteral("ND20160414212634"), 5, QStringLiteral("N381"),
+                                      QStringLiteral("E1428"), QStringLiteral("024"), QStringLiteral("79"));
     TFixedClock clock;
     clock.Now = *TAlertTiming::ParseOccurrenceTime(occurred) + 20000;
     TAlertTiming timing(nullptr, &clock);
@@ -136,8 +156,7 @@ void BM_AlertStartToFirstFrameInWindow(benchmark::State& State)
     int serial = 0;
     for (auto _ : State) {
         const QString id = QStringLiteral("ND2016041421%1").arg(++serial % 10000, 4, 10, QLatin1Char('0'));
-        const TEqTelegram01 eq01(QStringLiteral("010000160414212640160414212634") + id +
-                                 QStringLiteral(" 05N327E1308010653333"));
+        const TEqTelegram01 eq01 = Report(id);
         // Until the frame of this alert was composed and then painted on the window.
         State.SetIterationTime(rig.Measure([&] {
             rig.Controller.SetIsAlerting(true);
@@ -155,16 +174,16 @@ BENCHMARK(BM_AlertStartToFirstFrameInWindow)->UseManualTime()->Unit(benchmark::k
 void BM_UpdateToWindowFieldsAndFrame(benchmark::State& State)
 {
     TWindowRig rig;
-    const QString head = QStringLiteral("010000160414212640160414212634ND20160414212634 ");
     rig.Controller.SetIsAlerting(true);
-    rig.Controller.StartAlerting(rig.Home, TEqTelegram01(head + QStringLiteral("05N327E1308010653333")), 5.2, 130.0,
-                                 false);
+    rig.Controller.StartAlerting(rig.Home, Report(), 5.2, 130.0, false);
     rig.Controller.Show();
     int serial = 5;
     for (auto _ : State) {
         ++serial;
         const bool odd = serial % 2 != 0;
-        const TEqTelegram01 eq01(head + QString::asprintf("%02dN327E1308010%s3333", serial % 100, odd ? "68" : "66"));
+        const TEqTelegram01 eq01 =
+            Report(QStringLiteral("ND20160414212634"), serial % 100, QStringLiteral("N327"), QStringLiteral("E1308"),
+                   QStringLiteral("010"), odd ? QStringLiteral("68") : QStringLiteral("66"));
         const QString want = odd ? QStringLiteral("6.8") : QStringLiteral("6.6");
         State.SetIterationTime(
             rig.Measure([&] { rig.Controller.UpdateEq(rig.Home, eq01, odd ? 5.4 : 5.2, 130.0, std::nullopt); },

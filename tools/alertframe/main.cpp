@@ -3,6 +3,7 @@
 #include "ToolArguments.h"
 #include "alert/AlertTiming.h"
 #include "alertview/AlertMap.h"
+#include "defines/EqTelegramLines.h"
 #include "defines/VeskDefines.h"
 #include "eqfunction/eqFunction.h"
 
@@ -216,12 +217,25 @@ int main(int argc, char* argv[])
     }
 
     const QString eqId = QStringLiteral("ND20") + occurred;
-    const TEqTelegram01 eq01(
-        QStringLiteral("010000") + occurred + occurred + eqId + QStringLiteral(" 01N") + *latField + QLatin1Char('E') +
-        *lngField + QStringLiteral("%1").arg(depth, 3, 10, QLatin1Char('0')) + *magField + QStringLiteral("33333"));
+    TEqTelegram01Fields fields;
+    fields.PresentTime = occurred;
+    fields.OccurrenceTime = occurred;
+    fields.EqId = eqId;
+    fields.ReportKind = QStringLiteral(" ");
+    fields.Latitude = QLatin1Char('N') + *latField;
+    fields.Longitude = QLatin1Char('E') + *lngField;
+    fields.Depth = QStringLiteral("%1").arg(depth, 3, 10, QLatin1Char('0'));
+    fields.Magnitude = *magField;
+    fields.Accuracy = QStringLiteral("33333");
+    const std::optional<QString> line = ComposeEqTelegram01(fields);
+    if (!line) {
+        Fail(QStringLiteral("電文を組み立てられません"));
+    }
+    const TEqTelegram01 eq01(*line);
     const TEqTelegram10 eq10 =
         parser.isSet(nameOpt)
-            ? TEqTelegram10(QStringLiteral("10") + eqId + QStringLiteral(" 01791") + parser.value(nameOpt))
+            ? TEqTelegram10(
+                  ComposeEqTelegram10(eqId, 1, QStringLiteral("791"), parser.value(nameOpt)).value_or(QString()))
             : TEqTelegram10();
 
     double intensity = 0.0;
