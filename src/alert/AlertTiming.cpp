@@ -15,8 +15,10 @@ qint64 TSystemAlertClock::NowLocalMSecs() const
 
 const TSystemAlertClock& TSystemAlertClock::Instance()
 {
-    static const TSystemAlertClock clock;
-    return clock;
+    // Never destroyed: an exit outside main() still decides and times alerts after
+    // the static objects have gone.
+    static const TSystemAlertClock* const clock = new TSystemAlertClock;
+    return *clock;
 }
 
 TAlertTiming::TAlertTiming(TVeskLogger* ALogger, const TAlertClock* AClock, TEqHistoryStore* AStore)

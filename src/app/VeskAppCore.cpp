@@ -90,8 +90,15 @@ TVeskAppCore::TVeskAppCore(TVeskEnvironment AEnvironment, QObject* Parent)
     if (!FEnv.Forecast) {
         FEnv.Forecast = TForecastFunc(&calcForecast);
     }
-    static const bool registered = std::atexit(ShutDownAtExit) == 0;
-    if (registered) {
+    WatchExit();
+}
+
+void TVeskAppCore::WatchExit()
+{
+    // Handlers run in the reverse order of their registration, and objects made
+    // before one is registered are destroyed after it runs: registered again once
+    // start-up has made the program's objects, it runs before they go.
+    if (std::atexit(ShutDownAtExit) == 0) {
         TVeskAppCore* none = nullptr;
         TheCore.compare_exchange_strong(none, this);
     }
@@ -259,6 +266,7 @@ void TVeskAppCore::LoadPlugIn(void* AMainFormHandle)
     FPlugIn = std::make_unique<TVeskPlugIn>();
     FPlugIn->LoadParamsFromExtConfFile(FEnv.DataFolder, FLogger.get(), FEnv.ProgramFolder);
     FPlugIn->CallMainFormCreate(AMainFormHandle);
+    WatchExit();
     TVeskPlugIn* plugIn = FPlugIn.get();
     FDispatcher->SetPlugInEntries(
         plugIn->FOnEq01Queued

@@ -79,6 +79,8 @@ public:
     void Startup(const QStringList& Arguments);
     // Runs the shutdown sequence; safe to call more than once.
     void Shutdown();
+    // Makes an exit outside main() (exit() in Qt or a plug-in) run Shutdown.
+    void WatchExit();
     bool IsRunning() const { return FPhase > 0 && !FShutDown; }
 
     const TVeskEnvironment& Environment() const { return FEnv; }

@@ -557,7 +557,7 @@ TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
             ASSERT_TRUE(app.WaitForEnd());
             if (QLatin1String(c.Fault) == QLatin1String("exit")) {
                 EXPECT_EQ(app.ExitStatus(), QProcess::NormalExit);
-                EXPECT_EQ(app.ExitCode(), 3);
+                EXPECT_EQ(app.ExitCode(), 3) << qPrintable(app.Err().right(4000));
                 const QMap<QString, QString> conf = ReadConfFile(folders.DataFolder() + QStringLiteral("/UlmaroX.cnf"));
                 EXPECT_EQ(conf.value(QStringLiteral("TotalAlerts")), QStringLiteral("1")) << "the counters are saved";
                 QFile log(folders.DataFolder() + QStringLiteral("/UlmaroX.csl"));
