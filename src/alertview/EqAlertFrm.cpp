@@ -151,6 +151,9 @@ TEqAlertFrm::TEqAlertFrm(TEqAlertController& AController, TVeskLogger* ALogger, 
     connect(&FController, &TEqAlertController::alertStarted, this, &TEqAlertFrm::FillFields);
     connect(&FController, &TEqAlertController::areaForecastChanged, FJmaForecast, &QLabel::setText);
     connect(&FController, &TEqAlertController::showRequested, this, &TEqAlertFrm::ShowAlert);
+    // The switch names what a press will do: it follows the alarm also when
+    // something else stops it (a cancel, a training sample).
+    connect(&FController, &TEqAlertController::soundChanged, this, &TEqAlertFrm::FormShow);
 }
 
 TEqAlertFrm::~TEqAlertFrm()
@@ -294,7 +297,7 @@ void TEqAlertFrm::ShowAlert()
 
 void TEqAlertFrm::FormShow()
 {
-    // The caption names what a press will do; it is refreshed only on show and press.
+    // The caption names what a press will do.
     FSoundSwitch->setText(FController.IsPlayingSound() ? QStringLiteral("Sound OFF.") : QStringLiteral("Sound ON."));
 }
 

@@ -148,6 +148,10 @@ TEST(EqAlertFrm, SoundSwitchCaptionsAndTheChannel)
     f.Window.SoundSwitchBtnClick();
     EXPECT_EQ(f.Window.SoundSwitchCaption(), "Sound OFF.");
     EXPECT_EQ(f.Sound.Calls.last(), "forecast");
+    // A training sample stops the alarm: the switch offers to turn it on again,
+    // instead of a "Sound OFF." whose press would start it.
+    f.Controller.StopAlarmForSample();
+    EXPECT_EQ(f.Window.SoundSwitchCaption(), "Sound ON.");
 }
 
 TEST(EqAlertFrm, ClosingBeforeAndAfterTheArrivalWritesTheHistoryOnce)
