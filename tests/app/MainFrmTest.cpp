@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -169,6 +171,56 @@ TEST(MainFrm, SettingsChangesTakeEffectAtOnceAndAreSavedAtExit)
     // And the other way: a value set elsewhere shows in its control.
     f.Settings.SetUseOrCondition(true);
     EXPECT_TRUE(f.Main.Control<QCheckBox>("UseOrConditionChk")->isChecked());
+}
+
+// Every check box shows its own setting, from the file and after a change made
+// elsewhere; those the user may change write only their own setting.
+TEST(MainFrm, EachCheckBoxIsBoundToItsOwnSetting)
+{
+    TMainFixture f;
+    TVeskAppSettings& s = f.Settings;
+    const struct
+    {
+        const char* Box;
+        std::function<bool()> Get;
+        std::function<void(bool)> Set;
+        bool UserSets;
+    } boxes[] = {
+        {"UseSIScaleChk", [&] { return s.GetUseSIScale(); }, [&](bool On) { s.SetUseSIScale(On); }, true},
+        {"UseMgChk", [&] { return s.GetUseMg(); }, [&](bool On) { s.SetUseMg(On); }, true},
+        {"UseOrConditionChk", [&] { return s.GetUseOrCondition(); }, [&](bool On) { s.SetUseOrCondition(On); }, true},
+        {"UseFeedChk", [&] { return s.GetUseFeed(); }, [&](bool On) { s.SetUseFeed(On); }, true},
+        {"EnableAutoIconicChk", [&] { return s.GetEnableAutoIconic(); }, [&](bool On) { s.SetEnableAutoIconic(On); },
+         true},
+        {"AlwaysAlertSoundOnChk", [&] { return s.GetAlwaysAlertSoundOn(); },
+         [&](bool On) { s.SetAlwaysAlertSoundOn(On); }, true},
+        {"DesktopNotificationChk", [&] { return s.GetDesktopNotification(); },
+         [&](bool On) { s.SetDesktopNotification(On); }, true},
+        {"AutoZoomMapChk", [&] { return s.GetAutoZoomMap(); }, [&](bool On) { s.SetAutoZoomMap(On); }, true},
+    };
+    auto values = [&] {
+        QList<bool> v;
+        for (const auto& b : boxes) {
+            v << b.Get();
+        }
+        return v;
+    };
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(b.Box);
+        auto* box = f.Main.Control<QCheckBox>(QString::fromLatin1(b.Box));
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->isChecked(), b.Get()) << "shown at start";
+        b.Set(!b.Get());
+        EXPECT_EQ(box->isChecked(), b.Get()) << "shown after a change elsewhere";
+        QList<bool> before = values();
+        box->click();
+        QList<bool> after = values();
+        const int self = int(&b - boxes);
+        EXPECT_EQ(after[self], box->isChecked()) << "the user's change is written";
+        before.removeAt(self);
+        after.removeAt(self);
+        EXPECT_EQ(before, after) << "no other setting changed";
+    }
 }
 
 TEST(MainFrm, CancellingASecondOfficePickKeepsTheFirst)

@@ -104,15 +104,11 @@ TMainFrm::TMainFrm(TVeskAppSettings& ASettings, TVeskLogger* ALogger, const QDat
     MakeSideMenu();
     ActivateScreen(vscHome);
 
-    for (const QString& key :
-         {QStringLiteral("SIScale"), QStringLiteral("UseSIScale"), QStringLiteral("UseMg"), QStringLiteral("MomentMg"),
-          QStringLiteral("UseDepth"), QStringLiteral("UseOrCondition"), QStringLiteral("DataAccuracy"),
-          QStringLiteral("UseJmaDrill"), QStringLiteral("UseProxy"), QStringLiteral("ProxyServerIP"),
-          QStringLiteral("ProxyServerPort"), QStringLiteral("UseFeed"), QStringLiteral("EnableAutoIconic"),
-          QStringLiteral("AlwaysAlertSoundOn"), QStringLiteral("DesktopNotification"), QStringLiteral("AutoZoomMap")}) {
-        ShowSettingValue(key);
+    FUpdatingControls = true;
+    for (const auto& [key, show] : FShowers) {
+        show();
     }
-    ShowLocation();
+    FUpdatingControls = false;
     connect(&FSettings, &TVeskAppSettings::valueChanged, this, &TMainFrm::ShowSettingValue);
     connect(&FSettings, &TVeskAppSettings::countersChanged, this, [this] {
         PutNumOfEqTelegrams(FSettings.GetNumOfTotalEqTelegrams());
@@ -226,25 +222,27 @@ QWidget* TMainFrm::MakeHomeScreen()
     {
         const char* Caption;
         const char* Name;
+        QLabel*& Value;
     } rows[] = {
-        {"現在時刻:", "PresentTimeLbl"}, {"起動時刻:", "TimeOfStartLbl"},     {"稼働時間:", "OperatingTimeLbl"},
-        {"接続状況:", "CommStatusLbl"},  {"受信回数:", "NumOfEqTelegramLbl"}, {"通報回数:", "NumOfAlertLbl"},
-        {"音声出力:", "SoundOutputLbl"},
+        {"現在時刻:", "PresentTimeLbl", FPresentTimeLbl},         {"起動時刻:", "TimeOfStartLbl", FTimeOfStartLbl},
+        {"稼働時間:", "OperatingTimeLbl", FOperatingTimeLbl},     {"接続状況:", "CommStatusLbl", FCommStatusLbl},
+        {"受信回数:", "NumOfEqTelegramLbl", FNumOfEqTelegramLbl}, {"通報回数:", "NumOfAlertLbl", FNumOfAlertLbl},
+        {"音声出力:", "SoundOutputLbl", FSoundOutputLbl},
     };
     int r = 0;
     for (const auto& row : rows) {
         grid->addWidget(Caption(QString::fromUtf8(row.Caption), page), r, 0, Qt::AlignLeft);
-        auto* value = new QLabel(page);
-        value->setObjectName(QString::fromUtf8(row.Name));
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        row.Value = new QLabel(page);
+        row.Value->setObjectName(QString::fromUtf8(row.Name));
+        row.Value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         // The whole column: a long status wraps instead of being cut.
-        grid->addWidget(value, r, 1);
+        grid->addWidget(row.Value, r, 1);
         ++r;
     }
-    Control<QLabel>(QStringLiteral("TimeOfStartLbl"))->setText(ClockText(FTimeOfStart));
+    FTimeOfStartLbl->setText(ClockText(FTimeOfStart));
     grid->setColumnStretch(1, 1);
-    Control<QLabel>(QStringLiteral("CommStatusLbl"))->setWordWrap(true);
-    Control<QLabel>(QStringLiteral("SoundOutputLbl"))->setWordWrap(true);
+    FCommStatusLbl->setWordWrap(true);
+    FSoundOutputLbl->setWordWrap(true);
 
     auto* side = new QVBoxLayout();
     auto* latest = new QPushButton(QStringLiteral("最新版の確認"), page);
@@ -257,12 +255,12 @@ QWidget* TMainFrm::MakeHomeScreen()
     mascot->installEventFilter(this);
     side->addWidget(mascot, 0, Qt::AlignHCenter);
     // Without a notification area the close box only minimises: the exit is here.
-    auto* exitButton = new QPushButton(QStringLiteral("終了"), page);
-    exitButton->setObjectName(QStringLiteral("ExitBtn"));
-    exitButton->setToolTip(QStringLiteral("Ulmaro X を終了します（通知領域がないため）"));
-    exitButton->setVisible(!FTrayAvailable);
-    connect(exitButton, &QPushButton::clicked, this, &TMainFrm::exitRequested);
-    side->addWidget(exitButton);
+    FExitBtn = new QPushButton(QStringLiteral("終了"), page);
+    FExitBtn->setObjectName(QStringLiteral("ExitBtn"));
+    FExitBtn->setToolTip(QStringLiteral("Ulmaro X を終了します（通知領域がないため）"));
+    FExitBtn->setVisible(!FTrayAvailable);
+    connect(FExitBtn, &QPushButton::clicked, this, &TMainFrm::exitRequested);
+    side->addWidget(FExitBtn);
     side->addStretch();
 
     // One row: the page has no height to spare for a box.
@@ -279,27 +277,19 @@ QWidget* TMainFrm::MakeHomeScreen()
     }
     connect(styles, &QComboBox::textActivated, this, [](const QString& Name) { QApplication::setStyle(Name); });
     lookLayout->addWidget(styles, 1);
-    // A check box that writes its setting when the user changes it.
-    auto boundCheck = [this, page](const QString& AText, const QString& AName, std::function<void(bool)> ASet) {
-        auto* box = new QCheckBox(AText, page);
-        box->setObjectName(AName);
-        connect(box, &QCheckBox::toggled, this, [this, set = std::move(ASet)](bool On) {
-            if (!FUpdatingControls) {
-                set(On);
-            }
-        });
-        return box;
-    };
-    auto* autoIconic = boundCheck(QStringLiteral("起動時に最小化する。"), QStringLiteral("EnableAutoIconicChk"),
-                                  [this](bool On) { FSettings.SetEnableAutoIconic(On); });
-    auto* alwaysSound =
-        boundCheck(QStringLiteral("通報時は必ずアラーム音を再生する。"), QStringLiteral("AlwaysAlertSoundOnChk"),
-                   [this](bool On) { FSettings.SetAlwaysAlertSoundOn(On); });
-    auto* notify =
-        boundCheck(QStringLiteral("通報をデスクトップ通知でも知らせる。"), QStringLiteral("DesktopNotificationChk"),
-                   [this](bool On) { FSettings.SetDesktopNotification(On); });
-    auto* autoZoom = boundCheck(QStringLiteral("通報画面の地図を震源と所在地に合わせて自動で拡大する。"),
-                                QStringLiteral("AutoZoomMapChk"), [this](bool On) { FSettings.SetAutoZoomMap(On); });
+    TVeskAppSettings& s = FSettings;
+    auto* autoIconic = BindCheck(
+        NewCheck("起動時に最小化する。", "EnableAutoIconicChk", page), "EnableAutoIconic",
+        [&s] { return s.GetEnableAutoIconic(); }, [&s](bool On) { s.SetEnableAutoIconic(On); });
+    auto* alwaysSound = BindCheck(
+        NewCheck("通報時は必ずアラーム音を再生する。", "AlwaysAlertSoundOnChk", page), "AlwaysAlertSoundOn",
+        [&s] { return s.GetAlwaysAlertSoundOn(); }, [&s](bool On) { s.SetAlwaysAlertSoundOn(On); });
+    auto* notify = BindCheck(
+        NewCheck("通報をデスクトップ通知でも知らせる。", "DesktopNotificationChk", page), "DesktopNotification",
+        [&s] { return s.GetDesktopNotification(); }, [&s](bool On) { s.SetDesktopNotification(On); });
+    auto* autoZoom = BindCheck(
+        NewCheck("通報画面の地図を震源と所在地に合わせて自動で拡大する。", "AutoZoomMapChk", page), "AutoZoomMap",
+        [&s] { return s.GetAutoZoomMap(); }, [&s](bool On) { s.SetAutoZoomMap(On); });
 
     auto* autostart = new QCheckBox(QStringLiteral("ログイン時に起動する"), page);
     autostart->setObjectName(QStringLiteral("AutostartChk"));
@@ -338,19 +328,35 @@ QWidget* TMainFrm::MakeConfigScreen()
     locGrid->setContentsMargins(GroupMargins);
     locGrid->setVerticalSpacing(3);
     locGrid->addWidget(new QLabel(QStringLiteral("名称"), loc), 0, 0);
-    locGrid->addWidget(ReadOnlyField(QStringLiteral("LocNameEdt"), loc), 0, 1);
+    auto* locName = ReadOnlyField(QStringLiteral("LocNameEdt"), loc);
+    locGrid->addWidget(locName, 0, 1);
     auto* pick = new QPushButton(QStringLiteral("県庁所在地一覧"), loc);
     pick->setObjectName(QStringLiteral("PrefOfficeListBtn"));
     connect(pick, &QPushButton::clicked, this, &TMainFrm::PickOffice);
     locGrid->addWidget(pick, 0, 2, 1, 2);
     locGrid->addWidget(new QLabel(QStringLiteral("緯度"), loc), 1, 0);
-    locGrid->addWidget(ReadOnlyField(QStringLiteral("LocLatNEdt"), loc), 1, 1);
+    auto* locLat = ReadOnlyField(QStringLiteral("LocLatNEdt"), loc);
+    locGrid->addWidget(locLat, 1, 1);
     locGrid->addWidget(new QLabel(QStringLiteral("経度"), loc), 1, 2);
-    locGrid->addWidget(ReadOnlyField(QStringLiteral("LocLongNEdt"), loc), 1, 3);
+    auto* locLong = ReadOnlyField(QStringLiteral("LocLongNEdt"), loc);
+    locGrid->addWidget(locLong, 1, 3);
     locGrid->addWidget(new QLabel(QStringLiteral("地域コード"), loc), 2, 0);
-    locGrid->addWidget(ReadOnlyField(QStringLiteral("LocAreaCodeNEdt"), loc), 2, 1);
+    auto* locArea = ReadOnlyField(QStringLiteral("LocAreaCodeNEdt"), loc);
+    locGrid->addWidget(locArea, 2, 1);
     locGrid->addWidget(new QLabel(QStringLiteral("地盤増幅率"), loc), 2, 2);
-    locGrid->addWidget(ReadOnlyField(QStringLiteral("LocGAmpNEdt"), loc), 2, 3);
+    auto* locAmp = ReadOnlyField(QStringLiteral("LocGAmpNEdt"), loc);
+    locGrid->addWidget(locAmp, 2, 3);
+    // The location is shown as a whole whichever of its values changed.
+    const auto showLocation = [this, locName, locLat, locLong, locArea, locAmp] {
+        locName->setText(FSettings.GetLocationName());
+        locLat->setText(Fixed(FSettings.GetLatitudeText(), 5));
+        locLong->setText(Fixed(FSettings.GetLongitudeText(), 5));
+        locArea->setText(FSettings.GetAreaCode());
+        locAmp->setText(Fixed(FSettings.GetGroundAmplificationText(), 3));
+    };
+    for (const char* key : {"LocationName", "Latitude", "Longitude", "AreaCode", "GroundAmplification"}) {
+        Bind(key, showLocation);
+    }
     locGrid->addWidget(Note(QStringLiteral("※緯度経度は日本測地系の値を10進法表記で入力します。"), loc), 3, 0, 1, 4);
     layout->addWidget(loc);
 
@@ -358,19 +364,28 @@ QWidget* TMainFrm::MakeConfigScreen()
     auto* condGrid = new QGridLayout(cond);
     condGrid->setContentsMargins(GroupMargins);
     condGrid->setVerticalSpacing(3);
-    auto* useSis = new QCheckBox(QStringLiteral("予測震度"), cond);
-    useSis->setObjectName(QStringLiteral("UseSIScaleChk"));
-    condGrid->addWidget(useSis, 0, 0);
+    TVeskAppSettings& s = FSettings;
+    condGrid->addWidget(BindCheck(
+                            NewCheck("予測震度", "UseSIScaleChk", cond), "UseSIScale",
+                            [&s] { return s.GetUseSIScale(); }, [&s](bool On) { s.SetUseSIScale(On); }),
+                        0, 0);
     auto* sis = new QComboBox(cond);
     sis->setObjectName(QStringLiteral("SeismicIntensityCmb"));
     for (const TSIScaleClass& c : TVeskAppSettings::SIScaleClasses()) {
         sis->addItem(c.Label, c.Threshold);
     }
     condGrid->addWidget(sis, 0, 1);
+    Bind("SIScale", [sis, &s] { sis->setCurrentIndex(s.GetSIScaleIndex()); });
+    connect(sis, &QComboBox::currentIndexChanged, this, [this](int Index) {
+        if (!FUpdatingControls) {
+            FSettings.SetSIScaleIndex(Index);
+        }
+    });
     condGrid->addWidget(new QLabel(QStringLiteral("以上"), cond), 0, 2);
-    auto* useMg = new QCheckBox(QStringLiteral("マグニチュード"), cond);
-    useMg->setObjectName(QStringLiteral("UseMgChk"));
-    condGrid->addWidget(useMg, 1, 0);
+    condGrid->addWidget(BindCheck(
+                            NewCheck("マグニチュード", "UseMgChk", cond), "UseMg", [&s] { return s.GetUseMg(); },
+                            [&s](bool On) { s.SetUseMg(On); }),
+                        1, 0);
     auto* mg = new QSlider(Qt::Horizontal, cond);
     mg->setObjectName(QStringLiteral("MomentMgTrk"));
     mg->setRange(0, TVeskAppSettings::MomentMgMax);
@@ -382,9 +397,19 @@ QWidget* TMainFrm::MakeConfigScreen()
     mgText->setObjectName(QStringLiteral("MomentMgPnl"));
     mgText->setMinimumWidth(40);
     condGrid->addWidget(mgText, 1, 2);
-    auto* useOr = new QCheckBox(QStringLiteral("条件をORで判定する（オフ: AND）"), cond);
-    useOr->setObjectName(QStringLiteral("UseOrConditionChk"));
-    condGrid->addWidget(useOr, 2, 0, 1, 3);
+    Bind("MomentMg", [mg, mgText, &s] {
+        mg->setValue(s.GetMomentMgPosition());
+        mgText->setText(s.GetMomentMgText());
+    });
+    connect(mg, &QSlider::valueChanged, this, [this](int Position) {
+        if (!FUpdatingControls) {
+            FSettings.SetMomentMgPosition(Position);
+        }
+    });
+    condGrid->addWidget(BindCheck(
+                            NewCheck("条件をORで判定する（オフ: AND）", "UseOrConditionChk", cond), "UseOrCondition",
+                            [&s] { return s.GetUseOrCondition(); }, [&s](bool On) { s.SetUseOrCondition(On); }),
+                        2, 0, 1, 3);
     // The accuracy choice sits in the conditions box itself: the page has no room for a box of its own.
     auto* accuracy = new QWidget(cond);
     accuracy->setObjectName(QStringLiteral("DataAccuracyGrpBox"));
@@ -400,6 +425,16 @@ QWidget* TMainFrm::MakeConfigScreen()
         accGroup->addButton(radio, i);
         accLayout->addWidget(radio);
     }
+    Bind("DataAccuracy", [accGroup, &s] {
+        if (QAbstractButton* chosen = accGroup->button(s.GetDataAccuracy())) {
+            chosen->setChecked(true);
+        }
+    });
+    connect(accGroup, &QButtonGroup::idToggled, this, [this](int Id, bool Checked) {
+        if (Checked && !FUpdatingControls) {
+            FSettings.SetDataAccuracy(Id);
+        }
+    });
     condGrid->addWidget(new QLabel(QStringLiteral("震源精度"), cond), 3, 0, Qt::AlignTop);
     condGrid->addWidget(accuracy, 3, 1, 1, 2);
     layout->addWidget(cond);
@@ -408,17 +443,16 @@ QWidget* TMainFrm::MakeConfigScreen()
     auto* depth = new QGroupBox(QStringLiteral("使用する緊急地震速報の深さ"), page);
     auto* depthLayout = new QVBoxLayout(depth);
     depthLayout->setContentsMargins(GroupMargins);
-    auto* useDepth = new QCheckBox(QStringLiteral("深発地震も予測対象に含める。"), depth);
-    useDepth->setObjectName(QStringLiteral("UseDepthChk"));
-    depthLayout->addWidget(useDepth);
+    // Shown, not changed: the box is disabled.
+    depthLayout->addWidget(BindCheck(NewCheck("深発地震も予測対象に含める。", "UseDepthChk", depth), "UseDepth",
+                                     [&s] { return s.GetUseDepth(); }, {}));
     depth->setEnabled(false);
     fixed->addWidget(depth);
     auto* drill = new QGroupBox(QStringLiteral("気象庁緊急地震速報の訓練"), page);
     auto* drillLayout = new QVBoxLayout(drill);
     drillLayout->setContentsMargins(GroupMargins);
-    auto* useDrill = new QCheckBox(QStringLiteral("訓練報を受信する。"), drill);
-    useDrill->setObjectName(QStringLiteral("UseJmaDrillChk"));
-    drillLayout->addWidget(useDrill);
+    drillLayout->addWidget(BindCheck(NewCheck("訓練報を受信する。", "UseJmaDrillChk", drill), "UseJmaDrill",
+                                     [&s] { return s.GetUseJmaDrill(); }, {}));
     drillLayout->addWidget(
         Note(QStringLiteral("訓練実施日は１１月５日の「津波防災の日」を基準に、気象庁により決定されます。"), drill));
     drill->setEnabled(false);
@@ -426,37 +460,6 @@ QWidget* TMainFrm::MakeConfigScreen()
     layout->addLayout(fixed);
     layout->addStretch();
 
-    // A user's change reaches the settings at once; the next decision reads it.
-    connect(useSis, &QCheckBox::toggled, this, [this](bool On) {
-        if (!FUpdatingControls) {
-            FSettings.SetUseSIScale(On);
-        }
-    });
-    connect(sis, &QComboBox::currentIndexChanged, this, [this](int Index) {
-        if (!FUpdatingControls) {
-            FSettings.SetSIScaleIndex(Index);
-        }
-    });
-    connect(useMg, &QCheckBox::toggled, this, [this](bool On) {
-        if (!FUpdatingControls) {
-            FSettings.SetUseMg(On);
-        }
-    });
-    connect(mg, &QSlider::valueChanged, this, [this](int Position) {
-        if (!FUpdatingControls) {
-            FSettings.SetMomentMgPosition(Position);
-        }
-    });
-    connect(useOr, &QCheckBox::toggled, this, [this](bool On) {
-        if (!FUpdatingControls) {
-            FSettings.SetUseOrCondition(On);
-        }
-    });
-    connect(accGroup, &QButtonGroup::idToggled, this, [this](int Id, bool Checked) {
-        if (Checked && !FUpdatingControls) {
-            FSettings.SetDataAccuracy(Id);
-        }
-    });
     return page;
 }
 
@@ -468,18 +471,21 @@ QWidget* TMainFrm::MakeNetConfigScreen()
     layout->setContentsMargins(12, 8, 12, 8);
     auto* proxy = new QGroupBox(QStringLiteral("Proxyサーバー"), page);
     auto* grid = new QGridLayout(proxy);
-    auto* useProxy = new QCheckBox(QStringLiteral("Proxyサーバーを使用する。"), proxy);
-    useProxy->setObjectName(QStringLiteral("UseProxyChk"));
-    grid->addWidget(useProxy, 0, 0, 1, 2);
+    TVeskAppSettings& s = FSettings;
+    grid->addWidget(BindCheck(NewCheck("Proxyサーバーを使用する。", "UseProxyChk", proxy), "UseProxy",
+                              [&s] { return s.GetUseProxy(); }, {}),
+                    0, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("サーバー"), proxy), 1, 0);
     auto* server = new QLineEdit(proxy);
     server->setObjectName(QStringLiteral("ProxyServerEdt"));
     grid->addWidget(server, 1, 1);
+    Bind("ProxyServerIP", [server, &s] { server->setText(s.GetProxyServerIP()); });
     grid->addWidget(new QLabel(QStringLiteral("ポート"), proxy), 2, 0);
     auto* port = new QSpinBox(proxy);
     port->setObjectName(QStringLiteral("ProxyPortSEdt"));
     port->setRange(0, TVeskAppSettings::ProxyPortMax);
     grid->addWidget(port, 2, 1);
+    Bind("ProxyServerPort", [port, &s] { port->setValue(s.GetProxyServerPort()); });
     grid->addWidget(new QLabel(QStringLiteral("認証"), proxy), 3, 0);
     auto* auth = new QComboBox(proxy);
     auth->addItems({QStringLiteral("認証なし(none)"), QStringLiteral("Basic認証")});
@@ -498,14 +504,9 @@ QWidget* TMainFrm::MakeNetConfigScreen()
     layout->addWidget(proxy);
     auto* feed = new QGroupBox(QStringLiteral("公開フィード"), page);
     auto* feedLayout = new QVBoxLayout(feed);
-    auto* useFeed = new QCheckBox(QStringLiteral("公開フィードから受信する（次回の起動から）"), feed);
-    useFeed->setObjectName(QStringLiteral("UseFeedChk"));
-    connect(useFeed, &QCheckBox::toggled, this, [this](bool AOn) {
-        if (!FUpdatingControls) {
-            FSettings.SetUseFeed(AOn);
-        }
-    });
-    feedLayout->addWidget(useFeed);
+    feedLayout->addWidget(BindCheck(
+        NewCheck("公開フィードから受信する（次回の起動から）", "UseFeedChk", feed), "UseFeed",
+        [&s] { return s.GetUseFeed(); }, [&s](bool On) { s.SetUseFeed(On); }));
     auto* feedNote = new QLabel(
         QStringLiteral("気象庁の発表を中継する公開の配信から、付属の中継 (eqbridge) を通して受信します。"), feed);
     feedNote->setWordWrap(true);
@@ -649,27 +650,27 @@ void TMainFrm::HideToTray()
 void TMainFrm::SetTrayAvailable(bool AAvailable)
 {
     FTrayAvailable = AAvailable;
-    Control<QPushButton>(QStringLiteral("ExitBtn"))->setVisible(!AAvailable);
+    FExitBtn->setVisible(!AAvailable);
 }
 
 void TMainFrm::PutNumOfEqTelegrams(int ACount)
 {
-    Control<QLabel>(QStringLiteral("NumOfEqTelegramLbl"))->setText(QString::asprintf("%d", ACount));
+    FNumOfEqTelegramLbl->setText(QString::asprintf("%d", ACount));
 }
 
 void TMainFrm::PutNumOfAlerts(int ACount)
 {
-    Control<QLabel>(QStringLiteral("NumOfAlertLbl"))->setText(QString::asprintf("%d", ACount));
+    FNumOfAlertLbl->setText(QString::asprintf("%d", ACount));
 }
 
 void TMainFrm::PutCommStatusText(const QString& AHint)
 {
-    Control<QLabel>(QStringLiteral("CommStatusLbl"))->setText(AHint);
+    FCommStatusLbl->setText(AHint);
 }
 
 void TMainFrm::PutSoundOutput(const QString& AProblem)
 {
-    auto* label = Control<QLabel>(QStringLiteral("SoundOutputLbl"));
+    QLabel* label = FSoundOutputLbl;
     label->setText(AProblem.isEmpty() ? QStringLiteral("あり") : QStringLiteral("なし（アラーム音は鳴りません）"));
     label->setToolTip(AProblem);
     label->setStyleSheet(AProblem.isEmpty() ? QString() : QStringLiteral("color: #b00000;"));
@@ -692,70 +693,43 @@ QString TMainFrm::OperatingTimeText(qint64 ASeconds)
 void TMainFrm::PutOperatingTime()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    Control<QLabel>(QStringLiteral("PresentTimeLbl"))->setText(ClockText(now));
-    Control<QLabel>(QStringLiteral("OperatingTimeLbl"))
-        ->setText(OperatingTimeText(qAbs(FTimeOfStart.msecsTo(now)) / 1000));
+    FPresentTimeLbl->setText(ClockText(now));
+    FOperatingTimeLbl->setText(OperatingTimeText(qAbs(FTimeOfStart.msecsTo(now)) / 1000));
 }
 
-QString TMainFrm::LabelText(const QString& AName) const
+QCheckBox* TMainFrm::NewCheck(const char* AText, const char* AName, QWidget* AParent)
 {
-    const QLabel* label = Control<QLabel>(AName);
-    return label ? label->text() : QString();
+    auto* box = new QCheckBox(QString::fromUtf8(AText), AParent);
+    box->setObjectName(QString::fromUtf8(AName));
+    return box;
 }
 
-void TMainFrm::ShowLocation()
+void TMainFrm::Bind(const char* AKey, std::function<void()> AShow)
 {
-    Control<QLineEdit>(QStringLiteral("LocNameEdt"))->setText(FSettings.GetLocationName());
-    Control<QLineEdit>(QStringLiteral("LocLatNEdt"))->setText(Fixed(FSettings.GetLatitudeText(), 5));
-    Control<QLineEdit>(QStringLiteral("LocLongNEdt"))->setText(Fixed(FSettings.GetLongitudeText(), 5));
-    Control<QLineEdit>(QStringLiteral("LocAreaCodeNEdt"))->setText(FSettings.GetAreaCode());
-    Control<QLineEdit>(QStringLiteral("LocGAmpNEdt"))->setText(Fixed(FSettings.GetGroundAmplificationText(), 3));
+    FShowers.emplace(QString::fromLatin1(AKey), std::move(AShow));
+}
+
+QCheckBox* TMainFrm::BindCheck(QCheckBox* ABox, const char* AKey, std::function<bool()> AGet,
+                               std::function<void(bool)> ASet)
+{
+    Bind(AKey, [ABox, get = std::move(AGet)] { ABox->setChecked(get()); });
+    if (ASet) {
+        // A user's change reaches the settings at once; the next decision reads it.
+        connect(ABox, &QCheckBox::toggled, this, [this, set = std::move(ASet)](bool On) {
+            if (!FUpdatingControls) {
+                set(On);
+            }
+        });
+    }
+    return ABox;
 }
 
 void TMainFrm::ShowSettingValue(const QString& AKey)
 {
     FUpdatingControls = true;
-    auto check = [this](const char* Name, bool On) { Control<QCheckBox>(QString::fromUtf8(Name))->setChecked(On); };
-    if (AKey == QLatin1String("SIScale")) {
-        Control<QComboBox>(QStringLiteral("SeismicIntensityCmb"))->setCurrentIndex(FSettings.GetSIScaleIndex());
-    } else if (AKey == QLatin1String("UseSIScale")) {
-        check("UseSIScaleChk", FSettings.GetUseSIScale());
-    } else if (AKey == QLatin1String("UseMg")) {
-        check("UseMgChk", FSettings.GetUseMg());
-    } else if (AKey == QLatin1String("MomentMg")) {
-        Control<QSlider>(QStringLiteral("MomentMgTrk"))->setValue(FSettings.GetMomentMgPosition());
-        Control<QLabel>(QStringLiteral("MomentMgPnl"))->setText(FSettings.GetMomentMgText());
-    } else if (AKey == QLatin1String("UseDepth")) {
-        check("UseDepthChk", FSettings.GetUseDepth());
-    } else if (AKey == QLatin1String("UseOrCondition")) {
-        check("UseOrConditionChk", FSettings.GetUseOrCondition());
-    } else if (AKey == QLatin1String("DataAccuracy")) {
-        const int index = FSettings.GetDataAccuracy();
-        for (int i = 0; i < 2; ++i) {
-            Control<QRadioButton>(QStringLiteral("DataAccuracyRdo%1").arg(i))->setChecked(i == index);
-        }
-    } else if (AKey == QLatin1String("UseJmaDrill")) {
-        check("UseJmaDrillChk", FSettings.GetUseJmaDrill());
-    } else if (AKey == QLatin1String("UseProxy")) {
-        check("UseProxyChk", FSettings.GetUseProxy());
-    } else if (AKey == QLatin1String("ProxyServerIP")) {
-        Control<QLineEdit>(QStringLiteral("ProxyServerEdt"))->setText(FSettings.GetProxyServerIP());
-    } else if (AKey == QLatin1String("ProxyServerPort")) {
-        Control<QSpinBox>(QStringLiteral("ProxyPortSEdt"))->setValue(FSettings.GetProxyServerPort());
-    } else if (AKey == QLatin1String("UseFeed")) {
-        check("UseFeedChk", FSettings.GetUseFeed());
-    } else if (AKey == QLatin1String("EnableAutoIconic")) {
-        check("EnableAutoIconicChk", FSettings.GetEnableAutoIconic());
-    } else if (AKey == QLatin1String("AlwaysAlertSoundOn")) {
-        check("AlwaysAlertSoundOnChk", FSettings.GetAlwaysAlertSoundOn());
-    } else if (AKey == QLatin1String("DesktopNotification")) {
-        check("DesktopNotificationChk", FSettings.GetDesktopNotification());
-    } else if (AKey == QLatin1String("AutoZoomMap")) {
-        check("AutoZoomMapChk", FSettings.GetAutoZoomMap());
-    } else if (AKey == QLatin1String("LocationName") || AKey == QLatin1String("Latitude") ||
-               AKey == QLatin1String("Longitude") || AKey == QLatin1String("AreaCode") ||
-               AKey == QLatin1String("GroundAmplification")) {
-        ShowLocation();
+    const auto [first, last] = FShowers.equal_range(AKey);
+    for (auto it = first; it != last; ++it) {
+        it->second();
     }
     FUpdatingControls = false;
 }

@@ -4,10 +4,13 @@
 #include "defines/VeskDefines.h"
 
 #include <QDateTime>
+#include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <map>
 
 class QButtonGroup;
 class QCheckBox;
@@ -83,12 +86,16 @@ public:
     bool IsMenuOpen() const { return FMenuOpen; }
     void SetMenuOpen(bool AOpen);
 
-    // For tests and the log: what a control shows.
-    QString LabelText(const QString& AName) const;
+    // For tests: a control by its object name, and what a label shows.
     template <typename T>
     T* Control(const QString& AName) const
     {
         return findChild<T*>(AName);
+    }
+    QString LabelText(const QString& AName) const
+    {
+        const QLabel* label = Control<QLabel>(AName);
+        return label ? label->text() : QString();
     }
 
 signals:
@@ -113,9 +120,13 @@ private:
     void MakeSideMenu();
     void ActivateScreen(TVeskScreen AScreen);
     void DisableAllScreens();
-    // Puts the settings' values into the controls showing them.
+    // Puts a setting's value into the controls bound to it.
     void ShowSettingValue(const QString& AKey);
-    void ShowLocation();
+    // One control bound to one setting: AShow puts the value in (run at start and
+    // on every change of AKey), ASet, when given, writes the user's change.
+    void Bind(const char* AKey, std::function<void()> AShow);
+    QCheckBox* BindCheck(QCheckBox* ABox, const char* AKey, std::function<bool()> AGet, std::function<void(bool)> ASet);
+    static QCheckBox* NewCheck(const char* AText, const char* AName, QWidget* AParent);
     void PickOffice();
 
     TVeskAppSettings& FSettings;
@@ -132,4 +143,13 @@ private:
     bool FAppExit = false;
     bool FTrayAvailable = false;
     bool FUpdatingControls = false;
+    std::multimap<QString, std::function<void()>> FShowers; // by setting key
+    QLabel* FPresentTimeLbl = nullptr;
+    QLabel* FTimeOfStartLbl = nullptr;
+    QLabel* FOperatingTimeLbl = nullptr;
+    QLabel* FCommStatusLbl = nullptr;
+    QLabel* FNumOfEqTelegramLbl = nullptr;
+    QLabel* FNumOfAlertLbl = nullptr;
+    QLabel* FSoundOutputLbl = nullptr;
+    QPushButton* FExitBtn = nullptr;
 };
