@@ -1,5 +1,8 @@
 #include "history/VeskData.h"
 
+#include "history/VeskCp932.h"
+#include "history/VeskDataWriter.h"
+
 #include "defines/VeskPlatform.h"
 #include "logging/VeskLogging.h"
 
@@ -238,49 +241,6 @@ bool HasInvalidPathChar(const QString& Path)
     return false;
 }
 
-// Byte widths of code points in code page 932 (Microsoft's table, as on the target systems).
-class TCp932Counter
-{
-public:
-    TCp932Counter() { FEncoder.emplace("windows-31j"); }
-
-    // Bytes of one code point, or 0 when the code page has no such character.
-    int Width(QStringView CodePoint)
-    {
-        if (!FEncoder->isValid()) {
-            // No converter on this system: ASCII and half-width katakana take one byte, the rest two.
-            const char32_t u = CodePoint.size() == 1 ? CodePoint[0].unicode() : 0x10000;
-            if (u >= 0xD800 && u <= 0xDFFF) {
-                return 0;
-            }
-            return (u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F)) ? 1 : 2;
-        }
-        const QByteArray bytes = FEncoder->encode(CodePoint);
-        if (FEncoder->hasError() || bytes.isEmpty()) {
-            // The error mark is sticky and resetState() drops the converter: start afresh.
-            FEncoder.emplace("windows-31j");
-            return 0;
-        }
-        return int(bytes.size());
-    }
-
-private:
-    std::optional<QStringEncoder> FEncoder;
-};
-
-template <typename F>
-void ForEachCodePoint(const QString& Value, F&& Fn)
-{
-    for (qsizetype i = 0; i < Value.size();) {
-        const qsizetype len =
-            (Value[i].isHighSurrogate() && i + 1 < Value.size() && Value[i + 1].isLowSurrogate()) ? 2 : 1;
-        if (!Fn(QStringView(Value).sliced(i, len))) {
-            return;
-        }
-        i += len;
-    }
-}
-
 } // namespace
 
 // Clears the read-only flag for the duration of a changing operation and puts
@@ -296,110 +256,6 @@ public:
 private:
     bool& FFlag;
     bool FPrevious;
-};
-
-// The thread behind QueueEqHistoryRecord: takes rows in order, writes each with
-// its commit and sync, and hands the outcomes back to the owner's thread.
-class TVeskDataMdl::TWriter
-{
-public:
-    struct TResult
-    {
-        TRow Row;
-        bool Inserted = false;
-        TInsertDone Done;
-        TEqHistory EqHistory;
-    };
-
-    explicit TWriter(TVeskDataMdl& AOwner) : FOwner(AOwner), FThread([this] { Run(); }) {}
-    ~TWriter()
-    {
-        {
-            std::lock_guard lock(FLock);
-            FStop = true;
-        }
-        FWake.notify_one();
-        FThread.join();
-    }
-    TWriter(const TWriter&) = delete;
-    TWriter& operator=(const TWriter&) = delete;
-
-    // Takes a row without starting on it yet.
-    void Hold(const TEqHistory& AEqHistory, TInsertDone ADone)
-    {
-        std::lock_guard lock(FLock);
-        FHeld.push_back(TJob{AEqHistory, std::move(ADone)});
-    }
-
-    // Starts on the rows held, in order.
-    void Release()
-    {
-        {
-            std::lock_guard lock(FLock);
-            if (FHeld.empty()) {
-                return;
-            }
-            std::move(FHeld.begin(), FHeld.end(), std::back_inserter(FJobs));
-            FHeld.clear();
-        }
-        FWake.notify_one();
-    }
-
-    void WaitIdle()
-    {
-        std::unique_lock lock(FLock);
-        FIdle.wait(lock, [this] { return FJobs.empty() && !FBusy; });
-    }
-
-    std::deque<TResult> TakeResults()
-    {
-        std::lock_guard lock(FLock);
-        return std::exchange(FResults, {});
-    }
-
-private:
-    struct TJob
-    {
-        TEqHistory EqHistory;
-        TInsertDone Done;
-    };
-
-    void Run()
-    {
-        std::unique_lock lock(FLock);
-        for (;;) {
-            FWake.wait(lock, [this] { return !FJobs.empty() || FStop; });
-            if (FJobs.empty()) {
-                return;
-            }
-            TJob job = std::move(FJobs.front());
-            FJobs.pop_front();
-            FBusy = true;
-            lock.unlock();
-            TResult result;
-            result.Inserted = FOwner.WriteRow(job.EqHistory, result.Row);
-            result.Done = std::move(job.Done);
-            result.EqHistory = std::move(job.EqHistory);
-            lock.lock();
-            FResults.push_back(std::move(result));
-            FBusy = false;
-            FIdle.notify_all();
-            // Discarded with the owner, which joins this thread before it goes.
-            QMetaObject::invokeMethod(
-                &FOwner, [owner = &FOwner] { owner->ApplyWrittenRows(); }, Qt::QueuedConnection);
-        }
-    }
-
-    TVeskDataMdl& FOwner;
-    std::mutex FLock;
-    std::condition_variable FWake;
-    std::condition_variable FIdle;
-    std::deque<TJob> FHeld;
-    std::deque<TJob> FJobs;
-    std::deque<TResult> FResults;
-    bool FBusy = false;
-    bool FStop = false;
-    std::thread FThread; // last: starts when everything above is ready
 };
 
 TVeskDataMdl::TVeskDataMdl(TVeskLogger* Logger, QObject* Parent) : QObject(Parent), FLogger(Logger)
@@ -507,34 +363,12 @@ QString TVeskDataMdl::GetValue(int Row, int Field) const
 
 int TVeskDataMdl::AnsiByteLength(const QString& Value)
 {
-    TCp932Counter counter;
-    int total = 0;
-    ForEachCodePoint(Value, [&](QStringView cp) {
-        total += qMax(1, counter.Width(cp));
-        return true;
-    });
-    return total;
+    return Cp932::ByteLength(Value);
 }
 
 QString TVeskDataMdl::CutToAnsiBytes(const QString& Value, int MaxBytes)
 {
-    TCp932Counter counter;
-    QString result;
-    int total = 0;
-    ForEachCodePoint(Value, [&](QStringView cp) {
-        const int width = counter.Width(cp);
-        if (total + qMax(1, width) > MaxBytes) {
-            return false;
-        }
-        if (width == 0) {
-            result += u'?';
-        } else {
-            result += cp;
-        }
-        total += qMax(1, width);
-        return true;
-    });
-    return result;
+    return Cp932::CutToBytes(Value, MaxBytes);
 }
 
 void TVeskDataMdl::CloseTable()
