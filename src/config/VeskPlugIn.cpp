@@ -1,6 +1,7 @@
 #include "config/VeskPlugIn.h"
 
 #include "config/VeskAppSettings.h"
+#include "defines/VeskSerialWorker.h"
 #include "logging/VeskLogging.h"
 
 #include <QCoreApplication>
@@ -8,12 +9,7 @@
 #include <QFileInfo>
 #include <QLibrary>
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <exception>
-#include <mutex>
-#include <thread>
 #include <type_traits>
 
 namespace {
@@ -26,123 +22,6 @@ bool HasFolder(const QString& AName)
 }
 
 } // namespace
-
-// The plug-in's own thread and its queue of calls. The thread keeps the worker
-// alive itself, so a thread abandoned in a blocked call never touches freed memory
-// when (if ever) the call returns; it then ends without logging or calling again.
-class TVeskPlugIn::TWorker
-{
-public:
-    explicit TWorker(TVeskLogger* ALogger) : FLogger(ALogger) {}
-    ~TWorker() = default;
-
-    static std::shared_ptr<TWorker> Start(TVeskLogger* ALogger)
-    {
-        auto worker = std::make_shared<TWorker>(ALogger);
-        worker->FThread = std::thread([self = worker] { self->Run(); });
-        return worker;
-    }
-
-    // False when MaxPendingCalls calls are already waiting.
-    bool Post(const char* AEntry, std::function<void()> ACall)
-    {
-        std::lock_guard lock(FLock);
-        if (FCalls.size() >= std::size_t(MaxPendingCalls) || FStopping) {
-            return false;
-        }
-        FCalls.push_back(TCall{AEntry, std::move(ACall)});
-        FWake.notify_one();
-        return true;
-    }
-
-    bool WaitIdle(int ATimeoutMs)
-    {
-        std::unique_lock lock(FLock);
-        return FIdle.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), [this] { return IsIdle(); });
-    }
-
-    // A library whose code an abandoned call may still run: kept (loaded) as long as the thread lives.
-    void KeepLoaded(std::unique_ptr<QLibrary> ALibrary)
-    {
-        std::lock_guard lock(FLock);
-        FKeepLoaded = std::move(ALibrary);
-    }
-
-    // Lets the thread finish the queued calls and end. True when it did within
-    // ATimeoutMs; otherwise the thread is abandoned where it is.
-    bool Stop(int ATimeoutMs)
-    {
-        std::unique_lock lock(FLock);
-        FStopping = true;
-        FWake.notify_one();
-        if (FIdle.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), [this] { return IsIdle(); })) {
-            lock.unlock();
-            FThread.join();
-            return true;
-        }
-        FAbandoned = true;
-        FCalls.clear();
-        lock.unlock();
-        FThread.detach();
-        return false;
-    }
-
-private:
-    struct TCall
-    {
-        const char* Entry;
-        std::function<void()> Fn;
-    };
-
-    bool IsIdle() const { return !FBusy && FCalls.empty(); }
-
-    void Run()
-    {
-        std::unique_lock lock(FLock);
-        for (;;) {
-            FWake.wait(lock, [this] { return !FCalls.empty() || FStopping; });
-            if (FCalls.empty()) {
-                break;
-            }
-            TCall call = std::move(FCalls.front());
-            FCalls.pop_front();
-            FBusy = true;
-            lock.unlock();
-            QString error;
-            try {
-                call.Fn();
-            } catch (const std::exception& e) {
-                error = QString::fromLocal8Bit(e.what());
-            } catch (...) {
-                error = QStringLiteral("unknown error");
-            }
-            lock.lock();
-            FBusy = false;
-            if (FAbandoned) {
-                return;
-            }
-            // Logged under the lock: Stop cannot abandon the thread (and the logger go) meanwhile.
-            if (!error.isNull()) {
-                FLogger->Send(vmtCaught, QString::fromLatin1(call.Entry) + QStringLiteral("()"), error);
-            }
-            if (IsIdle()) {
-                FIdle.notify_all();
-            }
-        }
-        FIdle.notify_all();
-    }
-
-    TVeskLogger* FLogger;
-    std::mutex FLock;
-    std::condition_variable FWake;
-    std::condition_variable FIdle;
-    std::deque<TCall> FCalls;
-    bool FBusy = false;
-    bool FStopping = false;
-    bool FAbandoned = false;
-    std::unique_ptr<QLibrary> FKeepLoaded;
-    std::thread FThread;
-};
 
 TVeskPlugIn::TVeskPlugIn() = default;
 
@@ -226,7 +105,7 @@ bool TVeskPlugIn::LoadParamsFromExtConfFile(const QString& ADataFolder, TVeskLog
         FVpiPlugInInterfaceVersion =
             reinterpret_cast<TVpiPlugInInterfaceVersion>(FPiDllHandle->resolve("VpiPlugInInterfaceVersion"));
         FIsLoadedExtParams = true;
-        FWorker = TWorker::Start(ALogger);
+        FWorker = std::make_unique<TVeskSerialWorker>(std::size_t(MaxPendingCalls));
     } catch (const std::exception& e) {
         ALogger->Send(vmtCaught, kLoadName, QString::fromLocal8Bit(e.what()));
         FIsLoadedExtParams = false;
@@ -271,7 +150,25 @@ void TVeskPlugIn::Post(const char* AEntry, std::function<void()> ACall)
     if (!FWorker) {
         return;
     }
-    const bool posted = FWorker->Post(AEntry, std::move(ACall));
+    // The entry runs on the plug-in's thread; what it threw is logged there, under
+    // the worker's lock, unless the worker was given up meanwhile.
+    auto error = std::make_shared<QString>();
+    TVeskLogger* logger = TVeskLogger::OrNull(FLogger);
+    const bool posted = FWorker->Post(
+        [call = std::move(ACall), error] {
+            try {
+                call();
+            } catch (const std::exception& e) {
+                *error = QString::fromLocal8Bit(e.what());
+            } catch (...) {
+                *error = QStringLiteral("unknown error");
+            }
+        },
+        [logger, AEntry, error] {
+            if (!error->isNull()) {
+                logger->Send(vmtCaught, QString::fromLatin1(AEntry) + QStringLiteral("()"), *error);
+            }
+        });
     // Said once per run of dropped calls, so a stuck plug-in cannot flood the log.
     if (!posted && !FDropping) {
         TVeskLogger::OrNull(FLogger)->Send(vmtWarning,
@@ -326,7 +223,6 @@ void TVeskPlugIn::Unload()
             // Its code may still be running: the library stays loaded while the thread lives.
             TVeskLogger::OrNull(FLogger)->Send(
                 vmtWarning, QStringLiteral("Plug-in did not return in time; left loaded."), qint64(FUnloadBudgetMs));
-            FWorker->KeepLoaded(std::move(FPiDllHandle));
         }
         FWorker.reset();
     }

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QLibrary;
+class TVeskSerialWorker;
 class TVeskLogger;
 
 // The optional plug-in library described by UlmaroXCust.cnf: loads it, resolves the
@@ -76,14 +77,12 @@ public:
     TVpiPlugInInterfaceVersion FVpiPlugInInterfaceVersion = nullptr;
 
 private:
-    class TWorker;
-
     void ClearEntryPoints();
     bool LoadPlugInLibrary(const QString& ALibrary, const QString& AProgramFolder, QString* AReason);
     void Post(const char* AEntry, std::function<void()> ACall);
 
     TVeskLogger* FLogger = nullptr;
-    std::shared_ptr<TWorker> FWorker;
+    std::unique_ptr<TVeskSerialWorker> FWorker;
     std::unique_ptr<TVeskConfParams> FExtParams;
     std::unique_ptr<QLibrary> FPiDllHandle;
     int FUnloadBudgetMs = DefaultUnloadBudgetMs;

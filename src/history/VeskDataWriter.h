@@ -1,15 +1,13 @@
 #pragma once
 
 // Private to VeskData.cpp: the history's writer thread.
+#include "defines/VeskSerialWorker.h"
 #include "history/VeskData.h"
 
 #include <QMetaObject>
 
-#include <condition_variable>
 #include <deque>
-#include <iterator>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 // The thread behind QueueEqHistoryRecord: takes rows in order, writes each with
@@ -25,16 +23,7 @@ public:
         TEqHistory EqHistory;
     };
 
-    explicit TWriter(TVeskDataMdl& AOwner) : FOwner(AOwner), FThread([this] { Run(); }) {}
-    ~TWriter()
-    {
-        {
-            std::lock_guard lock(FLock);
-            FStop = true;
-        }
-        FWake.notify_one();
-        FThread.join();
-    }
+    explicit TWriter(TVeskDataMdl& AOwner) : FOwner(AOwner) {}
     TWriter(const TWriter&) = delete;
     TWriter& operator=(const TWriter&) = delete;
 
@@ -48,22 +37,18 @@ public:
     // Starts on the rows held, in order.
     void Release()
     {
+        std::deque<TJob> jobs;
         {
             std::lock_guard lock(FLock);
-            if (FHeld.empty()) {
-                return;
-            }
-            std::move(FHeld.begin(), FHeld.end(), std::back_inserter(FJobs));
-            FHeld.clear();
+            jobs.swap(FHeld);
         }
-        FWake.notify_one();
+        for (const TJob& job : jobs) {
+            FWorker.Post([this, job] { Write(job); });
+        }
     }
 
-    void WaitIdle()
-    {
-        std::unique_lock lock(FLock);
-        FIdle.wait(lock, [this] { return FJobs.empty() && !FBusy; });
-    }
+    // Until every row released is written and its outcome is among the results.
+    void WaitIdle() { FWorker.WaitIdle(); }
 
     std::deque<TResult> TakeResults()
     {
@@ -78,40 +63,25 @@ private:
         TInsertDone Done;
     };
 
-    void Run()
+    // On the writer's thread: one row with its commit and sync.
+    void Write(const TJob& AJob)
     {
-        std::unique_lock lock(FLock);
-        for (;;) {
-            FWake.wait(lock, [this] { return !FJobs.empty() || FStop; });
-            if (FJobs.empty()) {
-                return;
-            }
-            TJob job = std::move(FJobs.front());
-            FJobs.pop_front();
-            FBusy = true;
-            lock.unlock();
-            TResult result;
-            result.Inserted = FOwner.WriteRow(job.EqHistory, result.Row);
-            result.Done = std::move(job.Done);
-            result.EqHistory = std::move(job.EqHistory);
-            lock.lock();
+        TResult result;
+        result.Inserted = FOwner.WriteRow(AJob.EqHistory, result.Row);
+        result.Done = AJob.Done;
+        result.EqHistory = AJob.EqHistory;
+        {
+            std::lock_guard lock(FLock);
             FResults.push_back(std::move(result));
-            FBusy = false;
-            FIdle.notify_all();
-            // Discarded with the owner, which joins this thread before it goes.
-            QMetaObject::invokeMethod(
-                &FOwner, [owner = &FOwner] { owner->ApplyWrittenRows(); }, Qt::QueuedConnection);
         }
+        // Discarded with the owner, which stops this thread before it goes.
+        QMetaObject::invokeMethod(
+            &FOwner, [owner = &FOwner] { owner->ApplyWrittenRows(); }, Qt::QueuedConnection);
     }
 
     TVeskDataMdl& FOwner;
     std::mutex FLock;
-    std::condition_variable FWake;
-    std::condition_variable FIdle;
     std::deque<TJob> FHeld;
-    std::deque<TJob> FJobs;
     std::deque<TResult> FResults;
-    bool FBusy = false;
-    bool FStop = false;
-    std::thread FThread; // last: starts when everything above is ready
+    TVeskSerialWorker FWorker; // last: its thread has written every row released before the rest goes
 };
