@@ -529,8 +529,8 @@ TEST(HeadlessEndToEnd, AFaultyPlugInNeitherSuppressesNorDelaysTheAlert)
         const char* Fault;
         bool Survives;
     };
-    const TCase cases[] = {{"throw", true}, {"block", true}, {"abort", false}, {"print", true}, {"exit", false},
-                           {"thread", true}};
+    const TCase cases[] = {{"throw", true}, {"block", true}, {"abort", false},
+                           {"print", true}, {"exit", false}, {"thread", true}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Fault);
         TTestFolders folders;
