@@ -1,5 +1,7 @@
 #include "config/VeskAppSettings.h"
 
+#include "defines/VeskPlatform.h"
+
 #include "logging/VeskLogging.h"
 
 #include <QDateTime>
@@ -10,7 +12,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
 #ifndef ULX_VERSION_CHECK_URL
@@ -377,8 +378,8 @@ void TVeskAppSettings::SetAsideNotUnderstoodFile(const QString& APath)
     for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n) {
         aside = APath + QStringLiteral(".bad-") + stamp + QLatin1Char('-') + QString::number(n);
     }
-    if (std::rename(QFile::encodeName(APath).constData(), QFile::encodeName(aside).constData()) != 0) {
-        const QString reason = qt_error_string(errno);
+    QString reason;
+    if (!VeskRenameNoReplace(APath, aside, &reason)) {
         FLogger->Send(vmtCaught, QStringLiteral("Failed to rename configuration file."), reason);
         Warn(QStringLiteral("設定ファイル %1 の内容を読み取れず、別名で残すこともできませんでした（%2）。"
                             "初期設定で起動しました。このファイルは書き換えません。")

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -66,6 +67,12 @@ bool VeskSyncFolder(const QString& APath, QString* AError = nullptr);
 bool VeskRenameNoReplace(const QString& AFrom, const QString& ATo, QString* AError = nullptr);
 // Renames AFrom to ATo, atomically replacing an existing ATo.
 bool VeskRenameReplacing(const QString& AFrom, const QString& ATo, QString* AError = nullptr);
+// Puts ABytes in place of the file's contents so that a crash or a full disk
+// leaves either the old file or the new one, never a part: a new file beside it
+// (never through a symbolic link), written, synced, renamed over the old one
+// (keeping its permissions) and the folder synced. On failure the old file is
+// untouched and AError says what failed.
+bool VeskReplaceFile(const QString& APath, const QByteArray& ABytes, QString* AError = nullptr);
 
 // Termination requests from outside (interrupt, terminate and hang-up signals on
 // POSIX). Installs handlers that write the request into a self-pipe and returns

@@ -1,8 +1,11 @@
 #include "defines/VeskPlatform.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -228,4 +231,72 @@ std::FILE* VeskTakeStandardOutput()
         return stdout;
     }
     return stream;
+}
+
+bool VeskReplaceFile(const QString& AFilePath, const QByteArray& ABytes, QString* AErrorMessage)
+{
+    static std::atomic<unsigned> Counter{0};
+    const QByteArray target = QFile::encodeName(AFilePath);
+    const QString native = QDir::toNativeSeparators(AFilePath);
+    struct stat old;
+    const bool hadOld = ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = target + ".tmp" + QByteArray::number(qint64(::getpid())) + '-' + QByteArray::number(Counter++);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        if (AErrorMessage) {
+            *AErrorMessage = QStringLiteral("Cannot create a file beside %1: %2").arg(native, ErrnoText(errno));
+        }
+        return false;
+    }
+    // Any failure up to the rename drops the new file; the old one was never touched.
+    auto abandon = [&](const char* AWhat) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        ::unlink(temp.constData());
+        if (AErrorMessage) {
+            *AErrorMessage = QStringLiteral("%1 %2: %3").arg(QLatin1String(AWhat), native, ErrnoText(error));
+        }
+        return false;
+    };
+    if (hadOld && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        return abandon("Cannot keep the permissions of");
+    }
+    for (qsizetype done = 0; done < ABytes.size();) {
+        const ssize_t n = ::write(fd, ABytes.constData() + done, std::size_t(ABytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return abandon("Cannot write");
+        }
+        done += n;
+    }
+    // A full disk may surface only here (delayed allocation) or at close (network folders).
+    if (::fsync(fd) != 0) {
+        return abandon("Cannot sync");
+    }
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) {
+        return abandon("Cannot close");
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        return abandon("Cannot replace");
+    }
+    // The rename reaches the disk with its folder; the new contents already have.
+    VeskSyncFolder(QFileInfo(AFilePath).absolutePath());
+    return true;
 }

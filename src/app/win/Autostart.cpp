@@ -1,5 +1,6 @@
 #include "app/win/Autostart.h"
 
+#include "defines/VeskPlatform.h"
 #include "logging/VeskLogging.h"
 
 #include <QCheckBox>
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSignalBlocker>
 
 namespace {
@@ -123,9 +123,9 @@ bool TVeskAutostart::Enable(QString* AReason) const
         return false;
     }
     // Written whole and renamed into place: a desktop never reads half an entry.
-    QSaveFile file(EntryFileName());
-    if (!file.open(QIODevice::WriteOnly) || file.write(EntryText()) < 0 || !file.commit()) {
-        reason = QStringLiteral("cannot write %1: %2").arg(EntryFileName(), file.errorString());
+    QString error;
+    if (!VeskReplaceFile(EntryFileName(), EntryText(), &error)) {
+        reason = QStringLiteral("cannot write %1: %2").arg(EntryFileName(), error);
         return false;
     }
     return true;
