@@ -9,8 +9,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
-#include <map>
 
 class QButtonGroup;
 class QCheckBox;
@@ -22,15 +20,17 @@ class QRadioButton;
 class QSlider;
 class QStackedWidget;
 class QToolButton;
+class THomeScreen;
+class TSettingBinder;
 class TVeskAppSettings;
 class TVeskLogger;
 
-// The main window: header, a side menu that opens on hover and a page per
-// screen (home, settings, network settings, history, training, about). A view:
-// the settings screens are bound to the settings model (a change takes effect
-// at once, the file is written at exit), the home screen shows what the core's
-// signals report. Closing or minimising hides it to the notification area, or
-// minimises it to the taskbar where the desktop has no notification area.
+// The main window, a shell: header, a side menu that opens on hover and a page
+// per screen (home, settings, network settings, history, training, about), the
+// screens being classes of their own bound to the settings (a change takes
+// effect at once, the file is written at exit). Closing or minimising hides it
+// to the notification area, or minimises it to the taskbar where the desktop
+// has no notification area.
 class TMainFrm : public QWidget
 {
     Q_OBJECT
@@ -113,21 +113,9 @@ protected:
 
 private:
     QWidget* MakeHeader();
-    QWidget* MakeHomeScreen();
-    QWidget* MakeConfigScreen();
-    QWidget* MakeNetConfigScreen();
-    QWidget* MakeAboutScreen();
     void MakeSideMenu();
     void ActivateScreen(TVeskScreen AScreen);
     void DisableAllScreens();
-    // Puts a setting's value into the controls bound to it.
-    void ShowSettingValue(const QString& AKey);
-    // One control bound to one setting: AShow puts the value in (run at start and
-    // on every change of AKey), ASet, when given, writes the user's change.
-    void Bind(const char* AKey, std::function<void()> AShow);
-    QCheckBox* BindCheck(QCheckBox* ABox, const char* AKey, std::function<bool()> AGet, std::function<void(bool)> ASet);
-    static QCheckBox* NewCheck(const char* AText, const char* AName, QWidget* AParent);
-    void PickOffice();
 
     TVeskAppSettings& FSettings;
     TVeskLogger* FLogger;
@@ -142,14 +130,6 @@ private:
     bool FMenuOpen = false;
     bool FAppExit = false;
     bool FTrayAvailable = false;
-    bool FUpdatingControls = false;
-    std::multimap<QString, std::function<void()>> FShowers; // by setting key
-    QLabel* FPresentTimeLbl = nullptr;
-    QLabel* FTimeOfStartLbl = nullptr;
-    QLabel* FOperatingTimeLbl = nullptr;
-    QLabel* FCommStatusLbl = nullptr;
-    QLabel* FNumOfEqTelegramLbl = nullptr;
-    QLabel* FNumOfAlertLbl = nullptr;
-    QLabel* FSoundOutputLbl = nullptr;
-    QPushButton* FExitBtn = nullptr;
+    TSettingBinder* FBinder;
+    THomeScreen* FHome = nullptr;
 };
