@@ -36,25 +36,22 @@ TConfigScreen::TConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : QWidge
     auto* locGrid = new QGridLayout(loc);
     locGrid->setContentsMargins(GroupMargins);
     locGrid->setVerticalSpacing(3);
-    locGrid->addWidget(new QLabel(QStringLiteral("名称"), loc), 0, 0);
-    auto* locName = ScreenParts::ReadOnlyField(QStringLiteral("LocNameEdt"), loc);
-    locGrid->addWidget(locName, 0, 1);
+    // A caption and its read-only value, side by side in the grid.
+    const auto field = [locGrid, loc](const char* ACaption, const char* AName, int ARow, int ACol) {
+        locGrid->addWidget(new QLabel(QString::fromUtf8(ACaption), loc), ARow, ACol);
+        QLineEdit* edit = ScreenParts::ReadOnlyField(QString::fromLatin1(AName), loc);
+        locGrid->addWidget(edit, ARow, ACol + 1);
+        return edit;
+    };
+    QLineEdit* locName = field("名称", "LocNameEdt", 0, 0);
     auto* pick = new QPushButton(QStringLiteral("県庁所在地一覧"), loc);
     pick->setObjectName(QStringLiteral("PrefOfficeListBtn"));
     connect(pick, &QPushButton::clicked, this, &TConfigScreen::PickOffice);
     locGrid->addWidget(pick, 0, 2, 1, 2);
-    locGrid->addWidget(new QLabel(QStringLiteral("緯度"), loc), 1, 0);
-    auto* locLat = ScreenParts::ReadOnlyField(QStringLiteral("LocLatNEdt"), loc);
-    locGrid->addWidget(locLat, 1, 1);
-    locGrid->addWidget(new QLabel(QStringLiteral("経度"), loc), 1, 2);
-    auto* locLong = ScreenParts::ReadOnlyField(QStringLiteral("LocLongNEdt"), loc);
-    locGrid->addWidget(locLong, 1, 3);
-    locGrid->addWidget(new QLabel(QStringLiteral("地域コード"), loc), 2, 0);
-    auto* locArea = ScreenParts::ReadOnlyField(QStringLiteral("LocAreaCodeNEdt"), loc);
-    locGrid->addWidget(locArea, 2, 1);
-    locGrid->addWidget(new QLabel(QStringLiteral("地盤増幅率"), loc), 2, 2);
-    auto* locAmp = ScreenParts::ReadOnlyField(QStringLiteral("LocGAmpNEdt"), loc);
-    locGrid->addWidget(locAmp, 2, 3);
+    QLineEdit* locLat = field("緯度", "LocLatNEdt", 1, 0);
+    QLineEdit* locLong = field("経度", "LocLongNEdt", 1, 2);
+    QLineEdit* locArea = field("地域コード", "LocAreaCodeNEdt", 2, 0);
+    QLineEdit* locAmp = field("地盤増幅率", "LocGAmpNEdt", 2, 2);
     // The location is shown as a whole whichever of its values changed.
     const auto showLocation = [&s, locName, locLat, locLong, locArea, locAmp] {
         locName->setText(s.GetLocationName());
