@@ -212,6 +212,35 @@ bool HasSideFiles(const QString& FileName)
     return QFileInfo::exists(FileName + QStringLiteral("-wal")) || QFileInfo::exists(FileName + QStringLiteral("-shm"));
 }
 
+// Closes Db, built under TempName, and renames it into FileName's place (over an
+// existing file only when Replace): true when it is there, its log written back
+// into it; otherwise Error says why and the temporary files are gone.
+bool PutInPlace(sqlite3* Db, bool Built, const QString& TempName, const QString& FileName, bool Replace, QString& Error)
+{
+    if (sqlite3_close_v2(Db) != SQLITE_OK && Built) {
+        Error = QStringLiteral("Cannot close %1").arg(TempName);
+        Built = false;
+    }
+    if (Built && HasSideFiles(TempName)) {
+        Error = QStringLiteral("The log of %1 was not written back into it.").arg(TempName);
+        Built = false;
+    }
+    if (!Built) {
+        RemoveTempFiles(TempName);
+        return false;
+    }
+    QString renameError;
+    if (Replace ? !VeskRenameReplacing(TempName, FileName, &renameError)
+                : !VeskRenameNoReplace(TempName, FileName, &renameError)) {
+        Error = QStringLiteral("Cannot %1 %2: %3")
+                    .arg(Replace ? QStringLiteral("replace") : QStringLiteral("create"), FileName, renameError);
+        RemoveTempFiles(TempName);
+        return false;
+    }
+    SyncDirectory(QFileInfo(FileName).absolutePath());
+    return true;
+}
+
 // Reading a file in WAL mode creates its side files, and a read-only connection
 // never removes them. A read-write connection that only reads lets SQLite remove
 // them on close when nobody else has the file open; its checkpoint of the empty
@@ -512,27 +541,9 @@ bool TVeskDataMdl::CreateHistoryFile(const QString& FileName, QString& Error)
         QByteArray("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN; ") + CreateTableSql + "; " +
         CreateIndexesSql + QByteArray("PRAGMA application_id=") + QByteArray::number(ApplicationId) +
         "; PRAGMA user_version=" + QByteArray::number(SchemaVersion) + "; COMMIT; PRAGMA wal_checkpoint(TRUNCATE);";
-    bool built = Exec(db, script.constData(), Error);
-    if (sqlite3_close_v2(db) != SQLITE_OK && built) {
-        Error = QStringLiteral("Cannot close %1").arg(tempName);
-        built = false;
-    }
-    if (built && HasSideFiles(tempName)) {
-        Error = QStringLiteral("The log of %1 was not written back into it.").arg(tempName);
-        built = false;
-    }
-    if (!built) {
-        RemoveTempFiles(tempName);
-        return false;
-    }
-    QString renameError;
-    if (!VeskRenameNoReplace(tempName, FileName, &renameError)) {
-        Error = QStringLiteral("Cannot create %1: %2").arg(FileName, renameError);
-        RemoveTempFiles(tempName);
-        return false;
-    }
-    SyncDirectory(QFileInfo(FileName).absolutePath());
-    return true;
+    const bool built = Exec(db, script.constData(), Error);
+    // A new file never takes the place of one that appeared meanwhile.
+    return PutInPlace(db, built, tempName, FileName, false, Error);
 }
 
 bool TVeskDataMdl::CheckpointLog(QString& Error)
@@ -641,22 +652,7 @@ bool TVeskDataMdl::CopyTableTo(const QString& FileName, QString& Error)
             }
         }
     }
-    if (sqlite3_close_v2(dest) != SQLITE_OK && copied) {
-        Error = QStringLiteral("Cannot close %1").arg(tempName);
-        copied = false;
-    }
-    if (!copied) {
-        RemoveTempFiles(tempName);
-        return false;
-    }
-    QString renameError;
-    if (!VeskRenameReplacing(tempName, FileName, &renameError)) {
-        Error = QStringLiteral("Cannot replace %1: %2").arg(FileName, renameError);
-        RemoveTempFiles(tempName);
-        return false;
-    }
-    SyncDirectory(QFileInfo(FileName).absolutePath());
-    return true;
+    return PutInPlace(dest, copied, tempName, FileName, true, Error);
 }
 
 bool TVeskDataMdl::CreateEqHistoryDB(const QString& LoadFileName)
