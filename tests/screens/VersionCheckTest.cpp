@@ -3,8 +3,8 @@
 
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "alertview/AutoCloseMsgDlg.h"
 #include "app/screens/VersionCheckUi.h"
+#include "auxiliary/AutoCloseMsgDlg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "app/screens/VersionCheckUi.h"
 
-#include "alertview/AutoCloseMsgDlg.h"
+#include "auxiliary/AutoCloseMsgDlg.h"
 #include "logging/VeskLogging.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/screens/VeskVersionChecker.h"
+#include "net/VeskVersionChecker.h"
 
 #include <QString>
 

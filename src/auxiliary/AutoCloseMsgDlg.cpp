@@ -1,4 +1,4 @@
-#include "alertview/AutoCloseMsgDlg.h"
+#include "auxiliary/AutoCloseMsgDlg.h"
 
 #include "alertview/AlertFonts.h"
 

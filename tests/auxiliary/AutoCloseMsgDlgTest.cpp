@@ -1,6 +1,6 @@
 // The self-closing notice, driven tick by tick through its timer handler.
 
-#include "alertview/AutoCloseMsgDlg.h"
+#include "auxiliary/AutoCloseMsgDlg.h"
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "app/screens/VeskVersionChecker.h"
+#include "net/VeskVersionChecker.h"
 
 #include "defines/VeskDefines.h"
 #include "logging/VeskLogging.h"
