@@ -1,7 +1,7 @@
 // The alert as a desktop notification: a notification service of the test's own
 // on a private session bus (dbus-daemon started and stopped by the test).
 
-#include "app/DesktopNotifier.h"
+#include "app/console/DesktopNotifier.h"
 #include "TestSupport.h"
 #include "alert/EqAlertController.h"
 

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "app/DisplayPlatform.h"
-#include "app/ScreenSaverControl.h"
-#include "app/VeskHeadlessPrinter.h"
+#include "app/console/ScreenSaverControl.h"
+#include "app/console/VeskHeadlessPrinter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/ScreenSaverControl.h"
+#include "app/console/ScreenSaverControl.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "app/DesktopNotifier.h"
+#include "app/console/DesktopNotifier.h"
 
 #include "logging/VeskLogging.h"
 

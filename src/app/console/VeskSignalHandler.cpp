@@ -1,4 +1,4 @@
-#include "app/VeskSignalHandler.h"
+#include "app/console/VeskSignalHandler.h"
 
 #include "defines/VeskPlatform.h"
 

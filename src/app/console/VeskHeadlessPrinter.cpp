@@ -1,4 +1,4 @@
-#include "app/VeskHeadlessPrinter.h"
+#include "app/console/VeskHeadlessPrinter.h"
 
 #include "defines/EqHistory.h"
 #include "logging/VeskLogging.h"
