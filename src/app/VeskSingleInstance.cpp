@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
+
 namespace {
 
 constexpr QFileDevice::Permissions EveryoneReadWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -92,4 +94,18 @@ bool TVeskSingleInstance::TryAcquire()
         break;
     }
     return false;
+}
+
+int TVeskSingleInstance::ClaimForStart()
+{
+    if (TryAcquire()) {
+        return -1;
+    }
+    if (IsHeldElsewhere()) {
+        std::fputs("Ulmaro X は既に起動しています / Ulmaro X is already running.\n", stderr);
+        return 0;
+    }
+    std::fprintf(stderr, "多重起動を確認できません / cannot check for another running instance: %s\n",
+                 qUtf8Printable(ErrorString()));
+    return 1;
 }

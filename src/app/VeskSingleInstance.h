@@ -30,6 +30,10 @@ public:
     // True when this process now holds the lock. Otherwise IsHeldElsewhere() tells a
     // running instance from a lock that could not be made (ErrorString() says why).
     bool TryAcquire();
+    // A program's start: TryAcquire, telling the user on standard error when it
+    // fails. -1 when this run goes on; otherwise the program's exit status: 0 when
+    // another instance runs, 1 when the lock cannot be made (ErrorString() says why).
+    int ClaimForStart();
     bool IsAcquired() const { return FAcquired; }
     bool IsHeldElsewhere() const { return FHeldElsewhere; }
     QString ErrorString() const { return FError; }

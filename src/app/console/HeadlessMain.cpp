@@ -92,14 +92,8 @@ int main(int argc, char* argv[])
     }
 
     TVeskSingleInstance instance;
-    if (!instance.TryAcquire()) {
-        if (instance.IsHeldElsewhere()) {
-            std::fputs("Ulmaro X は既に起動しています / Ulmaro X is already running.\n", stderr);
-            return 0;
-        }
-        std::fprintf(stderr, "多重起動を確認できません / cannot check for another running instance: %s\n",
-                     qUtf8Printable(instance.ErrorString()));
-        return 1;
+    if (const int status = instance.ClaimForStart(); status >= 0) {
+        return status;
     }
 
     TFreedesktopScreenSaver screenSaver;

@@ -78,17 +78,13 @@ int main(int argc, char* argv[])
     const QStringList arguments = QApplication::arguments().mid(1);
 
     TVeskSingleInstance instance;
-    if (!instance.TryAcquire()) {
-        if (instance.IsHeldElsewhere()) {
-            std::fputs("Ulmaro X は既に起動しています / Ulmaro X is already running.\n", stderr);
-            return 0;
+    if (const int status = instance.ClaimForStart(); status >= 0) {
+        if (status != 0) {
+            QMessageBox::critical(nullptr, QStringLiteral("Ulmaro X"),
+                                  QStringLiteral("多重起動を確認できないため起動できません。\n") +
+                                      instance.ErrorString());
         }
-        const QString reason = instance.ErrorString();
-        std::fprintf(stderr, "多重起動を確認できません / cannot check for another running instance: %s\n",
-                     qUtf8Printable(reason));
-        QMessageBox::critical(nullptr, QStringLiteral("Ulmaro X"),
-                              QStringLiteral("多重起動を確認できないため起動できません。\n") + reason);
-        return 1;
+        return status;
     }
 
     // The splash shows while start-up runs and goes when it ends.
