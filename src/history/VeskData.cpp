@@ -11,17 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #include <sqlite3.h>
 
-#include <condition_variable>
 #include <deque>
 #include <exception>
-#include <iterator>
-#include <mutex>
-#include <optional>
-#include <thread>
 #include <utility>
 
 namespace {

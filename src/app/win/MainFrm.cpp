@@ -3,35 +3,16 @@
 #include "app/win/HomeScreen.h"
 #include "app/win/ScreenParts.h"
 #include "app/win/SettingsScreens.h"
-
-#include "auxiliary/SelectPrefOffice.h"
-#include "auxiliary/VeskAgreement.h"
 #include "config/VeskAppSettings.h"
 #include "logging/VeskLogging.h"
 
-#include <QApplication>
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QSpinBox>
 #include <QStackedWidget>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
-
-#include <functional>
 
 namespace {
 
