@@ -7,6 +7,7 @@
 #include "config/VeskAppSettings.h"
 #include "config/VeskCommandLine.h"
 #include "config/VeskPlugIn.h"
+#include "defines/VeskPlatform.h"
 #include "eqfunction/eqFunction.h"
 #include "history/VeskData.h"
 #include "logging/VeskLogging.h"
@@ -22,8 +23,6 @@
 
 #include <atomic>
 #include <cstdlib>
-
-#include <unistd.h>
 
 namespace {
 
@@ -148,7 +147,7 @@ void TVeskAppCore::OpenStores(const QStringList& Arguments)
         FLogger->Send(QStringLiteral("Failed to create EqHistoryDB."));
         Warn(QStringLiteral("地震履歴ファイル %1 を開けないため、地震履歴は保存されません。")
                  .arg(QDir::toNativeSeparators(dbFileName)));
-    } else if (::access(QFile::encodeName(dbFileName).constData(), W_OK) != 0) {
+    } else if (!VeskIsWritable(dbFileName)) {
         Warn(QStringLiteral("地震履歴ファイル %1 に書き込めないため、地震履歴は保存されません。")
                  .arg(QDir::toNativeSeparators(dbFileName)));
     }
@@ -170,7 +169,7 @@ void TVeskAppCore::CheckDataFolder()
     const QString folder = QDir::toNativeSeparators(FEnv.DataFolder);
     if (!QFileInfo(FEnv.DataFolder).isDir()) {
         Warn(QStringLiteral("データフォルダー %1 を作成できないため、設定と地震履歴は保存されません。").arg(folder));
-    } else if (::access(QFile::encodeName(FEnv.DataFolder).constData(), W_OK | X_OK) != 0) {
+    } else if (!VeskIsWritable(FEnv.DataFolder)) {
         Warn(QStringLiteral("データフォルダー %1 に書き込めないため、設定と地震履歴は保存されません。").arg(folder));
     } else if (!FLogger->FileError().isEmpty()) {
         Warn(QStringLiteral("ログファイルを開けないため、ログは記録されません（%1）。").arg(FLogger->FileError()));

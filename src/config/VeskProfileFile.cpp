@@ -7,64 +7,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-// The whole file, or nothing when it is larger than ALimit (ATooLarge set). Opened
-// without blocking, so a pipe put in the file's place cannot stall the start.
-bool ReadBounded(const QString& AFilePath, qint64 ALimit, QByteArray* ABytes, TVeskProfileFile::TLoadResult* AResult)
-{
-    const int fd = ::open(QFile::encodeName(AFilePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        *AResult = (errno == ENOENT || errno == ENOTDIR) ? TVeskProfileFile::lrMissing : TVeskProfileFile::lrUnreadable;
-        return false;
-    }
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0;
-    *AResult = ok ? TVeskProfileFile::lrRead : TVeskProfileFile::lrUnreadable;
-    if (ok && !S_ISREG(st.st_mode)) {
-        *AResult = TVeskProfileFile::lrNotRegular;
-        ok = false;
-    } else if (ok && st.st_size > ALimit) {
-        *AResult = TVeskProfileFile::lrTooLarge;
-        ok = false;
-    }
-    // Read at most one byte past the limit: the file may have grown since fstat.
-    QByteArray bytes;
-    while (ok) {
-        const qsizetype have = bytes.size();
-        bytes.resize(std::min<qsizetype>(have + 65536, ALimit + 1));
-        const ssize_t n = ::read(fd, bytes.data() + have, std::size_t(bytes.size() - have));
-        if (n < 0 && errno == EINTR) {
-            bytes.resize(have);
-            continue;
-        }
-        if (n < 0) {
-            *AResult = TVeskProfileFile::lrUnreadable;
-            ok = false;
-            break;
-        }
-        bytes.resize(have + n);
-        if (bytes.size() > ALimit) {
-            *AResult = TVeskProfileFile::lrTooLarge;
-            ok = false;
-        } else if (n == 0) {
-            break;
-        }
-    }
-    ::close(fd);
-    if (ok) {
-        *ABytes = bytes;
-    }
-    return ok;
-}
 
 QString DecodeProfileBytes(const QByteArray& ABytes, bool* AUtf8Bom)
 {
@@ -108,7 +51,20 @@ bool TVeskProfileFile::Load(const QString& AFilePath)
     FLines.clear();
     FUtf8Bom = false;
     QByteArray bytes;
-    if (!ReadBounded(AFilePath, MaxFileSize, &bytes, &FLoadResult)) {
+    switch (VeskReadBoundedFile(AFilePath, MaxFileSize, &bytes)) {
+    case rrRead:
+        break;
+    case rrMissing:
+        FLoadResult = lrMissing;
+        return false;
+    case rrTooLarge:
+        FLoadResult = lrTooLarge;
+        return false;
+    case rrNotRegular:
+        FLoadResult = lrNotRegular;
+        return false;
+    case rrUnreadable:
+        FLoadResult = lrUnreadable;
         return false;
     }
     return LoadFromBytes(bytes);
@@ -176,14 +132,13 @@ bool TVeskProfileFile::Save(const QString& AFilePath, QString* AErrorMessage) co
     };
     const QFileInfo info(AFilePath);
     const QString native = QDir::toNativeSeparators(AFilePath);
-    struct stat st;
-    const bool exists = ::lstat(QFile::encodeName(AFilePath).constData(), &st) == 0;
     // A link may lead to a file that is not ours, and replacing it would undo a setup
     // the user made on purpose: it is left alone and the save refused.
-    if (exists && S_ISLNK(st.st_mode)) {
+    if (info.isSymLink()) {
         return fail(QStringLiteral("File is a symbolic link, not written: %1").arg(native));
     }
-    if (exists && !S_ISREG(st.st_mode)) {
+    const bool exists = info.exists();
+    if (exists && !info.isFile()) {
         return fail(QStringLiteral("Not a regular file, not written: %1").arg(native));
     }
     if (!QFileInfo(info.absolutePath()).isDir()) {
@@ -191,7 +146,7 @@ bool TVeskProfileFile::Save(const QString& AFilePath, QString* AErrorMessage) co
     }
     // The owner's write bit stands for the read-only attribute; checked by hand because
     // a rename would replace a read-only file, and root may write to any file.
-    if (exists && !(st.st_mode & S_IWUSR)) {
+    if (exists && !info.permission(QFileDevice::WriteOwner)) {
         return fail(QStringLiteral("File is read-only: %1").arg(native));
     }
     return ReplaceFileContents(AFilePath, ToBytes(), AErrorMessage);

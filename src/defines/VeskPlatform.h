@@ -12,7 +12,11 @@
 // - TVeskWakeEvent: a manual-reset event object (CreateEvent/SetEvent/CloseHandle);
 //   the socket wait watches both, e.g. WSAEventSelect on the socket plus
 //   WaitForMultipleObjects, or WSAPoll with a loopback socket as the wake signal;
+// - the bounded read with CreateFile and GetFileSizeEx (GetFileType for "not a
+//   file"), and the write check with an open for writing or the access check;
 // - file sync with FlushFileBuffers (a folder opened with FILE_FLAG_BACKUP_SEMANTICS);
+// - TVeskNoFollowFile with CreateFile(FILE_APPEND_DATA, OPEN_ALWAYS,
+//   FILE_FLAG_OPEN_REPARSE_POINT), refusing a handle that is not a plain file;
 // - rename without replace with MoveFileEx without MOVEFILE_REPLACE_EXISTING,
 //   rename over a file with MoveFileEx(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 // - the termination hook with SetConsoleCtrlHandler, writing to a connected
@@ -57,6 +61,54 @@ public:
 private:
     qintptr FHandle = -1;
 };
+
+// A plain file opened for appending that is never reached through a symbolic
+// link: the open refuses a link and anything that is not a regular file, so a
+// writer whose folder others can write to (the log) cannot be turned against
+// another file. Writes go straight to the system, unbuffered. Closed by the
+// destructor.
+class TVeskNoFollowFile
+{
+public:
+    TVeskNoFollowFile() = default;
+    ~TVeskNoFollowFile() { Close(); }
+    TVeskNoFollowFile(const TVeskNoFollowFile&) = delete;
+    TVeskNoFollowFile& operator=(const TVeskNoFollowFile&) = delete;
+
+    // Opens APath, creating it, or emptying it when ATruncate. False when it
+    // cannot be opened (the system's error is left in errno).
+    bool Open(const QString& APath, bool ATruncate = false);
+    bool IsOpen() const { return FHandle >= 0; }
+    // The file's size when it was opened.
+    qint64 SizeAtOpen() const { return FSizeAtOpen; }
+    // Writes all of AData unless the system refuses part of it; the bytes written.
+    qint64 Write(const char* AData, qint64 ASize);
+    void Close();
+
+private:
+    qintptr FHandle = -1;
+    qint64 FSizeAtOpen = 0;
+};
+
+// What VeskReadBoundedFile found.
+enum TVeskReadResult : int
+{
+    rrRead,       // the whole file is in the bytes (an empty file too)
+    rrMissing,    // nothing at the path
+    rrUnreadable, // exists but could not be opened or read
+    rrTooLarge,   // larger than the limit: not read
+    rrNotRegular  // a folder, device or pipe: not read
+};
+
+// Reads a whole regular file of at most ALimit bytes. It is opened without
+// blocking, so a pipe put in the file's place cannot stall the reader, and read
+// at most one byte past the limit, so a file that grows meanwhile cannot fill
+// the memory. ABytes is set only when the file was read.
+TVeskReadResult VeskReadBoundedFile(const QString& APath, qint64 ALimit, QByteArray* ABytes);
+
+// Whether this process may write to the file, or create files in the folder,
+// as the system decides (permissions, read-only mounts, access lists).
+bool VeskIsWritable(const QString& APath);
 
 // Flushes a file's data (and the metadata needed to read it) to the device.
 bool VeskSyncFile(const QString& APath, QString* AError = nullptr);

@@ -175,6 +175,97 @@ bool VeskRenameNoReplace(const QString& AFrom, const QString& ATo, QString* AErr
     return true;
 }
 
+TVeskReadResult VeskReadBoundedFile(const QString& APath, qint64 ALimit, QByteArray* ABytes)
+{
+    const int fd = ::open(QFile::encodeName(APath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return (errno == ENOENT || errno == ENOTDIR) ? rrMissing : rrUnreadable;
+    }
+    struct stat st;
+    TVeskReadResult result = rrRead;
+    if (::fstat(fd, &st) != 0) {
+        result = rrUnreadable;
+    } else if (!S_ISREG(st.st_mode)) {
+        result = rrNotRegular;
+    } else if (st.st_size > ALimit) {
+        result = rrTooLarge;
+    }
+    QByteArray bytes;
+    while (result == rrRead) {
+        const qsizetype have = bytes.size();
+        bytes.resize(std::min<qsizetype>(have + 65536, ALimit + 1));
+        const ssize_t n = ::read(fd, bytes.data() + have, std::size_t(bytes.size() - have));
+        if (n < 0 && errno == EINTR) {
+            bytes.resize(have);
+            continue;
+        }
+        if (n < 0) {
+            result = rrUnreadable;
+            break;
+        }
+        bytes.resize(have + n);
+        if (bytes.size() > ALimit) {
+            result = rrTooLarge;
+        } else if (n == 0) {
+            break;
+        }
+    }
+    ::close(fd);
+    if (result == rrRead) {
+        *ABytes = bytes;
+    }
+    return result;
+}
+
+bool VeskIsWritable(const QString& APath)
+{
+    const QFileInfo info(APath);
+    return ::access(QFile::encodeName(APath).constData(), info.isDir() ? W_OK | X_OK : W_OK) == 0;
+}
+
+bool TVeskNoFollowFile::Open(const QString& APath, bool ATruncate)
+{
+    Close();
+    const int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (ATruncate ? O_TRUNC : 0);
+    const int fd = ::open(QFile::encodeName(APath).constData(), flags, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return false;
+    }
+    FHandle = fd;
+    FSizeAtOpen = qint64(st.st_size);
+    return true;
+}
+
+qint64 TVeskNoFollowFile::Write(const char* AData, qint64 ASize)
+{
+    qint64 done = 0;
+    while (FHandle >= 0 && done < ASize) {
+        const ssize_t n = ::write(int(FHandle), AData + done, std::size_t(ASize - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += n;
+    }
+    return done;
+}
+
+void TVeskNoFollowFile::Close()
+{
+    if (FHandle >= 0) {
+        ::close(int(FHandle));
+        FHandle = -1;
+    }
+}
+
 bool VeskRenameReplacing(const QString& AFrom, const QString& ATo, QString* AError)
 {
     if (::rename(QFile::encodeName(AFrom).constData(), QFile::encodeName(ATo).constData()) != 0) {

@@ -1,8 +1,11 @@
 #include "logging/VeskLogging.h"
 
+#include "defines/VeskPlatform.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QObject>
 
 #include <spdlog/sinks/base_sink.h>
@@ -14,16 +17,12 @@
 #include <cerrno>
 #include <mutex>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 std::atomic<TVeskLogger*> GVeskLogger{nullptr};
 
 // A size-rotated log file ("UlmaroX.csl", "UlmaroX.1.csl", ...) whose every open
-// refuses a symbolic link (O_NOFOLLOW), and whose rotation only renames, which never
-// follows one. Lines go straight to the kernel: nothing waits in a buffer.
+// refuses a symbolic link, and whose rotation only renames, which never follows
+// one. Lines go straight to the kernel: nothing waits in a buffer.
 class TVeskLogFileSink final : public spdlog::sinks::base_sink<std::mutex>
 {
 public:
@@ -32,12 +31,6 @@ public:
     {
         if (!Open(false)) {
             throw spdlog::spdlog_ex("cannot open log file " + FFileName, errno);
-        }
-    }
-    ~TVeskLogFileSink() override
-    {
-        if (FFd >= 0) {
-            ::close(FFd);
         }
     }
 
@@ -49,54 +42,30 @@ protected:
         if (FSize + formatted.size() > FMaxSize) {
             Rotate();
         }
-        if (FFd < 0) {
-            return; // the file could not be opened again after a rotation: lines are dropped
-        }
-        std::size_t done = 0;
-        while (done < formatted.size()) {
-            const ssize_t n = ::write(FFd, formatted.data() + done, formatted.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            done += std::size_t(n);
-        }
-        FSize += done;
+        // After a rotation whose file could not be opened again, lines are dropped.
+        FSize += std::size_t(FFile.Write(formatted.data(), qint64(formatted.size())));
     }
     void flush_() override {}
 
 private:
+    static QString Path(const std::string& AName) { return QFile::decodeName(QByteArray::fromStdString(AName)); }
+
     bool Open(bool ATruncate)
     {
-        const int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (ATruncate ? O_TRUNC : 0);
-        FFd = ::open(FFileName.c_str(), flags, 0666);
-        if (FFd < 0) {
+        if (!FFile.Open(Path(FFileName), ATruncate)) {
             return false;
         }
-        struct stat st;
-        if (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(FFd);
-            FFd = -1;
-            errno = EINVAL;
-            return false;
-        }
-        FSize = std::size_t(st.st_size);
+        FSize = std::size_t(FFile.SizeAtOpen());
         return true;
     }
 
     void Rotate()
     {
-        ::close(FFd);
-        FFd = -1;
+        FFile.Close();
         for (std::size_t i = FMaxFiles; i > 0; --i) {
-            const std::string from = spdlog::sinks::rotating_file_sink_mt::calc_filename(FFileName, i - 1);
-            const std::string to = spdlog::sinks::rotating_file_sink_mt::calc_filename(FFileName, i);
-            struct stat st;
-            if (::lstat(from.c_str(), &st) == 0) {
-                ::rename(from.c_str(), to.c_str());
-            }
+            // A number not yet used fails to rename, which is all it needs.
+            VeskRenameReplacing(Path(spdlog::sinks::rotating_file_sink_mt::calc_filename(FFileName, i - 1)),
+                                Path(spdlog::sinks::rotating_file_sink_mt::calc_filename(FFileName, i)));
         }
         Open(true);
     }
@@ -104,7 +73,7 @@ private:
     std::string FFileName;
     std::size_t FMaxSize;
     std::size_t FMaxFiles;
-    int FFd = -1;
+    TVeskNoFollowFile FFile;
     std::size_t FSize = 0;
 };
 
@@ -163,8 +132,7 @@ TVeskLogger::TVeskLogger(const QString& LogFilePath, const QString& LogFileName,
         FLogCSDest->flush_on(spdlog::level::trace);
     } catch (const std::exception& e) {
         FLogCSDest.reset();
-        struct stat st;
-        FFileError = (::lstat(QFile::encodeName(file).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        FFileError = QFileInfo(file).isSymLink()
                          ? QStringLiteral("The log file is a symbolic link, not opened: %1").arg(file)
                          : QString::fromLocal8Bit(e.what());
     }
