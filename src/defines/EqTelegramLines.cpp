@@ -101,15 +101,19 @@ std::optional<QString> ComposeEqTelegram01(const TEqTelegram01Fields& f)
         !IsDigitsOrSlashes(f.Magnitude, 2) || !IsPlainField(f.Accuracy, 5)) {
         return std::nullopt;
     }
-    QString line = QStringLiteral("01") + f.Type + f.TrainType + f.PresentTime + f.OccurrenceTime + f.EqId +
-                   f.ReportKind + TwoDigits(f.Serial) + f.Latitude + f.Longitude + f.Depth + f.Magnitude + f.Accuracy;
     for (const QString& code : f.AreaCodes) {
         if (!IsDigits(code, 3)) {
             return std::nullopt;
         }
-        line += code;
     }
-    return line;
+    return LayOutEqTelegram01(f);
+}
+
+QString LayOutEqTelegram01(const TEqTelegram01Fields& f)
+{
+    return QStringLiteral("01") + f.Type + f.TrainType + f.PresentTime + f.OccurrenceTime + f.EqId + f.ReportKind +
+           TwoDigits(f.Serial) + f.Latitude + f.Longitude + f.Depth + f.Magnitude + f.Accuracy +
+           f.AreaCodes.join(QString());
 }
 
 std::optional<QString> ComposeEqTelegram10(const QString& EqId, int Serial, const QString& EpicCode,

@@ -32,6 +32,10 @@ struct TEqTelegram01Fields
 };
 
 std::optional<QString> ComposeEqTelegram01(const TEqTelegram01Fields& Fields);
+// The same columns filled with the fields as they are, unchecked: a line the
+// server would never send (a short field, letters in a number), for tests of the
+// readers. Everything that sends lines uses ComposeEqTelegram01.
+QString LayOutEqTelegram01(const TEqTelegram01Fields& Fields);
 
 // "N357"/"S357" and "E1397"/"W1397" from degrees, rounded to tenths; nothing
 // outside -90..90 and -180..180.

@@ -4,6 +4,7 @@
 // real child processes, each test with its own data and temporary folder.
 
 #include "TestSupport.h"
+#include "defines/EqTelegramLines.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -270,6 +271,12 @@ public:
     }
 };
 
+// A text field of an event.
+inline QString Str(const QJsonObject& AEvent, const char* AKey)
+{
+    return AEvent.value(QLatin1String(AKey)).toString();
+}
+
 // Event predicates.
 inline std::function<bool(const QJsonObject&)> IsEvent(const QString& AKind, const QString& AEqId = QString())
 {
@@ -323,10 +330,20 @@ inline QMap<QString, QString> ReadConfFile(const QString& APath)
 inline QString Teleg01(const QString& ATrain, const QString& AEqId, int ANo, const char* ALat, const char* ALng,
                        const char* ADepth, const char* AMag, const char* ARk, const QString& AAreas = QString())
 {
-    return QStringLiteral("0135") + ATrain + QStringLiteral("300601120000300601120000") + AEqId + QLatin1Char('1') +
-           QStringLiteral("%1").arg(ANo, 2, 10, QLatin1Char('0')) + QLatin1Char('N') + QLatin1String(ALat) +
-           QLatin1Char('E') + QLatin1String(ALng) + QLatin1String(ADepth) + QLatin1String(AMag) + QLatin1String(ARk) +
-           AAreas;
+    TEqTelegram01Fields f;
+    f.Type = QStringLiteral("35");
+    f.TrainType = ATrain;
+    f.PresentTime = f.OccurrenceTime = QStringLiteral("300601120000");
+    f.EqId = AEqId;
+    f.ReportKind = QStringLiteral("1");
+    f.Serial = ANo;
+    f.Latitude = QLatin1Char('N') + QLatin1String(ALat);
+    f.Longitude = QLatin1Char('E') + QLatin1String(ALng);
+    f.Depth = QLatin1String(ADepth);
+    f.Magnitude = QLatin1String(AMag);
+    f.Accuracy = QLatin1String(ARk);
+    f.AreaCodes = QStringList{AAreas};
+    return LayOutEqTelegram01(f);
 }
 
 inline QString Teleg10(const QString& AEqId, int ANo, const QString& ACode, const QString& AName)

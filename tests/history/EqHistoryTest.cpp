@@ -1,4 +1,5 @@
 #include "defines/EqHistory.h"
+#include "defines/EqTelegramLines.h"
 #include "defines/VeskDefines.h"
 
 #include <gtest/gtest.h>
@@ -8,28 +9,31 @@
 
 namespace {
 
-struct TEq01Fields
+// A 68-character type-01 line of a well-located quake, its fields in their columns.
+TEqTelegram01Fields Fields()
 {
-    QString Present = QStringLiteral("160414212634");
-    QString Occurrence = QStringLiteral("160414212620");
-    QString EqId = QStringLiteral("ND20160414212620");
-    QString TelegNo = QStringLiteral("05");
-    QString Lat = QStringLiteral("N354");
-    QString Long = QStringLiteral("E1397");
-    QString Depth = QStringLiteral("010");
-    QString Magnitude = QStringLiteral("68");
-};
+    TEqTelegram01Fields f;
+    f.PresentTime = QStringLiteral("160414212634");
+    f.OccurrenceTime = QStringLiteral("160414212620");
+    f.EqId = QStringLiteral("ND20160414212620");
+    f.ReportKind = QStringLiteral(" ");
+    f.Serial = 5;
+    f.Latitude = QStringLiteral("N354");
+    f.Longitude = QStringLiteral("E1397");
+    f.Depth = QStringLiteral("010");
+    f.Magnitude = QStringLiteral("68");
+    f.Accuracy = QStringLiteral("33311");
+    return f;
+}
 
-// A 68-character type-01 line with the given fields in their columns.
-QString Eq01Line(const TEq01Fields& F)
+QString Eq01Line(const TEqTelegram01Fields& F = Fields())
 {
-    return QStringLiteral("010000") + F.Present + F.Occurrence + F.EqId + QStringLiteral(" ") + F.TelegNo + F.Lat +
-           F.Long + F.Depth + F.Magnitude + QStringLiteral("33311");
+    return LayOutEqTelegram01(F);
 }
 
 TEST(EqHistoryCopy, FillsEveryFieldFromType01Telegram)
 {
-    const TEqTelegram01 teleg(Eq01Line({}));
+    const TEqTelegram01 teleg(Eq01Line());
     ASSERT_EQ(teleg.GetTelegram().size(), 68);
     TEqHistory h;
     h.EpicName = QStringLiteral("stale");
@@ -50,14 +54,15 @@ TEST(EqHistoryCopy, FillsEveryFieldFromType01Telegram)
 
 TEST(EqHistoryCopy, UnreadableNumericFieldsGiveTheirFailureValues)
 {
-    TEq01Fields f;
-    f.TelegNo = QStringLiteral("5 ");
-    f.Lat = QStringLiteral("N///");
-    f.Long = QStringLiteral("E////");
+    TEqTelegram01Fields f = Fields();
+    f.Latitude = QStringLiteral("N///");
+    f.Longitude = QStringLiteral("E////");
     f.Depth = QStringLiteral("///");
     f.Magnitude = QStringLiteral("//");
+    QString line = Eq01Line(f);
+    line.replace(47, 2, QStringLiteral("5 ")); // a serial with a blank
     TEqHistory h;
-    h.CopyFromEq01Telegram(TEqTelegram01(Eq01Line(f)), 0.0, 0.0);
+    h.CopyFromEq01Telegram(TEqTelegram01(line), 0.0, 0.0);
     EXPECT_EQ(h.TelegNo, -1);
     EXPECT_EQ(h.EpicLat, "0.000");
     EXPECT_EQ(h.EpicLong, "0.000");
@@ -92,7 +97,7 @@ TEST(EqHistoryCopy, ShortTimeTextsLeaveMissingPiecesEmpty)
 
 TEST(EqHistoryCopy, SecondsRoundHalfToEven)
 {
-    const TEqTelegram01 teleg(Eq01Line({}));
+    const TEqTelegram01 teleg(Eq01Line());
     const struct
     {
         double Seconds;
@@ -111,7 +116,7 @@ TEST(EqHistoryCopy, SecondsRoundHalfToEven)
 
 TEST(EqHistoryCopy, IntensityLabelFollowsTheScale)
 {
-    const TEqTelegram01 teleg(Eq01Line({}));
+    const TEqTelegram01 teleg(Eq01Line());
     const struct
     {
         double Value;
@@ -130,7 +135,7 @@ TEST(EqHistoryCopy, IntensityLabelFollowsTheScale)
 
 TEST(EqHistoryCopy, EpicentreNameComesFromType10Telegram)
 {
-    const TEqTelegram01 teleg(Eq01Line({}));
+    const TEqTelegram01 teleg(Eq01Line());
     const QString name = QStringLiteral("熊本県熊本地方");
     TEqHistory withName;
     withName.CopyFromEqTelegram(teleg, TEqTelegram10(QStringLiteral("10ND20160414212620 05741") + name), 5.2, 3.5);

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "defines/EqTelegramLines.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -81,9 +83,21 @@ bool TCapturedLog::Has(const QString& APrefix) const
 
 QString Eq01Line(const TEq01Fields& F)
 {
-    return QStringLiteral("01") + F.Type + F.TrainType + F.PresentTime + F.OccurrenceTime + F.EqId +
-           QLatin1Char(F.Final ? '9' : ' ') + QString::asprintf("%02d", F.TelegNo) + QLatin1Char('N') + F.Lat +
-           QLatin1Char('E') + F.Lng + F.Depth + F.Mag + F.Accuracy + F.Areas;
+    TEqTelegram01Fields f;
+    f.Type = F.Type;
+    f.TrainType = F.TrainType;
+    f.PresentTime = F.PresentTime;
+    f.OccurrenceTime = F.OccurrenceTime;
+    f.EqId = F.EqId;
+    f.ReportKind = F.Final ? QStringLiteral("9") : QStringLiteral(" ");
+    f.Serial = F.TelegNo;
+    f.Latitude = QLatin1Char('N') + F.Lat;
+    f.Longitude = QLatin1Char('E') + F.Lng;
+    f.Depth = F.Depth;
+    f.Magnitude = F.Mag;
+    f.Accuracy = F.Accuracy;
+    f.AreaCodes = QStringList{F.Areas};
+    return LayOutEqTelegram01(f);
 }
 
 QString Eq10Line(const QString& EqId, const QString& Name, int TelegNo)
