@@ -4,9 +4,7 @@
 #include "logging/VeskLogging.h"
 
 #include <QAudioDevice>
-#include <QCoreApplication>
 #include <QMediaDevices>
-#include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -14,23 +12,7 @@ namespace {
 
 const char* const SoundNames[2] = {"WAV_ALERT_1", "WAV_ALERT_2"}; // indexed by TAlertSound
 
-QPointer<TAlertSoundPlayer>& TheInstance()
-{
-    static QPointer<TAlertSoundPlayer> instance;
-    return instance;
-}
-
 } // namespace
-
-TAlertSoundPlayer& TAlertSoundPlayer::Instance()
-{
-    QPointer<TAlertSoundPlayer>& instance = TheInstance();
-    if (!instance) {
-        // Owned by the application object, so the effects go before the audio back end does.
-        instance = new TAlertSoundPlayer(QCoreApplication::instance());
-    }
-    return *instance;
-}
 
 TAlertSoundPlayer::TAlertSoundPlayer(QObject* AParent) : QObject(AParent)
 {
@@ -43,6 +25,8 @@ TAlertSoundPlayer::TAlertSoundPlayer(QObject* AParent) : QObject(AParent)
                                     AlertResources::Path(QString::fromLatin1(SoundNames[i]), QStringLiteral("wav"))));
     }
 }
+
+TAlertSoundPlayer::~TAlertSoundPlayer() = default;
 
 int TAlertSoundPlayer::LoadSoundData()
 {

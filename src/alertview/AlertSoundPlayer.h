@@ -34,9 +34,12 @@ public:
         lsrForecast = 0x02
     };
 
-    // The process-wide channel, made on first use and owned by the application
-    // object (a QCoreApplication must exist).
-    static TAlertSoundPlayer& Instance();
+    // One per process, made by the program's application object after the
+    // QCoreApplication and gone before it, while the audio back end still answers.
+    explicit TAlertSoundPlayer(QObject* AParent = nullptr);
+    ~TAlertSoundPlayer() override;
+    TAlertSoundPlayer(const TAlertSoundPlayer&) = delete;
+    TAlertSoundPlayer& operator=(const TAlertSoundPlayer&) = delete;
 
     void PlayAlertSound(TAlertSound Sound) override;
     void StopAlertSound() override;
@@ -56,8 +59,6 @@ public:
     void SetLogger(TVeskLogger* ALogger) { FLogger = TVeskLogger::OrNull(ALogger); }
 
 private:
-    explicit TAlertSoundPlayer(QObject* AParent);
-
     TVeskLogger* FLogger = &TVeskLogger::Null();
     std::array<QByteArray, 2> FRcAlertChimes;
     std::array<QSoundEffect*, 2> FEffects{};

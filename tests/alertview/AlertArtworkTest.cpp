@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace AlertViewTest;
 
 namespace {
@@ -200,19 +202,21 @@ TWav ParseWav(const QByteArray& Bytes)
 TEST_F(AlertArtworkTest, AlarmsArePcmMonoAndLoopWithoutAClick)
 {
     // Read through the sound channel's buffers: the chime is the warning sound, the tone the forecast's.
-    TAlertSoundPlayer& player = TAlertSoundPlayer::Instance();
-    EXPECT_EQ(player.LoadSoundData(), 0);
     struct TSound
     {
         const char* Name;
         QByteArray Bytes;
         double Seconds;
     };
-    const TSound sounds[] = {{"warning chime", player.GetWarningSoundData(), 3.295},
-                             {"forecast tone", player.GetForecastSoundData(), 1.300}};
+    std::vector<TSound> sounds;
+    {
+        // Gone at the end of the block, while the application object still holds the audio back end.
+        TAlertSoundPlayer player;
+        EXPECT_EQ(player.LoadSoundData(), 0);
+        sounds = {{"warning chime", player.GetWarningSoundData(), 3.295},
+                  {"forecast tone", player.GetForecastSoundData(), 1.300}};
+    }
     EXPECT_EQ(sounds[0].Bytes, AlertResources::LoadBytes(QStringLiteral("WAV_ALERT_1"), QStringLiteral("wav")));
-    // Deleted here, while the application object still holds the audio back end.
-    delete &player;
     for (const TSound& s : sounds) {
         SCOPED_TRACE(s.Name);
         const TWav wav = ParseWav(s.Bytes);

@@ -104,7 +104,7 @@ protected:
             if (RunQuiet(FPactl, {"info"}) == 0) {
                 RunQuiet(FPactl, {"set-default-sink", "ulxtest"});
                 // Made only now, so that Qt's audio back end finds this server.
-                TAlertSoundPlayer::Instance();
+                FPlayer = std::make_unique<TAlertSoundPlayer>();
                 Pump(1000); // both sounds loaded
                 if (QMediaDevices::audioOutputs().isEmpty()) {
                     FSkipReason = "Qt sees no audio output on the private server";
@@ -120,7 +120,7 @@ protected:
     {
         if (FServer) {
             // The channel goes first, while its sound server still answers.
-            delete &TAlertSoundPlayer::Instance();
+            FPlayer.reset();
             FServer->terminate();
             if (!FServer->waitForFinished(3000)) {
                 FServer->kill();
@@ -167,11 +167,12 @@ protected:
     static inline QString FParec;
     static inline std::unique_ptr<QTemporaryDir> FRuntime;
     static inline std::unique_ptr<QProcess> FServer;
+    static inline std::unique_ptr<TAlertSoundPlayer> FPlayer;
 };
 
 TEST_F(AlertSoundTest, PlaysLoopsReplacesAndStops)
 {
-    TAlertSoundPlayer& player = TAlertSoundPlayer::Instance();
+    TAlertSoundPlayer& player = *FPlayer;
     ASSERT_EQ(player.LoadSoundData(), 0);
     // The forecast tone (1.3 s) for 2.6 s, replaced by the warning chime for 2 s, then stopped.
     // The times are taken as they happen: a loaded machine may stretch the waits.
@@ -224,7 +225,7 @@ TEST_F(AlertSoundTest, PlaysLoopsReplacesAndStops)
 // its alarm is heard. And the channel tells when nothing can be heard.
 TEST_F(AlertSoundTest, AfterASampleDuringAnAlarmTheNextAlertIsHeard)
 {
-    TAlertSoundPlayer& player = TAlertSoundPlayer::Instance();
+    TAlertSoundPlayer& player = *FPlayer;
     EXPECT_EQ(player.OutputProblem(), QString()) << "the private server has an output";
     player.SetOutputProbe([] { return false; });
     EXPECT_EQ(player.OutputProblem(), QStringLiteral("no audio output device"));

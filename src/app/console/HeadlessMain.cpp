@@ -5,9 +5,8 @@
 #include "alert/EqTelegramDispatcher.h"
 #include "app/VeskAppCore.h"
 #include "app/VeskSingleInstance.h"
-#include "app/console/ScreenSaverControl.h"
 #include "app/console/VeskHeadlessPrinter.h"
-#include "app/console/VeskSignalHandler.h"
+#include "app/console/VeskProgram.h"
 #include "config/VeskAppSettings.h"
 #include "config/VeskCommandLine.h"
 #include "defines/VeskPlatform.h"
@@ -16,8 +15,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <csignal>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -76,17 +75,12 @@ int ListHistory()
 
 int main(int argc, char* argv[])
 {
-    // A reader of standard output that goes away must not kill the receiver
-    // before it has saved its settings and history; writes then simply fail.
-    std::signal(SIGPIPE, SIG_IGN);
+    if (const std::optional<int> status = TVeskProgram::BeforeApplication(argc, argv, UsageText)) {
+        return *status;
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("UlmaroX"));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-
-    if (TVeskCommandLine::FindOption(arguments, QStringLiteral("Help"))) {
-        std::fputs(UsageText, stdout);
-        return 0;
-    }
     if (TVeskCommandLine::FindOption(arguments, QStringLiteral("ListHistory"))) {
         return ListHistory();
     }
@@ -96,10 +90,8 @@ int main(int argc, char* argv[])
         return status;
     }
 
-    TFreedesktopScreenSaver screenSaver;
-    TVeskEnvironment env = TVeskEnvironment::FromSystem();
-    env.ScreenSaver = &screenSaver;
-    TVeskAppCore core(env);
+    TVeskProgram program(TVeskEnvironment::FromSystem());
+    TVeskAppCore& core = program.Core();
     // The JSON lines keep standard output to themselves: a plug-in's prints go to standard error.
     TVeskHeadlessPrinter printer(VeskTakeStandardOutput(), stderr);
     QObject::connect(&core, &TVeskAppCore::userWarning, &app,
@@ -144,11 +136,6 @@ int main(int argc, char* argv[])
                      [&printer](const QString& Line) { printer.InvalidLine(Line); });
     core.StartReceiver();
     core.LoadPlugIn(nullptr);
-
-    TVeskSignalHandler signalHandler;
-    QObject::connect(&signalHandler, &TVeskSignalHandler::TerminationRequested, &app, [] { QCoreApplication::quit(); });
-
-    const int status = app.exec();
-    core.Shutdown();
-    return status;
+    program.CatchTerminationSignals();
+    return program.Exec();
 }

@@ -53,7 +53,7 @@ THomeScreen::THomeScreen(TSettingBinder& ABinder, TVeskLogger* ALogger, const QD
     auto* side = new QVBoxLayout();
     auto* latest = new QPushButton(QStringLiteral("最新版の確認"), this);
     latest->setObjectName(QStringLiteral("LatestCheckBtn"));
-    connect(latest, &QPushButton::clicked, this, &THomeScreen::latestCheckRequested);
+    connect(latest, &QPushButton::clicked, this, [this, latest] { emit latestCheckRequested(latest); });
     side->addWidget(latest);
     auto* mascot = new QLabel(this);
     mascot->setObjectName(QStringLiteral("AboutVeskotanImg"));

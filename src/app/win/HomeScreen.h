@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QDateTime>
+#include <QPushButton>
 #include <QWidget>
 
 class QLabel;
-class QPushButton;
 class TSettingBinder;
 class TVeskLogger;
 
@@ -35,7 +35,8 @@ public:
     static QString ClockText(const QDateTime& ATime);
 
 signals:
-    void latestCheckRequested();
+    // The latest-version button was pressed; it is the one to disable while the check runs.
+    void latestCheckRequested(QPushButton* AButton);
     void exitRequested();
 
 protected:

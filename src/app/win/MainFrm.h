@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -15,7 +16,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 class QSlider;
 class QStackedWidget;
@@ -99,8 +99,8 @@ public:
     }
 
 signals:
-    // The home screen's latest-version button.
-    void latestCheckRequested();
+    // The home screen's latest-version button (AButton: disabled while the check runs).
+    void latestCheckRequested(QPushButton* AButton);
     // The close that ends the program was accepted.
     void exitAccepted();
     // The home screen's exit button (shown only without a notification area).
