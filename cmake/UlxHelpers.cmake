@@ -12,6 +12,9 @@ function(ulx_add_test)
     cmake_parse_arguments(T "GUI;SERIAL" "NAME;TIMEOUT;FIXTURES" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     ulx_warnings(${T_NAME})
+    # In a unity build a test file is an included file, where a fixture in an
+    # unnamed namespace would be warned about; there it is what we want.
+    target_compile_options(${T_NAME} PRIVATE -Wno-subobject-linkage)
     if(T_GUI)
         set(support ulx_test_support_gui ulx_test_main_gui)
     else()
@@ -22,7 +25,10 @@ function(ulx_add_test)
         ULX_REFERENCE_DIR="${ULX_REFERENCE_DIR}"
         ULX_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
         ULX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+    # One compilation per test program: its files share the long parse of the Qt
+    # and GoogleTest headers. Their helpers therefore need names of their own.
+    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests
+        UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()

@@ -29,11 +29,6 @@ const QString EqC = QStringLiteral("ND20300601120003");
 const QString EqB = QStringLiteral("ND20300601120004");
 const QString InvalidLine = QStringLiteral("ab\"c\\d\tx");
 
-QString Str(const QJsonObject& AEvent, const char* AKey)
-{
-    return AEvent.value(QLatin1String(AKey)).toString();
-}
-
 // One entry per type-01 telegram: how the receiver must end it.
 struct TExpectedOutcome
 {

@@ -11,11 +11,6 @@
 
 namespace {
 
-QString Str(const QJsonObject& AEvent, const char* AKey)
-{
-    return AEvent.value(QLatin1String(AKey)).toString();
-}
-
 QString ShippedScenario(const char* AName)
 {
     return QStringLiteral(ULX_BIN_DIR "/eqsim-scenarios/") + QLatin1String(AName) + QStringLiteral(".txt");
