@@ -1,7 +1,6 @@
 #include "config/VeskAppSettings.h"
 
 #include "defines/VeskPlatform.h"
-
 #include "logging/VeskLogging.h"
 
 #include <QDateTime>
@@ -270,7 +269,7 @@ void TVeskAppSettings::Changed(TVeskSettingId AId)
     if (row.Flags & sfCounter) {
         emit countersChanged();
     } else {
-        emit valueChanged(KeyOf(row));
+        emit valueChanged(AId);
     }
 }
 

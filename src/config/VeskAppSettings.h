@@ -69,8 +69,12 @@ public:
     explicit TVeskAppSettings(TVeskLogger* ALogger = nullptr, QObject* AParent = nullptr);
     ~TVeskAppSettings() override;
 
-    // The key of a setting in the file, e.g. "SIScale"; valueChanged names it.
+    // The key of a setting in the file, e.g. "SIScale".
     static QString SettingKey(TVeskSettingId AId);
+    // A yes/no setting by its id, for controls bound to it (a check box); the
+    // named getters and setters below are the same values.
+    bool GetFlag(TVeskSettingId AId) const { return Bool(AId); }
+    void SetFlag(TVeskSettingId AId, bool AValue) { SetBool(AId, AValue); }
 
     // File locations. The data folder is "APPDATA" + "/BrenvikCorporation/UlmaroX",
     // or the user's configuration folder in its place when "APPDATA" is not set.
@@ -193,9 +197,8 @@ public:
     void IncNumOfTotalAlerts() { SetNumOfTotalAlerts(GetNumOfTotalAlerts() + 1); }
 
 signals:
-    // A setting other than the two counters really changed; AKey is its key in the
-    // file ("SIScale", "LocationName", ...).
-    void valueChanged(const QString& AKey);
+    // A setting other than the two counters really changed.
+    void valueChanged(TVeskSettingId AId);
     // NumOfTotalEqTelegrams or NumOfTotalAlerts changed.
     void countersChanged();
     // Something the user must know about the settings file or the alert conditions,

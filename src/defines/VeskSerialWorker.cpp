@@ -26,6 +26,16 @@ struct TVeskSerialWorker::TState
     std::thread Thread;
 
     bool IsIdle() const { return !Busy && Tasks.empty(); }
+    // Under ALock: until idle; false when ATimeoutMs (negative: no limit) passed first.
+    bool WaitIdle(std::unique_lock<std::mutex>& ALock, int ATimeoutMs)
+    {
+        const auto idle = [this] { return IsIdle(); };
+        if (ATimeoutMs < 0) {
+            Idle.wait(ALock, idle);
+            return true;
+        }
+        return Idle.wait_for(ALock, std::chrono::milliseconds(ATimeoutMs), idle);
+    }
 
     // The thread's loop; ASelf keeps the state alive as long as the thread runs.
     static void Run(const std::shared_ptr<TState>& ASelf)
@@ -85,12 +95,7 @@ bool TVeskSerialWorker::Post(std::function<void()> ATask, std::function<void()> 
 bool TVeskSerialWorker::WaitIdle(int ATimeoutMs)
 {
     std::unique_lock lock(FState->Lock);
-    const auto idle = [this] { return FState->IsIdle(); };
-    if (ATimeoutMs < 0) {
-        FState->Idle.wait(lock, idle);
-        return true;
-    }
-    return FState->Idle.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), idle);
+    return FState->WaitIdle(lock, ATimeoutMs);
 }
 
 bool TVeskSerialWorker::Stop(int ATimeoutMs)
@@ -101,10 +106,7 @@ bool TVeskSerialWorker::Stop(int ATimeoutMs)
     }
     FState->Stopping = true;
     FState->Wake.notify_one();
-    const auto idle = [this] { return FState->IsIdle(); };
-    const bool done = ATimeoutMs < 0 ? (FState->Idle.wait(lock, idle), true)
-                                     : FState->Idle.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), idle);
-    if (done) {
+    if (FState->WaitIdle(lock, ATimeoutMs)) {
         lock.unlock();
         FState->Thread.join();
         return true;

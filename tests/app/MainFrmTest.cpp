@@ -6,6 +6,7 @@
 #include "alert/AlertTiming.h"
 #include "alert/EqAlertController.h"
 #include "alertview/EqAlertFrm.h"
+#include "app/win/HomeScreen.h"
 #include "app/win/TrayIcon.h"
 #include "auxiliary/SelectPrefOffice.h"
 #include "config/VeskAppSettings.h"
@@ -124,11 +125,11 @@ TEST(MainFrm, HomeScreenShowsCountersStatusAndOperatingTime)
     EXPECT_EQ(f.Main.LabelText("SoundOutputLbl"), "あり");
     f.Main.PutSoundOutput(QStringLiteral("no audio output device"));
     EXPECT_EQ(f.Main.LabelText("SoundOutputLbl"), "なし（アラーム音は鳴りません）");
-    EXPECT_EQ(TMainFrm::OperatingTimeText(90061), "1日間 1時間 1分 1秒");
-    EXPECT_EQ(TMainFrm::OperatingTimeText(59), "0日間 0時間 0分 59秒");
+    EXPECT_EQ(THomeScreen::OperatingTimeText(90061), "1日間 1時間 1分 1秒");
+    EXPECT_EQ(THomeScreen::OperatingTimeText(59), "0日間 0時間 0分 59秒");
     const QDateTime t(QDate(2016, 4, 14), QTime(21, 26, 34));
-    EXPECT_TRUE(TMainFrm::ClockText(t).startsWith("2016/04/14("));
-    EXPECT_TRUE(TMainFrm::ClockText(t).endsWith(") - 21:26:34"));
+    EXPECT_TRUE(THomeScreen::ClockText(t).startsWith("2016/04/14("));
+    EXPECT_TRUE(THomeScreen::ClockText(t).endsWith(") - 21:26:34"));
 }
 
 TEST(MainFrm, MagnitudeSliderWritesItsValue)

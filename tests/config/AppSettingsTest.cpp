@@ -344,7 +344,8 @@ TEST_F(AppSettingsTest, ValueChangedNamesTheKeyAndCountersSignalApart)
     TVeskAppSettings settings(&FLogger);
     QStringList keys;
     int counters = 0;
-    QObject::connect(&settings, &TVeskAppSettings::valueChanged, [&keys](const QString& AKey) { keys << AKey; });
+    QObject::connect(&settings, &TVeskAppSettings::valueChanged,
+                     [&keys](TVeskSettingId AId) { keys << TVeskAppSettings::SettingKey(AId); });
     QObject::connect(&settings, &TVeskAppSettings::countersChanged, [&counters] { ++counters; });
     struct Case
     {

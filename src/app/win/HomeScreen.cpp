@@ -69,13 +69,12 @@ THomeScreen::THomeScreen(TSettingBinder& ABinder, TVeskLogger* ALogger, const QD
     side->addWidget(FExitBtn);
     side->addStretch();
 
-    // One row: the this has no height to spare for a box.
+    // One row: the page has no height to spare for a box.
     auto* lookLayout = new QHBoxLayout();
     lookLayout->addWidget(ScreenParts::Caption(QStringLiteral("外観 / Appearance:"), this));
     auto* styles = new QComboBox(this);
     styles->setObjectName(QStringLiteral("AppAppearanceCmb"));
     styles->addItems(QStyleFactory::keys());
-    styles->setCurrentText(QApplication::style()->name());
     for (int i = 0; i < styles->count(); ++i) {
         if (styles->itemText(i).compare(QApplication::style()->name(), Qt::CaseInsensitive) == 0) {
             styles->setCurrentIndex(i);
@@ -83,21 +82,17 @@ THomeScreen::THomeScreen(TSettingBinder& ABinder, TVeskLogger* ALogger, const QD
     }
     connect(styles, &QComboBox::textActivated, this, [](const QString& Name) { QApplication::setStyle(Name); });
     lookLayout->addWidget(styles, 1);
-    TVeskAppSettings& s = FBinder.Settings();
-    auto* autoIconic = FBinder.BindCheck(
-        ScreenParts::NewCheck("起動時に最小化する。", "EnableAutoIconicChk", this), "EnableAutoIconic",
-        [&s] { return s.GetEnableAutoIconic(); }, [&s](bool On) { s.SetEnableAutoIconic(On); });
-    auto* alwaysSound = FBinder.BindCheck(
-        ScreenParts::NewCheck("通報時は必ずアラーム音を再生する。", "AlwaysAlertSoundOnChk", this),
-        "AlwaysAlertSoundOn", [&s] { return s.GetAlwaysAlertSoundOn(); },
-        [&s](bool On) { s.SetAlwaysAlertSoundOn(On); });
-    auto* notify = FBinder.BindCheck(
-        ScreenParts::NewCheck("通報をデスクトップ通知でも知らせる。", "DesktopNotificationChk", this),
-        "DesktopNotification", [&s] { return s.GetDesktopNotification(); },
-        [&s](bool On) { s.SetDesktopNotification(On); });
+    auto* autoIconic = FBinder.BindCheck(ScreenParts::NewCheck("起動時に最小化する。", "EnableAutoIconicChk", this),
+                                         vsiEnableAutoIconic);
+    auto* alwaysSound =
+        FBinder.BindCheck(ScreenParts::NewCheck("通報時は必ずアラーム音を再生する。", "AlwaysAlertSoundOnChk", this),
+                          vsiAlwaysAlertSoundOn);
+    auto* notify =
+        FBinder.BindCheck(ScreenParts::NewCheck("通報をデスクトップ通知でも知らせる。", "DesktopNotificationChk", this),
+                          vsiDesktopNotification);
     auto* autoZoom = FBinder.BindCheck(
         ScreenParts::NewCheck("通報画面の地図を震源と所在地に合わせて自動で拡大する。", "AutoZoomMapChk", this),
-        "AutoZoomMap", [&s] { return s.GetAutoZoomMap(); }, [&s](bool On) { s.SetAutoZoomMap(On); });
+        vsiAutoZoomMap);
 
     auto* autostart = new QCheckBox(QStringLiteral("ログイン時に起動する"), this);
     autostart->setObjectName(QStringLiteral("AutostartChk"));

@@ -271,16 +271,6 @@ void TMainFrm::PutOperatingTime()
     FHome->PutOperatingTime();
 }
 
-QString TMainFrm::ClockText(const QDateTime& ATime)
-{
-    return THomeScreen::ClockText(ATime);
-}
-
-QString TMainFrm::OperatingTimeText(qint64 ASeconds)
-{
-    return THomeScreen::OperatingTimeText(ASeconds);
-}
-
 void TMainFrm::closeEvent(QCloseEvent* Event)
 {
     if (!FAppExit) {

@@ -12,12 +12,6 @@
 #include <array>
 
 class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QRadioButton;
-class QSlider;
 class QStackedWidget;
 class QToolButton;
 class THomeScreen;
@@ -68,10 +62,6 @@ public:
     // The sound status line: AProblem is the sound channel's OutputProblem (empty: heard).
     void PutSoundOutput(const QString& AProblem);
     void PutOperatingTime();
-    // "%d日間 %d時間 %d分 %d秒" of whole seconds.
-    static QString OperatingTimeText(qint64 ASeconds);
-    // "yyyy/mm/dd(ddd) - hh:nn:ss" with the locale's short day name.
-    static QString ClockText(const QDateTime& ATime);
 
     // Whether hiding leaves the program reachable (a notification area exists).
     void SetTrayAvailable(bool AAvailable);

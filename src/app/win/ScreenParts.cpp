@@ -59,18 +59,17 @@ TSettingBinder::TSettingBinder(TVeskAppSettings& ASettings, QObject* AParent) : 
     connect(&FSettings, &TVeskAppSettings::valueChanged, this, &TSettingBinder::Show);
 }
 
-void TSettingBinder::Bind(const char* AKey, std::function<void()> AShow)
+void TSettingBinder::Bind(TVeskSettingId AId, std::function<void()> AShow)
 {
-    FShowers.emplace(QString::fromLatin1(AKey), std::move(AShow));
+    FShowers.emplace(AId, std::move(AShow));
 }
 
-QCheckBox* TSettingBinder::BindCheck(QCheckBox* ABox, const char* AKey, std::function<bool()> AGet,
-                                     std::function<void(bool)> ASet)
+QCheckBox* TSettingBinder::BindCheck(QCheckBox* ABox, TVeskSettingId AId, TCheckUse AUse)
 {
-    Bind(AKey, [ABox, get = std::move(AGet)] { ABox->setChecked(get()); });
-    if (ASet) {
+    Bind(AId, [this, ABox, AId] { ABox->setChecked(FSettings.GetFlag(AId)); });
+    if (AUse == UserSets) {
         // A user's change reaches the settings at once; the next decision reads it.
-        connect(ABox, &QCheckBox::toggled, this, [this, set = std::move(ASet)](bool On) { Write([&] { set(On); }); });
+        connect(ABox, &QCheckBox::toggled, this, [this, AId](bool On) { Write([&] { FSettings.SetFlag(AId, On); }); });
     }
     return ABox;
 }
@@ -84,10 +83,10 @@ void TSettingBinder::ShowAll()
     FShowing = false;
 }
 
-void TSettingBinder::Show(const QString& AKey)
+void TSettingBinder::Show(TVeskSettingId AId)
 {
     FShowing = true;
-    const auto [first, last] = FShowers.equal_range(AKey);
+    const auto [first, last] = FShowers.equal_range(AId);
     for (auto it = first; it != last; ++it) {
         it->second();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/VeskAppSettings.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,7 +12,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QWidget;
-class TVeskAppSettings;
 
 // What the main window's screens share: the look of their captions and notes,
 // and the binding of their controls to the settings.
@@ -36,9 +37,18 @@ class TSettingBinder : public QObject
 public:
     explicit TSettingBinder(TVeskAppSettings& ASettings, QObject* AParent = nullptr);
 
+    // Whether the user's change of a check box is written (ShowOnly: a box in a
+    // disabled group that shows what the file holds).
+    enum TCheckUse
+    {
+        UserSets,
+        ShowOnly
+    };
+
     TVeskAppSettings& Settings() const { return FSettings; }
-    void Bind(const char* AKey, std::function<void()> AShow);
-    QCheckBox* BindCheck(QCheckBox* ABox, const char* AKey, std::function<bool()> AGet, std::function<void(bool)> ASet);
+    void Bind(TVeskSettingId AId, std::function<void()> AShow);
+    // A check box showing, and unless ShowOnly writing, the yes/no setting AId.
+    QCheckBox* BindCheck(QCheckBox* ABox, TVeskSettingId AId, TCheckUse AUse = UserSets);
     // Runs AWrite for a user's change, not while a value is being shown.
     void Write(const std::function<void()>& AWrite) const
     {
@@ -50,9 +60,9 @@ public:
     void ShowAll();
 
 private:
-    void Show(const QString& AKey);
+    void Show(TVeskSettingId AId);
 
     TVeskAppSettings& FSettings;
-    std::multimap<QString, std::function<void()>> FShowers; // by setting key
+    std::multimap<TVeskSettingId, std::function<void()>> FShowers;
     bool FShowing = false;
 };

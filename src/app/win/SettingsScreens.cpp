@@ -60,8 +60,8 @@ TConfigScreen::TConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : QWidge
         locArea->setText(s.GetAreaCode());
         locAmp->setText(ScreenParts::Fixed(s.GetGroundAmplificationText(), 3));
     };
-    for (const char* key : {"LocationName", "Latitude", "Longitude", "AreaCode", "GroundAmplification"}) {
-        FBinder.Bind(key, showLocation);
+    for (const TVeskSettingId id : {vsiLocationName, vsiLatitude, vsiLongitude, vsiAreaCode, vsiGroundAmplification}) {
+        FBinder.Bind(id, showLocation);
     }
     locGrid->addWidget(ScreenParts::Note(QStringLiteral("※緯度経度は日本測地系の値を10進法表記で入力します。"), loc), 3,
                        0, 1, 4);
@@ -71,24 +71,19 @@ TConfigScreen::TConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : QWidge
     auto* condGrid = new QGridLayout(cond);
     condGrid->setContentsMargins(GroupMargins);
     condGrid->setVerticalSpacing(3);
-    condGrid->addWidget(FBinder.BindCheck(
-                            ScreenParts::NewCheck("予測震度", "UseSIScaleChk", cond), "UseSIScale",
-                            [&s] { return s.GetUseSIScale(); }, [&s](bool On) { s.SetUseSIScale(On); }),
-                        0, 0);
+    condGrid->addWidget(FBinder.BindCheck(ScreenParts::NewCheck("予測震度", "UseSIScaleChk", cond), vsiUseSIScale), 0,
+                        0);
     auto* sis = new QComboBox(cond);
     sis->setObjectName(QStringLiteral("SeismicIntensityCmb"));
     for (const TSIScaleClass& c : TVeskAppSettings::SIScaleClasses()) {
         sis->addItem(c.Label, c.Threshold);
     }
     condGrid->addWidget(sis, 0, 1);
-    FBinder.Bind("SIScale", [sis, &s] { sis->setCurrentIndex(s.GetSIScaleIndex()); });
+    FBinder.Bind(vsiSIScale, [sis, &s] { sis->setCurrentIndex(s.GetSIScaleIndex()); });
     connect(sis, &QComboBox::currentIndexChanged, this,
             [this](int Index) { FBinder.Write([&] { FBinder.Settings().SetSIScaleIndex(Index); }); });
     condGrid->addWidget(new QLabel(QStringLiteral("以上"), cond), 0, 2);
-    condGrid->addWidget(FBinder.BindCheck(
-                            ScreenParts::NewCheck("マグニチュード", "UseMgChk", cond), "UseMg",
-                            [&s] { return s.GetUseMg(); }, [&s](bool On) { s.SetUseMg(On); }),
-                        1, 0);
+    condGrid->addWidget(FBinder.BindCheck(ScreenParts::NewCheck("マグニチュード", "UseMgChk", cond), vsiUseMg), 1, 0);
     auto* mg = new QSlider(Qt::Horizontal, cond);
     mg->setObjectName(QStringLiteral("MomentMgTrk"));
     mg->setRange(0, TVeskAppSettings::MomentMgMax);
@@ -100,18 +95,17 @@ TConfigScreen::TConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : QWidge
     mgText->setObjectName(QStringLiteral("MomentMgPnl"));
     mgText->setMinimumWidth(40);
     condGrid->addWidget(mgText, 1, 2);
-    FBinder.Bind("MomentMg", [mg, mgText, &s] {
+    FBinder.Bind(vsiMomentMg, [mg, mgText, &s] {
         mg->setValue(s.GetMomentMgPosition());
         mgText->setText(s.GetMomentMgText());
     });
     connect(mg, &QSlider::valueChanged, this,
             [this](int Position) { FBinder.Write([&] { FBinder.Settings().SetMomentMgPosition(Position); }); });
-    condGrid->addWidget(FBinder.BindCheck(
-                            ScreenParts::NewCheck("条件をORで判定する（オフ: AND）", "UseOrConditionChk", cond),
-                            "UseOrCondition", [&s] { return s.GetUseOrCondition(); },
-                            [&s](bool On) { s.SetUseOrCondition(On); }),
-                        2, 0, 1, 3);
-    // The accuracy choice sits in the conditions box itself: the this has no room for a box of its own.
+    condGrid->addWidget(
+        FBinder.BindCheck(ScreenParts::NewCheck("条件をORで判定する（オフ: AND）", "UseOrConditionChk", cond),
+                          vsiUseOrCondition),
+        2, 0, 1, 3);
+    // The accuracy choice sits in the conditions box itself: the page has no room for a box of its own.
     auto* accuracy = new QWidget(cond);
     accuracy->setObjectName(QStringLiteral("DataAccuracyGrpBox"));
     auto* accLayout = new QVBoxLayout(accuracy);
@@ -126,7 +120,7 @@ TConfigScreen::TConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : QWidge
         accGroup->addButton(radio, i);
         accLayout->addWidget(radio);
     }
-    FBinder.Bind("DataAccuracy", [accGroup, &s] {
+    FBinder.Bind(vsiDataAccuracy, [accGroup, &s] {
         if (QAbstractButton* chosen = accGroup->button(s.GetDataAccuracy())) {
             chosen->setChecked(true);
         }
@@ -146,15 +140,15 @@ TConfigScreen::TConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : QWidge
     depthLayout->setContentsMargins(GroupMargins);
     // Shown, not changed: the box is disabled.
     depthLayout->addWidget(
-        FBinder.BindCheck(ScreenParts::NewCheck("深発地震も予測対象に含める。", "UseDepthChk", depth), "UseDepth",
-                          [&s] { return s.GetUseDepth(); }, {}));
+        FBinder.BindCheck(ScreenParts::NewCheck("深発地震も予測対象に含める。", "UseDepthChk", depth), vsiUseDepth,
+                          TSettingBinder::ShowOnly));
     depth->setEnabled(false);
     fixed->addWidget(depth);
     auto* drill = new QGroupBox(QStringLiteral("気象庁緊急地震速報の訓練"), this);
     auto* drillLayout = new QVBoxLayout(drill);
     drillLayout->setContentsMargins(GroupMargins);
     drillLayout->addWidget(FBinder.BindCheck(ScreenParts::NewCheck("訓練報を受信する。", "UseJmaDrillChk", drill),
-                                             "UseJmaDrill", [&s] { return s.GetUseJmaDrill(); }, {}));
+                                             vsiUseJmaDrill, TSettingBinder::ShowOnly));
     drillLayout->addWidget(ScreenParts::Note(
         QStringLiteral("訓練実施日は１１月５日の「津波防災の日」を基準に、気象庁により決定されます。"), drill));
     drill->setEnabled(false);
@@ -181,19 +175,19 @@ TNetConfigScreen::TNetConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : 
     auto* grid = new QGridLayout(proxy);
     TVeskAppSettings& s = FBinder.Settings();
     grid->addWidget(FBinder.BindCheck(ScreenParts::NewCheck("Proxyサーバーを使用する。", "UseProxyChk", proxy),
-                                      "UseProxy", [&s] { return s.GetUseProxy(); }, {}),
+                                      vsiUseProxy, TSettingBinder::ShowOnly),
                     0, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("サーバー"), proxy), 1, 0);
     auto* server = new QLineEdit(proxy);
     server->setObjectName(QStringLiteral("ProxyServerEdt"));
     grid->addWidget(server, 1, 1);
-    FBinder.Bind("ProxyServerIP", [server, &s] { server->setText(s.GetProxyServerIP()); });
+    FBinder.Bind(vsiProxyServerIP, [server, &s] { server->setText(s.GetProxyServerIP()); });
     grid->addWidget(new QLabel(QStringLiteral("ポート"), proxy), 2, 0);
     auto* port = new QSpinBox(proxy);
     port->setObjectName(QStringLiteral("ProxyPortSEdt"));
     port->setRange(0, TVeskAppSettings::ProxyPortMax);
     grid->addWidget(port, 2, 1);
-    FBinder.Bind("ProxyServerPort", [port, &s] { port->setValue(s.GetProxyServerPort()); });
+    FBinder.Bind(vsiProxyServerPort, [port, &s] { port->setValue(s.GetProxyServerPort()); });
     grid->addWidget(new QLabel(QStringLiteral("認証"), proxy), 3, 0);
     auto* auth = new QComboBox(proxy);
     auth->addItems({QStringLiteral("認証なし(none)"), QStringLiteral("Basic認証")});
@@ -213,8 +207,7 @@ TNetConfigScreen::TNetConfigScreen(TSettingBinder& ABinder, QWidget* AParent) : 
     auto* feed = new QGroupBox(QStringLiteral("公開フィード"), this);
     auto* feedLayout = new QVBoxLayout(feed);
     feedLayout->addWidget(FBinder.BindCheck(
-        ScreenParts::NewCheck("公開フィードから受信する（次回の起動から）", "UseFeedChk", feed), "UseFeed",
-        [&s] { return s.GetUseFeed(); }, [&s](bool On) { s.SetUseFeed(On); }));
+        ScreenParts::NewCheck("公開フィードから受信する（次回の起動から）", "UseFeedChk", feed), vsiUseFeed));
     auto* feedNote = new QLabel(
         QStringLiteral("気象庁の発表を中継する公開の配信から、付属の中継 (eqbridge) を通して受信します。"), feed);
     feedNote->setWordWrap(true);

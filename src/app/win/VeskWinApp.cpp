@@ -141,8 +141,8 @@ void TVeskWinApp::ConnectWindows()
 
     // Both choices apply at once, to the next alert and to a running one.
     ApplyViewSettings();
-    connect(settings, &TVeskAppSettings::valueChanged, this, [this](const QString& AKey) {
-        if (AKey == QLatin1String("DesktopNotification") || AKey == QLatin1String("AutoZoomMap")) {
+    connect(settings, &TVeskAppSettings::valueChanged, this, [this](TVeskSettingId AId) {
+        if (AId == vsiDesktopNotification || AId == vsiAutoZoomMap) {
             ApplyViewSettings();
         }
     });
